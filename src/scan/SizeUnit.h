@@ -1,0 +1,35 @@
+// The process-wide display unit for sizes (megabytes at every start, or kilobytes) and the
+// process-wide request that asks running scans to stop.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+// One atomic flag carries the unit, so a reader always sees a divisor and a letter that
+// belong together, whichever thread toggles.
+class SizeUnit {
+public:
+    struct Snapshot {
+        bool inMegabytes;
+        double divisor;
+        char letter;
+    };
+
+    static Snapshot Current();
+    static bool InMegabytes() { return inMegabytes_.load(std::memory_order_relaxed); }
+    static void Toggle();
+    // Back to megabytes; for tests and tools that need a known start.
+    static void Reset() { inMegabytes_.store(true, std::memory_order_relaxed); }
+
+private:
+    static std::atomic<bool> inMegabytes_;
+};
+
+// Set by Exit, Remove, Stop and Export; cleared when a root scan begins; read by the scan.
+extern std::atomic<bool> StopRequested;
+
+// Size in the current unit, printed as "%4.2f" with a full stop whatever the locale.
+std::string FormatSize(std::uint64_t bytes, double divisor);
+// A count printed as "%ld".
+std::string FormatCount(std::int32_t count);
