@@ -2,8 +2,7 @@
 #include "scan/FolderRecord.h"
 
 std::unique_ptr<FolderRecord> FolderRecord::Full(std::string path, std::string name,
-                                                 std::uint64_t totalBytes,
-                                                 std::uint64_t filesBytes,
+                                                 std::uint64_t totalBytes, std::uint64_t filesBytes,
                                                  std::int32_t folderCount, std::int32_t fileCount,
                                                  bool isFilesEntry) {
     auto record = std::make_unique<FolderRecord>();

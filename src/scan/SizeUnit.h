@@ -9,7 +9,7 @@
 // One atomic flag carries the unit, so a reader always sees a divisor and a letter that
 // belong together, whichever thread toggles.
 class SizeUnit {
-public:
+  public:
     struct Snapshot {
         bool inMegabytes;
         double divisor;
@@ -22,7 +22,7 @@ public:
     // Back to megabytes; for tests and tools that need a known start.
     static void Reset() { inMegabytes_.store(true, std::memory_order_relaxed); }
 
-private:
+  private:
     static std::atomic<bool> inMegabytes_;
 };
 

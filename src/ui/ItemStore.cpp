@@ -6,7 +6,9 @@
 
 namespace {
 
-unsigned char FoldCase(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; }
+unsigned char FoldCase(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
+}
 
 }  // namespace
 
@@ -15,9 +17,11 @@ int CompareLabels(const std::string& a, const std::string& b) {
     for (std::size_t i = 0; i < n; ++i) {
         unsigned char x = FoldCase(static_cast<unsigned char>(a[i]));
         unsigned char y = FoldCase(static_cast<unsigned char>(b[i]));
-        if (x != y) return x < y ? -1 : 1;
+        if (x != y)
+            return x < y ? -1 : 1;
     }
-    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
     return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
 }
 
@@ -29,7 +33,8 @@ TreeItem ItemStore::ReserveItem() {
 }
 
 ItemNode* ItemStore::Find(TreeItem item) {
-    if (item == TreeItem::None) return &top_;
+    if (item == TreeItem::None)
+        return &top_;
     auto found = index_.find(static_cast<std::uint64_t>(item));
     return found == index_.end() ? nullptr : found->second;
 }
@@ -52,7 +57,8 @@ void ItemStore::Renumber(ItemNode& parent, std::uint32_t from) {
 void ItemStore::InsertItemAs(TreeItem id, std::string text, int image, TreeItem parentItem,
                              InsertAt where) {
     ItemNode* parent = Find(parentItem);
-    if (!parent || id == TreeItem::None) return;
+    if (!parent || id == TreeItem::None)
+        return;
     auto& siblings = parent->children;
     auto position = siblings.end();
     if (where == InsertAt::Sorted) {
@@ -68,14 +74,17 @@ void ItemStore::InsertItemAs(TreeItem id, std::string text, int image, TreeItem 
     node->text = std::move(text);
     node->image = image;
     index_.emplace(static_cast<std::uint64_t>(id), node.get());
-    if (listener_) listener_->BeginInsert(*parent, static_cast<int>(row));
+    if (listener_)
+        listener_->BeginInsert(*parent, static_cast<int>(row));
     siblings.insert(position, std::move(node));
     Renumber(*parent, row);
-    if (listener_) listener_->EndInsert();
+    if (listener_)
+        listener_->EndInsert();
 }
 
 TreeItem ItemStore::InsertItem(std::string text, int image, TreeItem parent, InsertAt where) {
-    if (!Find(parent)) return TreeItem::None;
+    if (!Find(parent))
+        return TreeItem::None;
     TreeItem id = ReserveItem();
     InsertItemAs(id, std::move(text), image, parent, where);
     return id;
@@ -83,29 +92,36 @@ TreeItem ItemStore::InsertItem(std::string text, int image, TreeItem parent, Ins
 
 void ItemStore::SetItemText(TreeItem item, std::string text) {
     ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
-    if (!node) return;
+    if (!node)
+        return;
     node->text = std::move(text);
-    if (listener_) listener_->ItemChanged(*node);
+    if (listener_)
+        listener_->ItemChanged(*node);
 }
 
 void ItemStore::SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) {
     ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
-    if (!node) return;  // the record is freed here, as the item no longer exists
+    if (!node)
+        return;  // the record is freed here, as the item no longer exists
     node->record = std::move(record);
-    if (listener_) listener_->ItemChanged(*node);
+    if (listener_)
+        listener_->ItemChanged(*node);
 }
 
 std::optional<FolderRecord> ItemStore::GetItemData(TreeItem item) {
     const FolderRecord* record = Record(item);
-    if (!record) return std::nullopt;
+    if (!record)
+        return std::nullopt;
     return *record;
 }
 
 void ItemStore::Expand(TreeItem item, bool expand) {
     ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
-    if (!node || node->expanded == expand) return;
+    if (!node || node->expanded == expand)
+        return;
     node->expanded = expand;
-    if (listener_) listener_->ExpandChanged(*node);
+    if (listener_)
+        listener_->ExpandChanged(*node);
 }
 
 TreeItem ItemStore::GetChild(TreeItem item) {
@@ -115,7 +131,8 @@ TreeItem ItemStore::GetChild(TreeItem item) {
 
 TreeItem ItemStore::GetNextItem(TreeItem item) {
     ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
-    if (!node) return TreeItem::None;
+    if (!node)
+        return TreeItem::None;
     auto& siblings = node->parent->children;
     return node->row + 1 < siblings.size() ? siblings[node->row + 1]->id : TreeItem::None;
 }
@@ -126,39 +143,50 @@ TreeItem ItemStore::GetParent(TreeItem item) {
 }
 
 void ItemStore::Select(TreeItem item) {
-    if (item != TreeItem::None && !Find(item)) return;
-    if (Selection() == item) return;
+    if (item != TreeItem::None && !Find(item))
+        return;
+    if (Selection() == item)
+        return;
     selected_.store(static_cast<std::uint64_t>(item), std::memory_order_release);
-    if (listener_) listener_->SelectionChanged(item);
+    if (listener_)
+        listener_->SelectionChanged(item);
 }
 
 void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intptr_t context) {
     ItemNode* parent = Find(parentItem);
-    if (!parent || parent->children.size() < 2) return;
-    if (listener_) listener_->BeginReorder(*parent);
+    if (!parent || parent->children.size() < 2)
+        return;
+    if (listener_)
+        listener_->BeginReorder(*parent);
     std::stable_sort(parent->children.begin(), parent->children.end(),
                      [&](const auto& a, const auto& b) {
                          return compare(a->record.get(), b->record.get(), context) < 0;
                      });
     Renumber(*parent, 0);
-    if (listener_) listener_->EndReorder(*parent);
+    if (listener_)
+        listener_->EndReorder(*parent);
 }
 
 void ItemStore::ForgetSubtree(const ItemNode& node) {
-    for (const auto& child : node.children) ForgetSubtree(*child);
+    for (const auto& child : node.children)
+        ForgetSubtree(*child);
     index_.erase(static_cast<std::uint64_t>(node.id));
     if (Selection() == node.id) {
         selected_.store(0, std::memory_order_release);
-        if (listener_) listener_->SelectionChanged(TreeItem::None);
+        if (listener_)
+            listener_->SelectionChanged(TreeItem::None);
     }
 }
 
 void ItemStore::RemoveRows(ItemNode& parent, std::uint32_t first, std::uint32_t last) {
-    if (listener_) listener_->BeginRemove(parent, static_cast<int>(first), static_cast<int>(last));
-    for (std::uint32_t row = first; row <= last; ++row) ForgetSubtree(*parent.children[row]);
+    if (listener_)
+        listener_->BeginRemove(parent, static_cast<int>(first), static_cast<int>(last));
+    for (std::uint32_t row = first; row <= last; ++row)
+        ForgetSubtree(*parent.children[row]);
     parent.children.erase(parent.children.begin() + first, parent.children.begin() + last + 1);
     Renumber(parent, first);
-    if (listener_) listener_->EndRemove();
+    if (listener_)
+        listener_->EndRemove();
 }
 
 void ItemStore::DeleteItem(TreeItem item) {
@@ -167,14 +195,16 @@ void ItemStore::DeleteItem(TreeItem item) {
         return;
     }
     ItemNode* node = Find(item);
-    if (!node) return;
+    if (!node)
+        return;
     node->record.reset();
     RemoveRows(*node->parent, node->row, node->row);
 }
 
 void ItemStore::ClearSubtreeData(TreeItem item) {
     ItemNode* node = Find(item);
-    if (!node) return;
+    if (!node)
+        return;
     for (const auto& child : node->children) {
         ClearSubtreeData(child->id);
         SetItemData(child->id, nullptr);
@@ -190,7 +220,8 @@ void ItemStore::ClearRecordsBelow(ItemNode& node) {
 
 bool ItemStore::RemoveChildren(TreeItem item) {
     ItemNode* node = Find(item);
-    if (!node) return true;
+    if (!node)
+        return true;
     // The same order as ClearSubtreeData, without telling a view about items it is about to lose.
     ClearRecordsBelow(*node);
     if (!node->children.empty()) {

@@ -27,7 +27,7 @@ struct ItemNode {
 // Told about every change, so that a view can follow. Called on the owning thread, before
 // and after each change, like QAbstractItemModel's begin/end pairs.
 class ItemStoreListener {
-public:
+  public:
     virtual ~ItemStoreListener() = default;
     virtual void BeginInsert(const ItemNode& parent, int row) = 0;
     virtual void EndInsert() = 0;
@@ -44,7 +44,7 @@ public:
 int CompareLabels(const std::string& a, const std::string& b);
 
 class ItemStore : public TreeControl {
-public:
+  public:
     ItemStore();
     ~ItemStore() override;
     ItemStore(const ItemStore&) = delete;
@@ -82,7 +82,7 @@ public:
     }
     std::size_t ItemCount() const { return index_.size(); }
 
-private:
+  private:
     ItemNode* Find(TreeItem item);
     void ForgetSubtree(const ItemNode& node);
     static void ClearRecordsBelow(ItemNode& node);

@@ -20,7 +20,7 @@ enum class InsertAt { Sorted, Last };
 using ItemCompare = int (*)(const FolderRecord* a, const FolderRecord* b, std::intptr_t context);
 
 class TreeControl {
-public:
+  public:
     virtual ~TreeControl() = default;
 
     // Inserts an item without a record under parent (None: the top level). Sorted puts it

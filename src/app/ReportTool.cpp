@@ -1,0 +1,125 @@
+// brimwell-report: scans a folder without a display and prints the text report of it.
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/DirectoryReader.h"
+#include "platform/FileSystem.h"
+#include "report/ReportText.h"
+#include "scan/FolderTree.h"
+#include "scan/SizeUnit.h"
+#include "ui/ItemStore.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: brimwell-report [-k] FOLDER\n"
+    "Scans FOLDER and prints the size of everything below it, one line per sub-folder,\n"
+    "largest first, with the files lying directly in FOLDER as \"FILES\".\n"
+    "  -k      sizes in kilobytes (default: megabytes)\n"
+    "  --help  this text\n";
+
+struct Options {
+    bool kilobytes = false;
+    std::string folder;
+};
+
+// Parses the arguments; returns the exit status to end with, or -1 to go on.
+int ParseArguments(int argc, char** argv, Options& options) {
+    bool haveFolder = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument == "--help") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (argument == "-k") {
+            options.kilobytes = true;
+        } else if (argument == "--" && i + 1 == argc - 1 && !haveFolder) {
+            options.folder = argv[++i];
+            haveFolder = true;
+        } else if (!argument.empty() && argument[0] == '-') {
+            std::cerr << "brimwell-report: unknown option " << argument << "\n" << kUsage;
+            return 2;
+        } else if (haveFolder) {
+            std::cerr << "brimwell-report: only one FOLDER\n" << kUsage;
+            return 2;
+        } else {
+            options.folder = argument;
+            haveFolder = true;
+        }
+    }
+    if (!haveFolder) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    return -1;
+}
+
+// A one-line counter on the terminal while a scan takes more than half a second; the line
+// is erased when the scan ends.
+class ProgressLine {
+  public:
+    explicit ProgressLine(const ScanCounters& counters)
+        : counters_(counters), thread_([this] { Run(); }) {}
+    ~ProgressLine() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        wake_.notify_one();
+        thread_.join();
+    }
+
+  private:
+    void Run() {
+        std::unique_lock lock(mutex_);
+        if (wake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return done_; }))
+            return;
+        while (!wake_.wait_for(lock, std::chrono::milliseconds(100), [this] { return done_; })) {
+            std::fprintf(stderr, "\r%lld folders, %lld files, %llu bytes\033[K",
+                         static_cast<long long>(counters_.folders.load()),
+                         static_cast<long long>(counters_.files.load()),
+                         static_cast<unsigned long long>(counters_.bytes.load()));
+        }
+        std::fputs("\r\033[K", stderr);
+    }
+
+    const ScanCounters& counters_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (int status = ParseArguments(argc, argv, options); status >= 0)
+        return status;
+    if (auto problem = FolderProblem(options.folder)) {
+        std::cerr << "brimwell-report: " << options.folder << ": " << *problem << "\n";
+        return 1;
+    }
+    if (options.kilobytes)
+        SizeUnit::Toggle();
+
+    ItemStore tree;
+    DirectoryReader reader;
+    ScanCounters counters;
+    ScanContext context{reader, &counters};
+    {
+        std::optional<ProgressLine> progress;
+        if (StandardErrorIsTerminal())
+            progress.emplace(counters);
+        FolderTree::ScanRoot(tree, options.folder, context);
+    }
+    ReportText::WriteReport(tree, std::cout);
+    return std::cout.good() ? 0 : 1;
+}

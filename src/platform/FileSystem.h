@@ -1,0 +1,12 @@
+// Small file-system and terminal queries for the programs' start.
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Why path cannot be scanned as a folder ("No such file or directory", "Not a directory",
+// ...), or nothing when it is a folder.
+std::optional<std::string> FolderProblem(const std::string& path);
+
+// Whether the standard error stream is a terminal.
+bool StandardErrorIsTerminal();

@@ -1,0 +1,28 @@
+// The texts the detail panel draws and the plain-text report of the selected folder.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "scan/FolderRecord.h"
+
+class ItemStore;
+
+namespace ReportText {
+
+// "PATH   ( 1.50 M , Folders : 3 , Files : 12 ) " in the current unit.
+std::string HeaderText(const FolderRecord& record);
+// "NAME ( 0.25 M ) " in the current unit.
+std::string ChildText(const FolderRecord& record);
+// Characters as UTF-8 decodes them; every byte that is not part of a valid sequence
+// counts as one character.
+std::size_t Utf8Length(std::string_view text);
+
+// Writes the report of the tree's selected item: header line, a rule of 88 hyphens, and one
+// line per child with a record, its size and a bar of 0 to 30 asterisks scaled to the
+// largest child. Writes nothing when no item with a record is selected.
+void WriteReport(const ItemStore& tree, std::ostream& out);
+
+}  // namespace ReportText

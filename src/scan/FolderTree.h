@@ -1,0 +1,59 @@
+// The scan that builds the folder tree, the order of children, and relabelling in the
+// current unit. Keeps no state between calls: the tree is the model.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "scan/FolderSource.h"
+#include "ui/TreeControl.h"
+
+// The five figures one folder's scan reports to its caller.
+struct ScanSums {
+    std::uint64_t total = 0;      // every entry listed directly in the folder, plus sub-folders
+    std::uint64_t filesOnly = 0;  // files directly in the folder
+    std::int32_t directFiles = 0;
+    std::int32_t files = 0;    // all depths
+    std::int32_t folders = 0;  // all depths
+};
+
+// What a scan reads from besides the tree: the listings, and where to count progress.
+struct ScanContext {
+    FolderSource& source;
+    ScanCounters* counters = nullptr;  // may be null
+};
+
+// The icon index of a folder (and of its FILES entry) in the tree's icon list.
+constexpr int kFolderIcon = 0;
+inline int FileIconIndex(const std::string& /*path*/, bool asFolder) {
+    return asFolder ? 0 : 1;
+}
+
+namespace FolderTree {
+
+// "   ( 1234.57 M , Files : 876 , Folders : 43 )" in the current unit.
+std::string FolderLabelSuffix(std::uint64_t bytes, std::int32_t files, std::int32_t folders);
+// "FILES   ( 3.50 ) M " for a sub-folder, "FILES   ( 3.50 M " for a root.
+std::string FilesEntryLabel(std::uint64_t filesBytes, bool ofRoot);
+// The path with one "/" appended unless it already ends in one.
+std::string WorkingPath(const std::string& path);
+
+// Scans one starting folder into tree: finds or inserts its root item, fills it, and at the
+// end selects it (or keeps a selection inside it). Clears StopRequested first. A request for
+// a root that still holds its placeholder record is dropped.
+void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& context);
+
+// Scans folderPath, the current folder of context.source, whose item is parentItem, adding
+// its figures to sums.
+void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::string& folderPath,
+                ScanSums& sums, ScanContext& context);
+
+// Larger totalBytes first: 1 when b is larger, -1 when smaller, 0 when equal. A missing
+// record counts as 0 bytes.
+int CompareBySize(const FolderRecord* a, const FolderRecord* b, std::intptr_t sortData);
+
+// Rewrites the label of every item below item that has a record, children first, in the
+// current unit. None relabels the whole tree.
+void Relabel(TreeControl& tree, TreeItem item);
+
+}  // namespace FolderTree
