@@ -97,6 +97,11 @@ bool ScanQueue::IsClosed() const {
     return closed_;
 }
 
+std::size_t ScanQueue::Pending() const {
+    std::lock_guard lock(mutex_);
+    return pending_.size();
+}
+
 void ScanQueue::Push(Operation operation, bool urgent) {
     if (OnOwnerThread()) {
         Flush();

@@ -64,6 +64,8 @@ class ScanQueue : public QObject, public TreeControl {
     // window by more than one folder listing.
     void Close();
     bool IsClosed() const;
+    // Operations waiting to be taken by the owner thread (at most the capacity).
+    std::size_t Pending() const;
 
   signals:
     // Scan `id` has ended and all its tree operations are applied.
