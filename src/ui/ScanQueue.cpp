@@ -78,10 +78,14 @@ struct ScanQueue::Operation {
 };
 
 ScanQueue::ScanQueue(ItemStore& store, std::size_t capacity, int coalesceMs, QObject* parent)
-    : QObject(parent), store_(store), capacity_(capacity < 2 ? 2 : capacity) {
+    : QObject(parent),
+      store_(store),
+      capacity_(capacity < 2 ? 2 : capacity),
+      wakeupWatch_(wakeup_.Descriptor(), QSocketNotifier::Read) {
     coalesce_.setSingleShot(true);
     coalesce_.setInterval(coalesceMs);
     connect(&coalesce_, &QTimer::timeout, this, [this] { Apply(true); });
+    connect(&wakeupWatch_, &QSocketNotifier::activated, this, &ScanQueue::OnWoken);
 }
 
 ScanQueue::~ScanQueue() {
@@ -124,12 +128,14 @@ void ScanQueue::Push(Operation operation, bool urgent) {
 }
 
 void ScanQueue::Wake(bool urgent) {
-    QMetaObject::invokeMethod(
-        this, [this, urgent] { ScheduleApply(urgent); }, Qt::QueuedConnection);
+    if (urgent)
+        urgent_.store(true, std::memory_order_relaxed);
+    wakeup_.Raise();
 }
 
-void ScanQueue::ScheduleApply(bool urgent) {
-    if (urgent) {
+void ScanQueue::OnWoken() {
+    wakeup_.Clear();
+    if (urgent_.exchange(false, std::memory_order_relaxed) || continueApply_) {
         Apply(true);
     } else if (!coalesce_.isActive()) {
         coalesce_.start();
@@ -158,6 +164,7 @@ void ScanQueue::Apply(bool withBudget) {
     if (applying_ || ownerClosed_)
         return;
     applying_ = true;
+    continueApply_ = false;
     coalesce_.stop();
     QElapsedTimer clock;
     clock.start();
@@ -191,8 +198,10 @@ void ScanQueue::Apply(bool withBudget) {
     if (refreshPanel_.exchange(false, std::memory_order_relaxed))
         emit PanelRefreshRequested();
     emit BatchApplied();
-    if (more)
-        Wake(true);
+    if (more) {  // yield to the event loop, then go on at once
+        continueApply_ = true;
+        wakeup_.Raise();
+    }
 }
 
 void ScanQueue::ApplyOne(Operation& operation) {
@@ -236,6 +245,7 @@ void ScanQueue::Close() {
     changed_.notify_all();
     ownerClosed_ = true;
     coalesce_.stop();
+    wakeupWatch_.setEnabled(false);
     if (!applying_) {
         batch_.clear();
         next_ = 0;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <atomic>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/WakeupSignal.h"
 #include "ui/ItemStore.h"
 
 class ScanQueue : public QObject, public TreeControl {
@@ -84,13 +86,17 @@ class ScanQueue : public QObject, public TreeControl {
     void Ask(std::function<void(ItemStore&)> ask);
     bool OnOwnerThread() const;
     void Wake(bool urgent);
+    void OnWoken();
     void Apply(bool withBudget);
     void ApplyOne(Operation& operation);
-    void ScheduleApply(bool urgent);
 
     ItemStore& store_;
     const std::size_t capacity_;
     QTimer coalesce_;
+    WakeupSignal wakeup_;  // raised by producers, watched on the owner thread
+    QSocketNotifier wakeupWatch_;
+    std::atomic<bool> urgent_{false};  // a producer asked for the queue to be applied now
+    bool continueApply_ = false;       // owner thread: a batch ran out of time
 
     mutable std::mutex mutex_;
     std::condition_variable changed_;  // room in the queue, an answer, or closed
