@@ -108,7 +108,16 @@ bool PrivateProfile::WriteString(std::string_view section, std::string_view key,
         return registry_.CreateKey(mapping->root, mapping->path) &&
                registry_.SetValue(mapping->root, mapping->path, key, value);
     }
+    // Reading trims blanks and one pair of enclosing quotes; quoting such a value makes it
+    // read back exactly as written.
+    std::string stored(value);
+    bool outerBlank = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
+                                         value.back() == ' ' || value.back() == '\t');
+    bool quoted = value.size() >= 2 && value.front() == value.back() &&
+                  (value.front() == '"' || value.front() == '\'');
+    if (outerBlank || quoted)
+        stored = '"' + stored + '"';
     return UpdateFile(Resolve(fileName), [&](std::string_view current) {
-        return std::optional<std::string>(SetIniValue(current, section, key, value));
+        return std::optional<std::string>(SetIniValue(current, section, key, stored));
     });
 }

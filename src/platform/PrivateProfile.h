@@ -33,9 +33,10 @@ class PrivateProfile {
                           std::string_view defaultText, std::size_t bufferSize,
                           std::string_view fileName);
     // Stores the key's text, atomically and under the file's lock. A value is cut at its first
-    // line break, so it can never add lines of its own to the file. Refused (false) for
-    // names that the file format cannot hold: empty, with a line break, a key with "=" or
-    // starting with "[" or ";", a section with "]".
+    // line break, so it can never add lines of its own to the file; one with blanks at either
+    // end, or already enclosed in quotes, is written in double quotes so it reads back as is.
+    // Refused (false) for names that the file format cannot hold: empty, with a line break, a key
+    // with "=" or starting with "[" or ";", a section with "]".
     bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                      std::string_view fileName);
     // Drops what was learnt about the file's mapping; the next access reads it afresh.
