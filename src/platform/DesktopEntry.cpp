@@ -1,5 +1,5 @@
-// Quoting and escaping for desktop entries, following the Desktop Entry Specification:
-// quoting rules for Exec arguments first, then the escapes of the string type on top.
+// Quoting and escaping for desktop entries, as freedesktop.org defines them: the quoting
+// rules for Exec arguments first, then the escapes of the string type on top.
 #include "platform/DesktopEntry.h"
 
 #include <string_view>

@@ -1,4 +1,4 @@
-// Desktop entry files (freedesktop Desktop Entry Specification), which stand in for shell
+// Desktop entry files (the freedesktop.org .desktop format), which stand in for shell
 // links and for folder verbs: building their text and writing them safely.
 #pragma once
 
