@@ -40,6 +40,11 @@ TEST_F(SelfInstall, WithoutTheAllUsersFolderEntriesGoToTheUserFolder) {
     EXPECT_EQ(uninstall["Name"], "UninstallMe");
     EXPECT_EQ(SplitExec(uninstall["Exec"]), (std::vector<std::string>{groupTarget, "-U"}));
     EXPECT_EQ(FilesUnder(apps).size(), 4u);  // three entries and the group folder
+
+    fs::remove_all(apps);
+    paths.programPath.clear();  // an unknown program file: no entry that runs nothing
+    ::Setup(paths).Run(false);
+    EXPECT_EQ(FilesUnder(apps), std::vector<fs::path>{apps / "Brimwell"});
 }
 
 TEST_F(SelfInstall, AllUsersFolderIsUsedWhenItExistsEvenIfItCannotBeWritten) {
