@@ -199,8 +199,7 @@ int main(int argc, char** argv) {
         ok = Save(image.draw, 16, base + QStringLiteral(".png")) && ok;
         ok = Save(image.draw, 32, base + QStringLiteral("@2x.png")) && ok;
     }
-    ok = Save(DrawProgram, 256, folder + QStringLiteral("/brimwell.png")) && ok;
-    for (int size : {16, 32, 48, 64}) {
+    for (int size : {16, 32, 48, 64, 256}) {
         ok = Save(DrawProgram, size, folder + QStringLiteral("/brimwell-%1.png").arg(size)) && ok;
     }
     return ok ? 0 : 1;
