@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "setup/SettingsStore.h"
+
 namespace {
 
 // The key of splitter position `index`, in the format "SPLITTERW%ld".
@@ -10,7 +12,21 @@ std::string SplitterKey(long index) {
     return "SPLITTERW" + std::to_string(index);
 }
 
+constexpr const char* kSection = "USERPREFS";
+
 }  // namespace
+
+int UserPreferences::ReadInt(const std::string& key, int fallback) {
+    return store_.ReadInt(kSection, key, fallback);
+}
+
+std::string UserPreferences::ReadString(const std::string& key) {
+    return store_.ReadString(kSection, key, nullptr);
+}
+
+void UserPreferences::WriteInt(const std::string& key, int value) {
+    store_.WriteInt(kSection, key, value);
+}
 
 std::optional<QRect> ReadPlacement(WindowSettings& settings) {
     int width = settings.ReadInt("MainWndW", -1);

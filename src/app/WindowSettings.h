@@ -7,6 +7,8 @@
 
 #include <QRect>
 
+class SettingsStore;
+
 class WindowSettings {
   public:
     virtual ~WindowSettings() = default;
@@ -15,6 +17,19 @@ class WindowSettings {
     // The text stored under key (at most 79 characters), or empty.
     virtual std::string ReadString(const std::string& key) = 0;
     virtual void WriteInt(const std::string& key, int value) = 0;
+};
+
+// The keys of section USERPREFS in the settings store.
+class UserPreferences : public WindowSettings {
+  public:
+    // store must outlive this object.
+    explicit UserPreferences(SettingsStore& store) : store_(store) {}
+    int ReadInt(const std::string& key, int fallback) override;
+    std::string ReadString(const std::string& key) override;
+    void WriteInt(const std::string& key, int value) override;
+
+  private:
+    SettingsStore& store_;
 };
 
 // The placement a previous run saved: the outer rectangle, if MainWndW and MainWndH are

@@ -6,39 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "app/MainWindow.h"
-#include "app/Startup.h"
-#include "platform/DesktopFolders.h"
-#include "platform/PathForm.h"
+#include "app/SystemStartup.h"
+#include "platform/QtDialogs.h"
 
 namespace {
 
-// Start-up's requests, carried out by the platform and the window.
-class SystemStartup : public StartupActions {
-  public:
-    explicit SystemStartup(QApplication& app) : app_(app) {}
-
-    void RefreshFolderCommand(bool /*registerCommand*/) override {}
-    void Install() override {}
-    bool ConfirmUninstall() override { return false; }
-    void Uninstall() override {}
-    std::string LongPath(const std::string& path) override { return LongPathForm(path); }
-    DefaultFolders DefaultStartingFolders() override { return ReadDefaultFolders(); }
-
-    int RunWindow(const std::string& startFolder) override {
-        WindowServices services;
-        services.chooseFolder = [](QWidget* owner) { return ChooseFolder(owner); };
-        services.openFolder = [](const std::string& folder) { OpenInFileManager(folder); };
-        MainWindow window(services);
-        window.SetStartFolder(startFolder);
-        window.Create();
-        window.show();
-        return app_.exec();
-    }
-
-  private:
-    QApplication& app_;
-};
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 256})
+        icon.addFile(QStringLiteral(":/icons/brimwell-%1.png").arg(size));
+    return icon;
+}
 
 }  // namespace
 
@@ -47,10 +25,10 @@ int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    Q_INIT_RESOURCE(brimwell);
     QApplication::setApplicationName(QStringLiteral("Brimwell"));
     QApplication::setApplicationVersion(QStringLiteral(BRIMWELL_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/brimwell.png")));
-    SystemStartup startup(app);
+    QApplication::setWindowIcon(ProgramIcon());
+    QtDialogs dialogs;
+    SystemStartup startup(PlatformPaths::Defaults(), dialogs);
     return RunStartup(CommandLineText(arguments), startup, RootList::Instance());
 }

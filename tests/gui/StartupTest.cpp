@@ -1,7 +1,24 @@
-// Start-up: the command line and the steps of every mode, in order.
+// Start-up: the command line and the steps of every mode, in order, and the real steps
+// with the setup library and the window in a temporary home.
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
+#include <filesystem>
+#include <fstream>
+
+#include "app/MainWindow.h"
 #include "app/Startup.h"
+#include "app/SystemStartup.h"
+#include "platform/QtDialogs.h"
+#include "platform/Registry.h"
+#include "setup/FolderCommand.h"
+#include "setup/SettingsStore.h"
 
 namespace {
 
@@ -38,6 +55,70 @@ std::vector<std::string> WithDefaults(std::vector<std::string> first) {
     first.insert(first.end(), kDefaults.begin(), kDefaults.end());
     return first;
 }
+
+namespace fs = std::filesystem;
+
+// Every base folder below root; the program file exists.
+PlatformPaths PathsUnder(const fs::path& root) {
+    PlatformPaths paths{root / "home/.config",           root / "home/.local/share/applications",
+                        root / "home/.config/autostart", root / "usr/local/share/applications",
+                        root / "etc/Brimwell",           root / "opt/brimwell"};
+    fs::create_directories(paths.programPath.parent_path());
+    std::ofstream(paths.programPath) << "program";
+    return paths;
+}
+
+// Every file below root.
+std::vector<std::string> FilesBelow(const fs::path& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_directory())
+            files.push_back(fs::relative(entry.path(), root).string());
+    }
+    return files;
+}
+
+// Answers the question as told and records what was asked and shown.
+struct ScriptedDialogs : Dialogs {
+    bool answer = false;
+    std::vector<std::string> seen;
+    bool AskYesNo(const std::string& caption, const std::string& text) override {
+        seen.push_back("ask " + caption + ": " + text);
+        return answer;
+    }
+    void ShowMessage(const std::string& caption, const std::string&, Icon) override {
+        seen.push_back("message " + caption);
+    }
+};
+
+// While alive, closes the main window once done(window) holds, and remembers its last status
+// text and title.
+class WindowCloser {
+  public:
+    explicit WindowCloser(std::function<bool(MainWindow&)> done) : done_(std::move(done)) {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* window = qobject_cast<MainWindow*>(widget);
+                if (window && window->isVisible() && done_(*window)) {
+                    status = window->StatusText();
+                    title = window->windowTitle();
+                    window->close();
+                }
+            }
+        });
+        timer_.start();
+    }
+    QString status;
+    QString title;
+
+  private:
+    std::function<bool(MainWindow&)> done_;
+    QTimer timer_;
+};
+
+const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwell";
+const char* kVerbKey = "Folder\\shell\\Brimwell";
 
 }  // namespace
 
@@ -105,7 +186,99 @@ class StartupTest : public QObject {
         QCOMPARE(actions.calls, calls);
         QCOMPARE(list.Entries(), roots);
     }
+
+    void questionBoxAnswersYesOrNo() {
+        for (auto button : {QMessageBox::No, QMessageBox::Yes, QMessageBox::Escape}) {
+            QString caption, text;
+            QTimer poll;
+            poll.setInterval(10);
+            connect(&poll, &QTimer::timeout, &poll, [&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (!box)
+                    return;
+                caption = box->windowTitle();
+                text = box->text();
+                if (button == QMessageBox::Escape)
+                    QTest::keyClick(box, Qt::Key_Escape);
+                else
+                    box->button(button)->click();
+                poll.stop();
+            });
+            poll.start();
+            QtDialogs dialogs;
+            bool yes = dialogs.AskYesNo("Brimwell", "about to go.\r\n\r\nSure?");
+            QCOMPARE(yes, button == QMessageBox::Yes);
+            QCOMPARE(caption, QStringLiteral("Brimwell"));
+            QCOMPARE(text, QStringLiteral("about to go.\n\nSure?"));
+        }
+    }
+
+    void uninstallAnsweredNoTouchesNothing() {
+        QTemporaryDir home;
+        PlatformPaths paths = PathsUnder(home.path().toStdString());
+        ScriptedDialogs dialogs;
+        SystemStartup startup(paths, dialogs);
+        RootList roots;
+        QCOMPARE(RunStartup("-U", startup, roots), -1);
+        QCOMPARE(dialogs.seen,
+                 std::vector<std::string>{"ask Brimwell: Brimwell is about to uninstall.\r\n\r\n"
+                                          "Are you sure you want to do this?"});
+        QCOMPARE(FilesBelow(home.path().toStdString()), std::vector<std::string>{"opt/brimwell"});
+
+        dialogs.answer = true;
+        dialogs.seen.clear();
+        QCOMPARE(RunStartup("-U", startup, roots), 0);
+        QCOMPARE(dialogs.seen.size(), std::size_t{2});  // the question, then the restart notice
+        QCOMPARE(dialogs.seen[1].rfind("message ", 0), std::size_t{0});
+        QCOMPARE(roots.Size(), std::size_t{0});
+        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
+    }
+
+    void installThenWindowWithTheFolderCommandRemoved() {
+        QTemporaryDir home;
+        PlatformPaths paths = PathsUnder(home.path().toStdString());
+        ScriptedDialogs dialogs;
+        SystemStartup startup(paths, dialogs);
+        FolderCommand(paths).Refresh(true);
+        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
+        RootList roots;
+        WindowCloser closer([](MainWindow&) { return true; });
+        QCOMPARE(RunStartup("-R", startup, roots), 0);
+        QCOMPARE(closer.status, QStringLiteral("Started"));
+        QCOMPARE(closer.title, QStringLiteral("Brimwell"));
+        QVERIFY(fs::exists(paths.userApplications / "Brimwell.desktop"));
+        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
+        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
+        QVERIFY(roots.Size() >= 1);
+        QCOMPARE(roots.Entries().back().front(), '/');
+    }
+
+    void folderModeScansTheFolderAndSavesThePlacement() {
+        QTemporaryDir home;
+        PlatformPaths paths = PathsUnder(home.path().toStdString());
+        fs::path folder = fs::path(home.path().toStdString()) / "my folder";
+        fs::create_directories(folder / "sub");
+        std::ofstream(folder / "sub/file") << "12345";
+        ScriptedDialogs dialogs;
+        SystemStartup startup(paths, dialogs);
+        RootList roots;
+        QString complete = QString::fromStdString("Scanning " + folder.string() + " Complete");
+        WindowCloser closer([&](MainWindow& window) { return window.StatusText() == complete; });
+        QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
+        QCOMPARE(closer.status, complete);
+        QCOMPARE(roots.Entries().front(), folder.string());
+        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));  // not refreshed
+        SettingsStore settings(paths);
+        QCOMPARE(settings.ReadInt("USERPREFS", "SPLITTERW0", -5), 200);
+        QVERIFY(settings.ReadInt("USERPREFS", "MainWndW", -1) > 0);
+
+        // An ordinary start registers the folder command and takes the saved placement.
+        WindowCloser again([](MainWindow&) { return true; });
+        QCOMPARE(RunStartup("", startup, roots), 0);
+        QVERIFY(
+            Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey + std::string("\\command")));
+    }
 };
 
-QTEST_GUILESS_MAIN(StartupTest)
+QTEST_MAIN(StartupTest)
 #include "StartupTest.moc"
