@@ -182,7 +182,7 @@ void ScanQueue::Apply(bool withBudget) {
                 break;
         }
         ApplyOne(batch_[next_++]);
-        if (withBudget && (next_ & 63) == 0 && clock.elapsed() >= kBatchBudgetMs) {
+        if (withBudget && (next_ & 15) == 0 && clock.elapsed() >= kBatchBudgetMs) {
             more = true;
             break;
         }
