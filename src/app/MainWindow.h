@@ -55,7 +55,7 @@ class MainWindow : public QMainWindow {
     QWidget* Panel() const;
     int SplitterPos() const;
 
-    // Part 0 of the status bar.
+    // The status bar's text.
     void SetStatusText(const QString& text);
     QString StatusText() const;
 
