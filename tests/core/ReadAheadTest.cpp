@@ -1,0 +1,277 @@
+// Read-ahead: the scan issues the same tree operations with and without reader threads, stops
+// as promptly, survives folders vanishing under the readers, stays within its bounds and
+// leaves no thread, descriptor or listing behind.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <map>
+#include <sstream>
+
+#include "ReadAheadFixture.h"
+#include "platform/DirectoryReader.h"
+#include "platform/ReadAheadReader.h"
+#include "platform/StorageDevice.h"
+#include "report/ReportText.h"
+#include "scan/SizeUnit.h"
+
+using namespace readahead_test;
+
+namespace {
+
+struct ScanResult {
+    std::vector<std::string> log;
+    std::string report;
+    std::map<std::string, std::string> children;  // root's children: name -> label
+    std::optional<FolderRecord> root;
+};
+
+ScanResult Scan(FolderSource& source, const std::string& root,
+                const std::function<void(RecordingTree&)>& setup = {}) {
+    RecordingTree tree;
+    if (setup)
+        setup(tree);
+    ScanContext context{source, nullptr};
+    FolderTree::ScanRoot(tree, root, context);
+    ScanResult result;
+    std::ostringstream report;
+    ReportText::WriteReport(tree.store, report);
+    result.report = report.str();
+    result.log = tree.log;
+    TreeItem rootItem = tree.store.GetChild(TreeItem::None);
+    result.root = tree.store.GetItemData(rootItem);
+    for (TreeItem item = tree.store.GetChild(rootItem); item != TreeItem::None;
+         item = tree.store.GetNextItem(item)) {
+        if (const FolderRecord* record = tree.store.Record(item))
+            result.children[record->name] = tree.store.Node(item)->text;
+    }
+    return result;
+}
+
+// Passes every call on, and calls observe first; depth 0 means the starting folder is
+// about to be left (the last moment the read-ahead still runs).
+class ObservedSource : public FolderSource {
+  public:
+    ObservedSource(FolderSource& inner, std::function<void(int depth)> observe)
+        : inner_(inner), observe_(std::move(observe)) {}
+    void EnterRoot(const std::string& path) override {
+        inner_.EnterRoot(path);
+        depth_ = 1;
+    }
+    void Enter(std::string_view name) override {
+        inner_.Enter(name);
+        ++depth_;
+    }
+    void Leave() override {
+        observe_(--depth_);
+        inner_.Leave();
+    }
+    bool List(FolderListing& out) override {
+        observe_(depth_);
+        return inner_.List(out);
+    }
+
+  private:
+    FolderSource& inner_;
+    std::function<void(int)> observe_;
+    int depth_ = 0;
+};
+
+// Sets the stop request at the given insertion, calling before and after around it.
+std::function<void(RecordingTree&)> StopAt(int insertion, std::function<void()> before = {},
+                                           std::function<void()> after = {}) {
+    return [=](RecordingTree& tree) {
+        tree.afterInsert = [=, count = 0](const std::string&) mutable {
+            if (++count != insertion)
+                return;
+            if (before)
+                before();
+            StopRequested.store(true);
+            if (after)
+                after();
+        };
+    };
+}
+
+}  // namespace
+
+TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
+    SizeUnit::Reset();
+    TempTree tree;
+    GenerateTree(tree, 7, 400, 3000);
+    DirectoryReader sequential;
+    ScanResult expected = Scan(sequential, tree.Path());
+    ASSERT_TRUE(expected.root && expected.root->complete);
+    ASSERT_GT(expected.root->folderCount, 200);
+
+    ReadAheadReader four(4);
+    ScanResult got = Scan(four, tree.Path());
+    EXPECT_EQ(four.ReaderThreads(), 4u);
+    EXPECT_EQ(got.log, expected.log);
+    EXPECT_EQ(got.report, expected.report);
+
+    // A small window and a single descriptor kept: folders are opened again and again, and
+    // descriptors are closed while other readers may be about to open through them.
+    for (int round = 0; round < 3; ++round) {
+        ReadAheadReader cramped(8, ReadAheadLimits{6, 50, 1});
+        EXPECT_EQ(Scan(cramped, tree.Path()).log, expected.log);
+    }
+    ReadAheadReader one(1);
+    EXPECT_EQ(Scan(one, tree.Path()).log, expected.log);
+}
+
+TEST(ReadAhead, HostileNamesCyclesAndADeepChainWithinTheDescriptorLimit) {
+    TempTree tree;
+    for (const char* name : {"new\nline", "bad\xff\xfe", "100%s%n"}) {
+        tree.Folder(name);
+        tree.File(std::string(name) + "/" + name, 1000);
+    }
+    tree.Folder("chain");
+    tree.Chain("chain", 5000, 4096);
+    tree.Link("chain/a/loop", "..");
+    tree.Link("self", ".");
+
+    rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(1024, saved.rlim_max);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    DirectoryReader sequential;
+    ScanResult expected = Scan(sequential, tree.Path());
+    ReadAheadReader reader(4);
+    ScanResult got = Scan(reader, tree.Path());
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    ASSERT_TRUE(got.root && got.root->complete);
+    EXPECT_EQ(got.root->folderCount, 5004);                    // chain, 5000 levels, 3 odd names
+    EXPECT_EQ(got.root->totalBytes, 4096u + 3000u + 2u + 1u);  // files and the links' own sizes
+    EXPECT_EQ(got.log, expected.log);
+    EXPECT_EQ(got.report, expected.report);
+}
+
+TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {
+    TempTree tree;
+    GenerateTree(tree, 11, 2000, 3000);
+    DirectoryReader sequential;
+    ScanResult expected = Scan(sequential, tree.Path(), StopAt(3));
+
+    // A window as large as the tree: only the stop request can hold the readers back.
+    const unsigned threads = 4;
+    ReadAheadReader reader(threads, ReadAheadLimits{100000, 1 << 20, 128});
+    std::size_t listedAtStop = 0;
+    std::size_t listedAtEnd = 0;
+    ObservedSource observed(reader, [&](int depth) {
+        if (depth == 0)
+            listedAtEnd = reader.Stats()->listedByReaders;
+    });
+    // Stop while the readers are busy, then give them every chance to go on.
+    auto busy = [&] {
+        EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->listedByReaders > 20; }));
+    };
+    auto stopped = [&] {
+        listedAtStop = reader.Stats()->listedByReaders;
+        EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->readersListing == 0; }));
+    };
+    ScanResult got = Scan(observed, tree.Path(), StopAt(3, busy, stopped));
+    StopRequested.store(false);
+
+    EXPECT_EQ(got.log, expected.log);            // the same stop point, the same items and labels
+    EXPECT_EQ(got.children.count("FILES"), 0u);  // a stopped root gets no FILES entry
+    EXPECT_LE(listedAtEnd, listedAtStop + threads);  // at most the listings under way
+    EXPECT_LT(listedAtEnd, 1000u);
+}
+
+TEST(ReadAhead, FolderDeletedWhileItIsReadAhead) {
+    auto build = [](const TempTree& tree) {
+        for (int top = 0; top < 8; ++top) {
+            std::string folder = "t" + std::to_string(top);
+            tree.Folder(folder);
+            for (int sub = 0; sub < 30; ++sub) {
+                std::string child = folder + "/s" + std::to_string(sub);
+                tree.Folder(child);
+                tree.Folder(child + "/deeper");
+                tree.File(child + "/deeper/f", 1 << 20);
+                tree.File(child + "/f", 1 << 16);
+            }
+        }
+    };
+    TempTree reference;
+    build(reference);
+    DirectoryReader sequential;
+    ScanResult expected = Scan(sequential, reference.Path());
+
+    TempTree tree;
+    build(tree);
+    // The second top folder in listing order is among the first the readers take.
+    std::vector<std::string> order;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.Path()))
+        order.push_back(entry.path().filename());
+    const std::string victim = order.at(1);
+    ReadAheadReader reader(4);
+    ScanResult got = Scan(reader, tree.Path(), [&](RecordingTree& recording) {
+        recording.afterInsert = [&, inserted = 0](const std::string&) mutable {
+            if (++inserted == 2)  // the root's first sub-folder, listed after the root
+                RemoveTree(AT_FDCWD, (tree / victim).c_str());
+        };
+    });
+
+    ASSERT_TRUE(got.root && got.root->complete);
+    ASSERT_EQ(got.children.size(), expected.children.size());
+    for (const auto& [name, label] : expected.children) {
+        if (name != victim) {
+            EXPECT_EQ(got.children[name], label);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(tree / victim));
+    EXPECT_LE(got.root->totalBytes, expected.root->totalBytes);
+}
+
+TEST(ReadAhead, StaysWithinItsWindowAndLeavesNothingBehind) {
+    TempTree tree;
+    GenerateTree(tree, 3, 800, 1500);
+    const std::size_t descriptors = CountEntries("/proc/self/fd");
+    const std::size_t threads = CountEntries("/proc/self/task");
+
+    const ReadAheadLimits limits{8, 1000, 6};
+    ReadAheadReader reader(3, limits);
+    ReadAheadStats most;
+    std::size_t mostThreads = 0;
+    ObservedSource observed(reader, [&](int) {
+        std::optional<ReadAheadStats> stats = reader.Stats();
+        ASSERT_TRUE(stats);
+        most.foldersAhead = std::max(most.foldersAhead, stats->foldersAhead);
+        most.openDescriptors = std::max(most.openDescriptors, stats->openDescriptors);
+        most.listedByReaders = stats->listedByReaders;
+        mostThreads = std::max(mostThreads, CountEntries("/proc/self/task"));
+    });
+    ScanResult got = Scan(observed, tree.Path());
+
+    ASSERT_TRUE(got.root && got.root->complete);
+    EXPECT_LE(most.foldersAhead, limits.folders);
+    EXPECT_LE(most.openDescriptors, limits.descriptors + 3 + 2);  // plus those held open to use
+    EXPECT_GT(most.listedByReaders, 0u);
+    EXPECT_EQ(mostThreads, threads + 3);
+    EXPECT_FALSE(reader.Stats());
+    EXPECT_TRUE(WaitUntil([&] { return CountEntries("/proc/self/task") == threads; }));
+    EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
+}
+
+TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
+    TempTree sys;
+    for (const char* folder : {"dev", "dev/block", "devices", "devices/sda", "devices/sda/queue",
+                               "devices/sda/sda1", "devices/nvme0n1", "devices/nvme0n1/queue"})
+        sys.Folder(folder);
+    sys.Write("devices/sda/queue/rotational", "1\n");
+    sys.Write("devices/sda/sda1/partition", "1\n");
+    sys.Write("devices/nvme0n1/queue/rotational", "0\n");
+    sys.Link("dev/block/8:0", "../../devices/sda");
+    sys.Link("dev/block/8:1", "../../devices/sda/sda1");
+    sys.Link("dev/block/259:0", "../../devices/nvme0n1");
+
+    EXPECT_TRUE(IsRotatingDevice(makedev(8, 0), sys.Path()));
+    EXPECT_TRUE(IsRotatingDevice(makedev(8, 1), sys.Path()));
+    EXPECT_FALSE(IsRotatingDevice(makedev(259, 0), sys.Path()));
+    EXPECT_FALSE(IsRotatingDevice(makedev(0, 42), sys.Path()));  // tmpfs and the like
+    EXPECT_GE(ProcessorCount(), 1u);
+}
