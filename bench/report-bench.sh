@@ -54,9 +54,14 @@ for tree in "${trees[@]}"; do
     echo "== $tree ($(uptime | sed 's/.*load/load/'))" >&2
     hyperfine -N --style basic --warmup "$warmup" --runs "$runs" \
         --export-json "$results/$tree.json" "${args[@]}" >&2
+    # Peak RSS on the tree and on an empty folder: the difference is what the tree costs.
+    mkdir -p "$perf_root/empty"
     for i in "${!names[@]}"; do
         # shellcheck disable=SC2086
         /usr/bin/time -f '%M' -o "$results/$tree.rss.$i" ${commands[$i]} >/dev/null 2>&1 || true
+        # shellcheck disable=SC2086
+        /usr/bin/time -f '%M' -o "$results/$tree.base.$i" ${commands[$i]/$dir/$perf_root/empty} \
+            >/dev/null 2>&1 || true
     done
     python3 - "$results" "$tree" "$perf_root/$tree.manifest.json" "${names[@]}" <<'EOF'
 import json, os, sys
@@ -67,12 +72,17 @@ m = json.load(open(manifest))
 items = m["dirs"] + m["files"]
 floor = runs[0]["median"]
 print(f"\n{tree}: {m['dirs']} folders, {m['files']} files (load {os.getloadavg()[0]:.2f})")
-print(f"{'tool':<24}{'median s':>10}{'x floor':>9}{'x floor2':>10}{'peak RSS MB':>13}{'B/item':>9}")
+def kb(kind, i):
+    with open(os.path.join(results, f"{tree}.{kind}.{i}")) as f:
+        return int(f.read().split()[-1])
+print(f"{'tool':<24}{'median s':>10}{'x floor':>9}{'x floor2':>10}{'peak RSS MB':>13}"
+      f"{'B/item':>9}")
 for i, (name, run) in enumerate(zip(names, runs)):
-    with open(os.path.join(results, f"{tree}.rss.{i}")) as f:
-        rss_kb = int(f.read().split()[-1])
+    rss, base = kb("rss", i), kb("base", i)
     print(f"{name:<24}{run['median']:>10.3f}{run['median'] / floor:>9.2f}"
-          f"{run['median'] / runs[1]['median']:>10.2f}{rss_kb / 1024:>13.1f}"
-          f"{rss_kb * 1024 / items:>9.1f}")
+          f"{run['median'] / runs[1]['median']:>10.2f}{rss / 1024:>13.1f}"
+          f"{max(rss - base, 0) * 1024 / items:>9.1f}")
+print("x floor2: against floor -t 2; B/item: peak RSS above the same tool's on an empty "
+      "folder, per file or folder")
 EOF
 done
