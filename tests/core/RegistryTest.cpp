@@ -1,0 +1,101 @@
+// The registry stand-in: key semantics, the text form, damaged files and two processes
+// writing at once.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "SetupTestSupport.h"
+#include "platform/Registry.h"
+
+using namespace setuptest;
+
+TEST(RegistryTree, KeysIgnoreCaseAndOnlyKeysWithoutSubkeysCanBeDeleted) {
+    RegistryTree tree;
+    tree.CreateKey("Folder\\shell\\Brimwell\\command");
+    tree.CreateKey("\\folder\\\\SHELL\\Brimwell x\\");  // sorts between "Brimwell" and its child
+    EXPECT_EQ(tree.SubkeyNames("FOLDER\\shell"),
+              (std::vector<std::string>{"Brimwell", "Brimwell x"}));
+    EXPECT_TRUE(tree.SetValue("folder\\shell\\brimwell", "", "Brimwell"));
+    EXPECT_TRUE(tree.SetValue("Folder\\shell\\Brimwell", "NAME", "two"));
+    EXPECT_EQ(tree.Value("FOLDER\\shell\\BRIMWELL", ""), "Brimwell");
+    EXPECT_EQ(tree.Value("Folder\\shell\\Brimwell", "name"), "two");
+    EXPECT_FALSE(tree.SetValue("No\\such\\key", "", "x"));
+
+    EXPECT_EQ(tree.DeleteKey("Folder\\shell\\Brimwell"), RegStatus::Denied);
+    EXPECT_EQ(tree.DeleteKey("Folder\\shell\\Brimwell\\command"), RegStatus::Ok);
+    EXPECT_EQ(tree.DeleteKey("Folder\\shell\\Brimwell"), RegStatus::Ok);
+    EXPECT_EQ(tree.DeleteKey("Folder\\shell\\Brimwell"), RegStatus::NotFound);
+    EXPECT_EQ(tree.DeleteKey(""), RegStatus::Denied);
+    EXPECT_TRUE(tree.HasKey("Folder\\shell\\Brimwell x"));
+}
+
+TEST(RegistryTree, TextFormHoldsAnyBytesAndSurvivesDamage) {
+    const std::string awkward = "tab\t, line\nfeed, cr\r, 100%, back\\slash, \xff, a=b";
+    RegistryTree tree;
+    tree.CreateKey("Key");
+    tree.SetValue("Key", awkward, awkward);
+    std::string text = tree.Serialize();
+    EXPECT_EQ(RegistryTree::Parse(text).Value("key", awkward), awkward);
+
+    std::string damaged = text +
+                          "value\tBroken\tName\tbad escape %G1\n"
+                          "\x01 binary garbage \xff\n"
+                          "value\tLost\\Key\tv\tkept although its key line is gone\n"
+                          "value\tLast\tName\tno line f";
+    damaged.insert(damaged.find("binary"), 1, '\0');
+    RegistryTree read = RegistryTree::Parse(damaged);
+    EXPECT_EQ(read.Value("Key", awkward), awkward);
+    EXPECT_EQ(read.Value("Lost\\Key", "v"), "kept although its key line is gone");
+    EXPECT_EQ(read.Value("Last", "Name"), "no line f");
+    EXPECT_EQ(read.SubkeyNames(""), (std::vector<std::string>{"Key", "Last", "Lost"}));
+}
+
+using RegistryFiles = TempPathsTest;
+
+TEST_F(RegistryFiles, DamagedFileIsReadAndTheNextWriteKeepsWhatWasReadable) {
+    Registry registry(paths);
+    const fs::path file = registry.FileOf(RegistryRoot::User);
+    WriteText(file, "value\tBrimwell\\USERPREFS\tMainWndW\t640\n\xff garbage\nvalue\tX\n");
+
+    EXPECT_EQ(registry.GetValue(RegistryRoot::User, "Brimwell\\USERPREFS", "MainWndW"), "640");
+    ASSERT_TRUE(registry.CreateKey(RegistryRoot::User, "Other"));
+    RegistryTree rewritten = RegistryTree::Parse(ReadText(file));
+    EXPECT_EQ(rewritten.Value("Brimwell\\USERPREFS", "MainWndW"), "640");
+    EXPECT_TRUE(rewritten.HasKey("Other"));
+    EXPECT_EQ(ReadText(file).find("garbage"), std::string::npos);
+}
+
+TEST_F(RegistryFiles, TwoProcessesWritingDifferentKeysLoseNothing) {
+    constexpr int kWrites = 150;
+    const char* prefixes[2] = {"First", "Second"};
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] != 0)
+            continue;
+        Registry registry(paths);
+        for (int i = 0; i < kWrites; ++i) {
+            std::string key = std::string(prefixes[c]) + "\\" + std::to_string(i);
+            if (!registry.CreateKey(RegistryRoot::User, key))
+                ::_exit(1);
+        }
+        ::_exit(0);
+    }
+    for (pid_t child : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    std::vector<std::string> expected;
+    for (int i = 0; i < kWrites; ++i)
+        expected.push_back(std::to_string(i));
+    std::sort(expected.begin(), expected.end());
+    for (const char* prefix : prefixes) {
+        std::vector<std::string> names = Registry(paths).SubkeyNames(RegistryRoot::User, prefix);
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, expected) << prefix;
+    }
+}

@@ -1,0 +1,65 @@
+// The settings store: defaults on a first run, values read back, the 79-character limit,
+// and where the values land with and without rights on the machine root.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "SetupTestSupport.h"
+#include "platform/PrivateProfile.h"
+#include "setup/SettingsStore.h"
+
+using namespace setuptest;
+
+class SettingsStoreTest : public TempPathsTest {
+  protected:
+    std::ostringstream out;
+    const std::string hundred = std::string(79, 'k') + std::string(21, 'x');
+
+    // Writes as one run closes, then reads back as the next run starts.
+    void WriteAndReadBack() {
+        {
+            SettingsStore store(paths, out);
+            store.WriteInt("USERPREFS", "MainWndW", 640);
+            store.WriteInt("USERPREFS", "MainWndL", -8);
+            store.WriteString("USERPREFS", "DEFAULT", hundred);
+        }
+        SettingsStore store(paths, out);
+        EXPECT_EQ(store.ReadInt("USERPREFS", "MainWndW", -1), 640);
+        EXPECT_EQ(store.ReadInt("USERPREFS", "MainWndL", -1), -8);
+        EXPECT_EQ(store.ReadString("USERPREFS", "DEFAULT", nullptr), hundred.substr(0, 79));
+        EXPECT_EQ(out.str(), "");
+    }
+};
+
+TEST_F(SettingsStoreTest, FirstRunGivesTheDefaultsAndWritesNothing) {
+    SettingsStore store(paths, out);
+    EXPECT_EQ(store.ReadInt("USERPREFS", "MainWndW", -1), -1);
+    EXPECT_EQ(store.ReadInt("USERPREFS", "SPLITTERW0", 200), 200);
+    EXPECT_EQ(store.ReadString("USERPREFS", "DEFAULT", nullptr), "");
+    EXPECT_EQ(store.ReadString("USERPREFS", "DEFAULT", hundred.c_str()), hundred.substr(0, 79));
+    EXPECT_FALSE(fs::exists(paths.configHome));
+}
+
+TEST_F(SettingsStoreTest, WithTheMachineRootWritableTheSectionLivesInTheUserRoot) {
+    WriteAndReadBack();
+    Registry registry(paths);
+    EXPECT_EQ(registry.GetValue(RegistryRoot::Machine,
+                                std::string(kIniFileMappingKey) + "\\Brimwell.ini", "USERPREFS"),
+              "USR:Brimwell\\USERPREFS");
+    EXPECT_EQ(registry.GetValue(RegistryRoot::User, "Brimwell\\USERPREFS", "MainWndL"), "-8");
+    EXPECT_FALSE(fs::exists(paths.configHome / "Brimwell.ini"));
+}
+
+TEST_F(SettingsStoreTest, WithoutRightsOnTheMachineRootSettingsLandInTheFileSilently) {
+    paths.machineRoot = Uncreatable(temp.Path());
+    WriteAndReadBack();
+    EXPECT_EQ(ReadText(paths.configHome / "Brimwell.ini"),
+              "[USERPREFS]\nMainWndW=640\nMainWndL=-8\nDEFAULT=" + hundred + "\n");
+    EXPECT_FALSE(Registry(paths).KeyExists(RegistryRoot::User, "Brimwell"));
+}
+
+TEST_F(SettingsStoreTest, UserKeyThatCannotBeCreatedIsReportedOnTheOutput) {
+    WriteText(paths.BrimwellConfig(), "a file where the user root's folder belongs");
+    SettingsStore(paths, out).EnsureMapping("USERPREFS");
+    EXPECT_EQ(out.str(), "Error in creating App Name key\n");
+}

@@ -1,0 +1,138 @@
+// Helpers for the settings and setup tests: a temporary folder with PlatformPaths pointing
+// into it, file helpers, scripted dialogs, and a desktop entry reader that undoes the
+// escapes and Exec quoting the way a launcher does.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/Dialogs.h"
+#include "platform/PlatformPaths.h"
+
+namespace setuptest {
+
+namespace fs = std::filesystem;
+
+// A fresh folder under /tmp, removed with everything in it.
+class TempFolder {
+  public:
+    TempFolder() {
+        char pattern[] = "/tmp/brimwell-setup-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr)
+            ADD_FAILURE() << "mkdtemp failed";
+        path_ = pattern;
+    }
+    ~TempFolder() {
+        std::error_code error;
+        fs::remove_all(path_, error);
+    }
+    const fs::path& Path() const { return path_; }
+
+  private:
+    fs::path path_;
+};
+
+inline void WriteText(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+inline std::string ReadText(const fs::path& file) {
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
+}
+
+// Every base folder below `root`; the program file exists, in a folder whose name holds a
+// blank; the all-users folder does not exist.
+inline PlatformPaths PathsUnder(const fs::path& root) {
+    PlatformPaths paths{root / "home/.config",           root / "home/.local/share/applications",
+                        root / "home/.config/autostart", root / "usr/local/share/applications",
+                        root / "etc/Brimwell",           root / "opt/Brim Tools/brimwell"};
+    WriteText(paths.programPath, "program");
+    return paths;
+}
+
+// A path that nobody, root included, can create: its parent is a regular file.
+inline fs::path Uncreatable(const fs::path& root) {
+    WriteText(root / "plain-file", "not a folder");
+    return root / "plain-file/inside";
+}
+
+// Answers every question with Yes and records everything shown, in order.
+struct ScriptedDialogs : Dialogs {
+    std::vector<std::pair<std::string, std::string>> shown;  // caption, text
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
+        shown.emplace_back(caption, text);
+    }
+};
+
+// A test with its own temporary folder and base folders inside it.
+class TempPathsTest : public ::testing::Test {
+  protected:
+    TempFolder temp;
+    PlatformPaths paths = PathsUnder(temp.Path());
+};
+
+// The keys of the file's "[Desktop Entry]" group, with \s \n \t \r \\ undone.
+inline std::map<std::string, std::string> ReadDesktopEntry(const fs::path& file) {
+    std::map<std::string, std::string> keys;
+    std::istringstream in(ReadText(file));
+    std::string line;
+    if (!std::getline(in, line) || line != "[Desktop Entry]")
+        return keys;
+    while (std::getline(in, line)) {
+        std::string value;
+        for (size_t i = line.find('=') + 1; i < line.size(); ++i) {
+            char c = line[i];
+            if (c == '\\' && i + 1 < line.size()) {
+                c = line[++i];
+                c = c == 's' ? ' ' : c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+            }
+            value += c;
+        }
+        keys[line.substr(0, line.find('='))] = value;
+    }
+    return keys;
+}
+
+// The words a launcher makes of an Exec value: double quotes group, inside them a
+// backslash escapes " ` $ and \, and %% becomes %; field codes stay as they are.
+inline std::vector<std::string> SplitExec(const std::string& exec) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false, quoted = false;
+    for (size_t i = 0; i < exec.size(); ++i) {
+        char c = exec[i];
+        if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%') {
+            word += exec[i++];
+        } else if (quoted && c == '\\' && i + 1 < exec.size() &&
+                   std::string("\"`$\\").find(exec[i + 1]) != std::string::npos) {
+            word += exec[++i];
+        } else if (c == '"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            if (inWord)
+                words.push_back(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.push_back(word);
+    return words;
+}
+
+}  // namespace setuptest

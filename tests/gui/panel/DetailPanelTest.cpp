@@ -1,0 +1,296 @@
+// Detail panel: the layout Paint() draws into an image, checked pixel by pixel against the
+// described geometry, and the panel widget's repaint and context menu.
+#include <QContextMenuEvent>
+#include <QPainter>
+#include <QTest>
+
+#include <algorithm>
+#include <vector>
+
+#include "PanelTrees.h"
+#include "report/DetailPanel.h"
+#include "report/ReportText.h"
+
+namespace {
+
+const QRgb kUnpainted = qRgb(255, 0, 255), kWhite = qRgb(255, 255, 255), kRed = qRgb(255, 0, 0);
+
+// A pixel-sized font, so that lines are tall enough for the bars whatever the system font.
+QFont TestFont() {
+    QFont font;
+    font.setPixelSize(20);
+    return font;
+}
+
+QFontMetrics Metrics() {
+    static QImage device(1, 1, QImage::Format_RGB32);
+    return QFontMetrics(TestFont(), &device);
+}
+
+QImage Render(const ItemStore& store, int width, int height, QRect area = {}) {
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(kUnpainted);
+    QPainter painter(&image);
+    painter.setFont(TestFont());
+    DetailPanel::Paint(painter, area.isNull() ? image.rect() : area, store);
+    return image;
+}
+
+int Count(const QImage& image, const QRect& box, QRgb colour) {
+    int count = 0;
+    for (int y = box.top(); y <= box.bottom(); ++y)
+        for (int x = box.left(); x <= box.right(); ++x)
+            count += image.pixel(x, y) == colour;
+    return count;
+}
+
+bool AllWhite(const QImage& image, const QRect& box) {
+    return Count(image, box, kWhite) == box.width() * box.height();
+}
+
+// First and last red column of row y: (-1, -1) without red, last -2 if not one run.
+std::pair<int, int> RedRun(const QImage& image, int y) {
+    int count = Count(image, QRect(0, y, image.width(), 1), kRed);
+    int first = 0;
+    while (count > 0 && image.pixel(first, y) != kRed)
+        ++first;
+    if (count == 0)
+        return {-1, -1};
+    bool oneRun = Count(image, QRect(first, y, count, 1), kRed) == count;
+    return {first, oneRun ? first + count - 1 : -2};
+}
+
+// A selected root with the given children.
+struct SampleTree {
+    ItemStore store;
+    TreeItem root = AddFolder(store, TreeItem::None, "/srv/data", 4096, 4, 10);
+    int nameWidth = 0;  // W: the widest child text
+
+    explicit SampleTree(const std::vector<std::pair<std::string, std::uint64_t>>& sizes) {
+        for (const auto& [name, bytes] : sizes) {
+            const FolderRecord* record = store.Record(AddFolder(store, root, name, bytes));
+            QString text = QString::fromStdString(ReportText::ChildText(*record));
+            nameWidth = std::max(nameWidth, Metrics().horizontalAdvance(text));
+        }
+        store.Select(root);
+    }
+};
+
+class PaintCounter : public QObject {
+  public:
+    int paints = 0;
+
+  protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
+
+class MenuWatcher : public QWidget {
+  public:
+    int menus = 0;
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        ++menus;
+        event->accept();
+    }
+};
+
+}  // namespace
+
+class DetailPanelTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // White without a selected record; never a pixel outside the area, even for a header
+    // wider than the area.
+    void drawsOnlyInsideItsArea() {
+        SampleTree tree({{"child", 100}});
+        TreeItem bare = AddBareItem(tree.store, TreeItem::None, "/srv/pending");
+        const QRect area(10, 20, 100, 100);
+        for (TreeItem selected : {TreeItem::None, bare, tree.root}) {
+            tree.store.Select(selected);
+            QImage image = Render(tree.store, 140, 140, area);
+            QCOMPARE(AllWhite(image, area), selected != tree.root);
+            QCOMPARE(Count(image, image.rect(), kUnpainted), 140 * 140 - 100 * 100);
+        }
+    }
+
+    // The header's top left corner is at ((width - text width) / 2, 0), truncated toward
+    // zero, so a header wider than the panel is cut at both sides.
+    void headerIsCentredAndCutAtBothSides() {
+        SampleTree tree({{"Holiday", 1000}});
+        const QFontMetrics metrics = Metrics();
+        QString header =
+            QString::fromStdString(ReportText::HeaderText(*tree.store.Record(tree.root)));
+        const int textWidth = metrics.horizontalAdvance(header);
+        QImage reference(textWidth + 40, metrics.height(), QImage::Format_RGB32);
+        reference.fill(kWhite);
+        QPainter painter(&reference);
+        painter.setFont(TestFont());
+        painter.drawText(QPoint(0, metrics.ascent()), header);
+        painter.end();
+
+        for (int width : {textWidth + 101, textWidth + 100, textWidth - 51}) {
+            QImage image = Render(tree.store, width, 3 * metrics.height());
+            const int x = (width - textWidth) / 2;
+            int mismatches = 0;
+            for (int y = 0; y < reference.height(); ++y) {
+                for (int column = 0; column < width; ++column) {
+                    bool inside = column - x >= 0 && column - x < reference.width();
+                    QRgb expected = inside ? reference.pixel(column - x, y) : kWhite;
+                    mismatches += image.pixel(column, y) != expected;
+                }
+            }
+            QVERIFY2(mismatches == 0, qPrintable(QString::number(width)));
+        }
+    }
+
+    // The frame: raised outer ring, sunken inner ring. Bars: sunken edge inset 3, red fill
+    // inset 6, ending at x0 + size / largest * S, or at the right margin for the largest.
+    void frameAndBars() {
+        const std::vector<std::pair<std::string, std::uint64_t>> sizes = {
+            {"Big", 1000}, {"Third", 333}, {"Empty", 0}, {"Also big", 1000}};
+        SampleTree tree(sizes);
+        const int lineHeight = Metrics().height(), width = 400, height = 6 * lineHeight;
+        const int x0 = tree.nameWidth + 6, scale = width - tree.nameWidth - 12;
+        QImage image = Render(tree.store, width, height);
+
+        const QRgb outerTopLeft = image.pixel(x0 + 10, lineHeight);
+        const QRgb innerTopLeft = image.pixel(x0 + 10, lineHeight + 1);
+        const QRgb outerBottomRight = image.pixel(x0 + 10, height - 1);
+        const QRgb innerBottomRight = image.pixel(x0 + 10, height - 2);
+        QCOMPARE(image.pixel(x0, height / 2), outerTopLeft);
+        QCOMPARE(image.pixel(x0 + 1, height / 2), innerTopLeft);
+        QCOMPARE(image.pixel(width - 7, height / 2), outerBottomRight);
+        QCOMPARE(image.pixel(width - 8, height / 2), innerBottomRight);
+        QVERIFY(qGray(outerTopLeft) > qGray(outerBottomRight));
+        QVERIFY(qGray(innerTopLeft) < qGray(innerBottomRight));
+        QVERIFY(outerTopLeft != kWhite && innerBottomRight != kWhite);
+        QCOMPARE(image.pixel(x0 + 10, lineHeight - 1), kWhite);
+        QCOMPARE(image.pixel(width - 6, height / 2), kWhite);
+
+        for (int line = 1; line <= 5; ++line) {
+            const int top = line * lineHeight, mid = top + lineHeight / 2;
+            const std::uint64_t size = line <= 4 ? sizes[line - 1].second : 0;
+            QVERIFY(AllWhite(image, QRect(0, top, 4, lineHeight)));  // texts start at x = 6
+            QCOMPARE(AllWhite(image, QRect(6, top, x0 - 6, lineHeight)), line == 5);
+            if (size == 0) {
+                QVERIFY(AllWhite(image, QRect(x0 + 2, top, width - x0 - 10, lineHeight - 2)));
+                continue;
+            }
+            const int end = size == 1000 ? width - 6 : int(x0 + size / 1000.0 * scale);
+            QCOMPARE(RedRun(image, mid), std::make_pair(x0 + 6, end - 7));
+            QCOMPARE(image.pixel(x0 + 6, top + 5), kWhite);
+            QCOMPARE(image.pixel(x0 + 6, top + 6), kRed);
+            QCOMPARE(image.pixel(x0 + 6, top + lineHeight - 7), kRed);
+            QCOMPARE(image.pixel(x0 + 6, top + lineHeight - 6), kWhite);
+            const QRgb outer = image.pixel(x0 + 3, mid), inner = image.pixel(x0 + 4, mid);
+            QVERIFY(outer != kWhite && qGray(inner) < qGray(outer));
+        }
+    }
+
+    // All children empty: every bar is full and nothing divides by zero. No children: W and
+    // L are 0, so the frame runs from (6, 0) around the header.
+    void emptyChildrenAndNoChildren() {
+        SampleTree empty({{"one", 0}, {"FILES", 0}});
+        const int lineHeight = Metrics().height(), width = 300;
+        QImage image = Render(empty.store, width, 4 * lineHeight);
+        for (int line = 1; line <= 2; ++line) {
+            QCOMPARE(RedRun(image, line * lineHeight + lineHeight / 2),
+                     std::make_pair(empty.nameWidth + 12, width - 13));
+        }
+        const QRgb outerTopLeft = image.pixel(empty.nameWidth + 6, 2 * lineHeight);
+
+        SampleTree none({});
+        image = Render(none.store, width, 4 * lineHeight);
+        QCOMPARE(image.pixel(6, 2 * lineHeight), outerTopLeft);
+        QCOMPARE(image.pixel(width / 2, 0), outerTopLeft);
+        QCOMPARE(image.pixel(5, 2 * lineHeight), kWhite);
+        QCOMPARE(Count(image, image.rect(), kRed), 0);
+    }
+
+    // The fill needs S = width - W - 12 >= 13; lines need (i + 1) * L <= height.
+    void tightAreas() {
+        SampleTree tree({{"Big", 1000}, {"Half", 500}});
+        const int lineHeight = Metrics().height(), x0 = tree.nameWidth + 6;
+        const int mid = lineHeight + lineHeight / 2;
+        QImage image = Render(tree.store, tree.nameWidth + 12 + 13, 4 * lineHeight);
+        QCOMPARE(RedRun(image, mid), std::make_pair(x0 + 6, x0 + 6));
+        for (int width : {tree.nameWidth + 12 + 12, tree.nameWidth + 12, tree.nameWidth / 2}) {
+            image = Render(tree.store, width, 4 * lineHeight);
+            QCOMPARE(Count(image, image.rect(), kRed), 0);
+            const int column = std::min(width, x0) - 6;
+            QVERIFY(!AllWhite(image, QRect(6, lineHeight, column, lineHeight)));  // texts stay
+            QVERIFY(!AllWhite(image, QRect(6, 2 * lineHeight, column, lineHeight)));
+        }
+
+        const int width = 300;
+        image = Render(tree.store, width, 2 * lineHeight - 1);
+        QCOMPARE(Count(image, image.rect(), kRed), 0);
+        QVERIFY(AllWhite(image, QRect(0, lineHeight, x0, lineHeight - 1)));
+        QVERIFY(image.pixel(x0, lineHeight + 2) != kWhite);  // the frame is still drawn
+        image = Render(tree.store, width, 2 * lineHeight);
+        QVERIFY(RedRun(image, mid).first > 0);
+        image = Render(tree.store, width, 3 * lineHeight - 1);
+        QVERIFY(RedRun(image, mid).first > 0);
+        QCOMPARE(Count(image, QRect(0, 2 * lineHeight, width, lineHeight - 1), kRed), 0);
+    }
+
+    // A child still without a record ends the measuring and the drawing: later children
+    // count neither for the name column nor for the largest size.
+    void bareChildEndsBothPasses() {
+        SampleTree tree({{"Small", 100}});
+        AddBareItem(tree.store, tree.root, "pending");
+        AddFolder(tree.store, tree.root, "a much longer name than any other", 100000);
+        const int lineHeight = Metrics().height(), width = 500, x0 = tree.nameWidth + 6;
+        QImage image = Render(tree.store, width, 6 * lineHeight);
+        QCOMPARE(image.pixel(x0, 3 * lineHeight), image.pixel(x0 + 10, lineHeight));
+        QCOMPARE(RedRun(image, lineHeight + lineHeight / 2), std::make_pair(x0 + 6, width - 13));
+        QVERIFY(AllWhite(image, QRect(0, 2 * lineHeight, x0, 4 * lineHeight)));
+        QCOMPARE(Count(image, image.rect(), kRed),
+                 Count(image, QRect(0, lineHeight, width, lineHeight), kRed));
+    }
+
+    // The widget paints inside its border in black whatever the theme, repaints on
+    // Refresh(), and swallows context-menu requests so that its parent opens no menu.
+    void widget() {
+        SampleTree tree({{"Big", 1000}});
+        tree.store.Select(TreeItem::None);
+        MenuWatcher parent;
+        auto* panel = new DetailPanel(tree.store, &parent);
+        panel->setGeometry(0, 0, 400, 200);
+        QPalette palette = panel->palette();
+        palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
+        panel->setPalette(palette);
+        QImage blank = panel->grab().toImage();
+        QVERIFY(blank.pixel(0, 0) != kWhite);  // the border
+        QVERIFY(AllWhite(blank, QRect(1, 1, 398, 198)));
+
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        panel->installEventFilter(&counter);
+        tree.store.Select(tree.root);
+        panel->Refresh();
+        QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 10000);
+        QImage shown = panel->grab().toImage();
+        QVERIFY(Count(shown, shown.rect(), kRed) > 0);
+        for (int y = 1; y < 199; ++y)
+            for (int x = 1; x < 399; ++x)
+                QVERIFY(qBlue(shown.pixel(x, y)) <= qRed(shown.pixel(x, y)));
+
+        auto* plain = new QWidget(&parent);
+        for (QWidget* child : {plain, static_cast<QWidget*>(panel)}) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+            QApplication::sendEvent(child, &event);
+        }
+        QCOMPARE(parent.menus, 1);  // only the plain child's request reached the parent
+    }
+};
+
+QTEST_MAIN(DetailPanelTest)
+#include "DetailPanelTest.moc"

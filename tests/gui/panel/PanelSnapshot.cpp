@@ -1,0 +1,46 @@
+// Renders the detail panel for a scanned folder, to look at: a PNG of the panel widget as
+// the window shows it, or a one-page PDF printed as the Print command prints.
+//   brimwell_panel_snapshot FOLDER OUTPUT.png|OUTPUT.pdf [WIDTH HEIGHT] [-k]
+#include <QApplication>
+#include <QPrinter>
+
+#include <cstdio>
+
+#include "platform/DirectoryReader.h"
+#include "report/DetailPanel.h"
+#include "report/ReportPrint.h"
+#include "scan/FolderTree.h"
+#include "scan/SizeUnit.h"
+#include "ui/ItemStore.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QStringList arguments = app.arguments();
+    if (arguments.removeAll(QStringLiteral("-k")) > 0)
+        SizeUnit::Toggle();
+    if (arguments.size() != 3 && arguments.size() != 5) {
+        std::fprintf(stderr, "usage: %s FOLDER OUTPUT.png|OUTPUT.pdf [WIDTH HEIGHT] [-k]\n",
+                     argv[0]);
+        return 2;
+    }
+    ItemStore store;
+    DirectoryReader reader;
+    ScanContext context{reader, nullptr};
+    FolderTree::ScanRoot(store, arguments[1].toStdString(), context);
+
+    const QString output = arguments[2];
+    if (output.endsWith(QStringLiteral(".pdf"))) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(output);
+        if (auto box = PrintPage(printer, store)) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(box->caption), qPrintable(box->text));
+            return 1;
+        }
+        return 0;
+    }
+    DetailPanel panel(store);
+    panel.resize(arguments.size() == 5 ? arguments[3].toInt() : 640,
+                 arguments.size() == 5 ? arguments[4].toInt() : 320);
+    return panel.grab().save(output) ? 0 : 1;
+}

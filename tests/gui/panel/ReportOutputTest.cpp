@@ -1,0 +1,211 @@
+// Text export and printing: the report file is the engine's report or nothing at all, and
+// a printed page of the panel reaches a PDF file. Also: the toolbar images are compiled in.
+#include <QDir>
+#include <QFileDialog>
+#include <QIcon>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sstream>
+
+#include "PanelTrees.h"
+#include "report/ReportExport.h"
+#include "report/ReportPrint.h"
+#include "report/ReportText.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QStringList Entries(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+QByteArray EngineReport(const ItemStore& store) {
+    std::ostringstream out;
+    ReportText::WriteReport(store, out);
+    return QByteArray::fromStdString(out.str());
+}
+
+// A selected root with three children and, for a long page, many more.
+struct ReportTree {
+    ItemStore store;
+    TreeItem root = AddFolder(store, TreeItem::None, "/home/ada/100% pictures", 1572864, 3, 12);
+
+    explicit ReportTree(int extraChildren = 0) {
+        AddFolder(store, root, "Holiday", 1048576);
+        AddFolder(store, root, "Family", 262144);
+        AddFolder(store, root, "FILES", 262144);
+        for (int i = 0; i < extraChildren; ++i)
+            AddFolder(store, root, "extra" + std::to_string(i), 10);
+        store.Select(root);
+    }
+};
+
+// A program's standard output; empty when it is not installed.
+QString Run(const QString& program, const QStringList& arguments) {
+    QString path = QStandardPaths::findExecutable(program);
+    if (path.isEmpty())
+        return {};
+    QProcess process;
+    process.start(path, arguments);
+    return process.waitForFinished(60000) ? QString::fromUtf8(process.readAllStandardOutput())
+                                          : QString();
+}
+
+}  // namespace
+
+class ReportOutputTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // The command asks with the described dialog, then replaces the chosen file with the
+    // engine's report, line feeds only; an empty selection gives an empty file.
+    void exportWritesTheEngineReport() {
+        QTemporaryDir dir;
+        ReportTree tree;
+        const QString path = dir.filePath(QStringLiteral("report"));  // typed without extension
+        QVERIFY(WriteAll(path, QByteArray(5000, '#')));
+        std::optional<SaveFileRequest> asked;
+        auto choose = [&](const SaveFileRequest& request) -> std::optional<QString> {
+            asked = request;
+            return path;
+        };
+        QCOMPARE(ExportReport(tree.store, choose), std::nullopt);
+        QCOMPARE(ReadAll(path), EngineReport(tree.store));
+        QVERIFY(ReadAll(path).startsWith("/home/ada/100% pictures   ( 1.50 M , Folders : 3"));
+        QVERIFY(!ReadAll(path).contains('\r'));
+        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("report")});
+        QVERIFY(asked && asked->confirmOverwrite && asked->defaultSuffix.isEmpty());
+        QCOMPARE(asked->title, QStringLiteral("Export File Size Info"));
+        QCOMPARE(asked->defaultName, QStringLiteral("File Size Info.txt"));
+
+        tree.store.Select(TreeItem::None);
+        QCOMPARE(WriteReportFile(tree.store, path), std::nullopt);
+        QCOMPARE(ReadAll(path), QByteArray());
+        QVERIFY(QFileInfo::exists(path));
+
+        auto cancel = [](const SaveFileRequest&) -> std::optional<QString> { return {}; };
+        QCOMPARE(ExportReport(tree.store, cancel), std::nullopt);
+        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("report")});
+    }
+
+    // The file cannot be created: a status text that names it, and nothing left behind.
+    void failedExportLeavesNothingBehind() {
+        QTemporaryDir dir;
+        ReportTree tree;
+        QVERIFY(WriteAll(dir.filePath(QStringLiteral("plain")), "keep me"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        for (const QString& name : {QStringLiteral("plain/report.txt"), QStringLiteral("folder")}) {
+            const QString path = dir.filePath(name);
+            std::optional<QString> error = WriteReportFile(tree.store, path);
+            QVERIFY(error && error->contains(path));
+            QVERIFY2(error->size() > path.size() + 4, qPrintable(*error));  // and a reason
+        }
+        QCOMPARE(Entries(dir.path()),
+                 (QStringList{QStringLiteral("folder"), QStringLiteral("plain")}));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("plain"))), QByteArray("keep me"));
+        QVERIFY(Entries(dir.filePath(QStringLiteral("folder"))).isEmpty());
+    }
+
+    void dialogsAreSetUpAsDescribed() {
+        QFileDialog save;
+        save.setOption(QFileDialog::DontUseNativeDialog);
+        ConfigureSaveDialog(save, SaveFileRequest{});
+        QCOMPARE(save.acceptMode(), QFileDialog::AcceptSave);
+        QCOMPARE(save.windowTitle(), QStringLiteral("Export File Size Info"));
+        QCOMPARE(save.nameFilters(), QStringList{QStringLiteral("*.TXT (*.TXT)")});
+        QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
+        QVERIFY(save.selectedFiles().value(0).endsWith(QStringLiteral("/File Size Info.txt")));
+
+        QPrinter printer;
+        QPrintDialog print(&printer);
+        ConfigurePrintDialog(print);
+        QCOMPARE(print.options(),
+                 QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintCollateCopies);
+    }
+
+    // One page in a PDF file under the job name: the header and the first children are on
+    // it, children beyond the page are left out.
+    void printsOnePageToAPdfFile() {
+        QTemporaryDir dir;
+        ReportTree tree(400);
+        const QString pdf = dir.filePath(QStringLiteral("page.pdf"));
+        auto toPdf = [&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(pdf);
+            return true;
+        };
+        QCOMPARE(PrintReport(tree.store, toPdf), std::nullopt);
+        QVERIFY(ReadAll(pdf).startsWith("%PDF"));
+
+        QString text = Run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).simplified();
+        if (!text.isEmpty()) {
+            QVERIFY2(text.contains(QStringLiteral(
+                         "/home/ada/100% pictures ( 1.50 M , Folders : 3 , Files : 12 )")),
+                     qPrintable(text.left(300)));
+            QVERIFY(text.contains(QStringLiteral("Holiday ( 1.00 M ) Family ( 0.25 M )")));
+            QVERIFY(text.contains(QStringLiteral("extra0 ( 0.00 M )")));
+            QVERIFY(!text.contains(QStringLiteral("extra399 ")));
+        }
+        QString info = Run(QStringLiteral("pdfinfo"), {pdf});
+        if (!info.isEmpty()) {
+            QVERIFY(info.contains(QRegularExpression(QStringLiteral("\\nPages:\\s+1\\n"))));
+            QVERIFY(info.contains(QStringLiteral("File Size Information for")));
+        }
+    }
+
+    void printCancelledOrRefused() {
+        QTemporaryDir dir;
+        ReportTree tree;
+        QCOMPARE(PrintReport(tree.store, [](QPrinter&) { return false; }), std::nullopt);
+        QVERIFY(Entries(dir.path()).isEmpty());
+
+        QVERIFY(WriteAll(dir.filePath(QStringLiteral("plain")), "x"));
+        auto unusable = [&](QPrinter& printer) {
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(dir.filePath(QStringLiteral("plain/page.pdf")));
+            return true;
+        };
+        std::optional<MessageText> box = PrintReport(tree.store, unusable);
+        QVERIFY(box);
+        QCOMPARE(box->caption, QStringLiteral("Error"));
+        QCOMPARE(box->text, QStringLiteral("Error setting up AbortProc"));
+    }
+
+    // Eight distinct 16x16 images with 32x32 twins, in toolbar order, and the program icon.
+    void toolbarImagesAreCompiledIn() {
+        QSet<QByteArray> distinct;
+        for (const char* name :
+             {"choose", "open", "refresh", "stop", "remove", "megabytes", "print", "exit"}) {
+            const QString base = QStringLiteral(":/toolbar/") + QLatin1String(name);
+            QIcon icon;
+            icon.addFile(base + QStringLiteral(".png"));
+            icon.addFile(base + QStringLiteral("@2x.png"));
+            QCOMPARE(icon.availableSizes(), (QList<QSize>{QSize(16, 16), QSize(32, 32)}));
+            QCOMPARE(icon.pixmap(QSize(16, 16), 2.0).size(), QSize(32, 32));
+            QImage image(base + QStringLiteral(".png"));
+            distinct.insert(
+                QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
+        }
+        QCOMPARE(distinct.size(), 8);
+        for (int size : {16, 32, 48, 64, 256})
+            QCOMPARE(QImage(QStringLiteral(":/icons/brimwell-%1.png").arg(size)).width(), size);
+    }
+};
+
+QTEST_MAIN(ReportOutputTest)
+#include "ReportOutputTest.moc"

@@ -1,0 +1,96 @@
+// An in-memory folder tree that the scan can list, for tests that need listings the disk
+// cannot give on demand (compressed files, folders that vanish, exact entry order).
+#pragma once
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "scan/FolderSource.h"
+
+struct FakeFolder {
+    struct Entry {
+        std::string name;
+        std::uint64_t size = 0;
+        bool compressed = false;
+        std::uint64_t sizeOnDisk = 0;
+        std::unique_ptr<FakeFolder> folder;  // set for sub-folders
+    };
+    std::vector<Entry> entries;
+    bool unreadable = false;
+
+    // Adds a file; returns this folder for chaining.
+    FakeFolder& File(std::string name, std::uint64_t size) {
+        entries.push_back({std::move(name), size, false, 0, nullptr});
+        return *this;
+    }
+    FakeFolder& CompressedFile(std::string name, std::uint64_t size, std::uint64_t onDisk) {
+        entries.push_back({std::move(name), size, true, onDisk, nullptr});
+        return *this;
+    }
+    // Adds a sub-folder and returns it.
+    FakeFolder& Folder(std::string name) {
+        entries.push_back({std::move(name), 0, false, 0, std::make_unique<FakeFolder>()});
+        return *entries.back().folder;
+    }
+};
+
+class FakeFolderSource : public FolderSource {
+  public:
+    // Folders are looked up by the root path given to EnterRoot.
+    std::map<std::string, FakeFolder> roots;
+    // Called with the folder's path (names joined by "/") before it is listed.
+    std::function<void(const std::string& path)> beforeList;
+    int enterCount = 0;
+    int leaveCount = 0;
+
+    void EnterRoot(const std::string& path) override {
+        ++enterCount;
+        auto found = roots.find(path);
+        stack_.clear();
+        stack_.push_back({found == roots.end() ? nullptr : &found->second, path});
+    }
+    void Enter(std::string_view name) override {
+        ++enterCount;
+        FakeFolder* parent = stack_.empty() ? nullptr : stack_.back().folder;
+        FakeFolder* child = nullptr;
+        if (parent) {
+            for (auto& entry : parent->entries) {
+                if (entry.name == name && entry.folder)
+                    child = entry.folder.get();
+            }
+        }
+        stack_.push_back({child, stack_.back().path + "/" + std::string(name)});
+    }
+    void Leave() override {
+        ++leaveCount;
+        stack_.pop_back();
+    }
+    bool List(FolderListing& out) override {
+        out.Clear();
+        if (beforeList)
+            beforeList(stack_.back().path);
+        FakeFolder* folder = stack_.back().folder;
+        if (!folder || folder->unreadable)
+            return false;
+        out.Add(".").isDirectory = true;
+        out.Add("..").isDirectory = true;
+        for (const auto& entry : folder->entries) {
+            FolderEntry& listed = out.Add(entry.name);
+            listed.isDirectory = entry.folder != nullptr;
+            listed.size = entry.size;
+            listed.compressed = entry.compressed;
+            listed.sizeOnDisk = entry.sizeOnDisk;
+        }
+        return true;
+    }
+
+  private:
+    struct Level {
+        FakeFolder* folder;
+        std::string path;
+    };
+    std::vector<Level> stack_;
+};

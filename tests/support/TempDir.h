@@ -1,0 +1,59 @@
+// A temporary folder for a test, removed with everything in it (also trees deeper than
+// PATH_MAX) when the test ends.
+#pragma once
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+class TempDir {
+  public:
+    TempDir() {
+        char pattern[] = "/tmp/brimwell-test-XXXXXX";
+        path_ = ::mkdtemp(pattern);
+    }
+    ~TempDir() { RemoveTree(AT_FDCWD, path_.c_str()); }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
+
+    void MakeFolder(const std::string& relative) const {
+        ::mkdir((*this / relative).c_str(), 0755);
+    }
+    void MakeFile(const std::string& relative, std::size_t bytes) const {
+        std::ofstream file(*this / relative, std::ios::binary);
+        file << std::string(bytes, 'x');
+    }
+
+    // Removes name inside dirFd with everything below it, through descriptors only.
+    static void RemoveTree(int dirFd, const char* name) {
+        int fd = ::openat(dirFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            ::unlinkat(dirFd, name, 0);
+            return;
+        }
+        DIR* dir = ::fdopendir(fd);
+        while (dirent* entry = ::readdir(dir)) {
+            std::string child = entry->d_name;
+            if (child == "." || child == "..")
+                continue;
+            if (entry->d_type == DT_DIR) {
+                RemoveTree(fd, child.c_str());
+            } else {
+                ::unlinkat(fd, child.c_str(), 0);
+            }
+        }
+        ::closedir(dir);
+        ::unlinkat(dirFd, name, AT_REMOVEDIR);
+    }
+
+  private:
+    std::string path_;
+};
