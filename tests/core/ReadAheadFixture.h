@@ -1,9 +1,7 @@
-// Helpers for the read-ahead tests: temporary folder trees of any depth, a tree control
-// that records every operation the scan issues, and counts of this process's threads and
-// descriptors.
+// Helpers for the read-ahead tests: generated folder trees, a tree control that records
+// every operation the scan issues, and counts of this process's threads and descriptors.
 #pragma once
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,85 +15,41 @@
 #include <thread>
 #include <vector>
 
+#include "TempDir.h"
 #include "scan/FolderTree.h"
 #include "ui/ItemStore.h"
 
 namespace readahead_test {
 
-// Deletes name below parentFd with everything in it, through descriptors (no path limit).
-inline void RemoveTree(int parentFd, const char* name) {
-    int fd = ::openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        ::unlinkat(parentFd, name, 0);
-        return;
-    }
-    std::vector<std::string> names;
-    int listFd = ::dup(fd);
-    if (DIR* dir = ::fdopendir(listFd)) {
-        while (dirent* entry = ::readdir(dir)) {
-            std::string entryName = entry->d_name;
-            if (entryName != "." && entryName != "..")
-                names.push_back(entryName);
-        }
-        ::closedir(dir);
-    }
-    for (const std::string& entryName : names)
-        RemoveTree(fd, entryName.c_str());
-    ::close(fd);
-    ::unlinkat(parentFd, name, AT_REMOVEDIR);
+// A sparse file of size bytes.
+inline void SparseFile(const std::string& path, off_t size) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0 && ::ftruncate(fd, size) == 0)
+        ::close(fd);
 }
 
-// A temporary folder, removed with its contents at the end. In memory (/dev/shm) where the
-// system has it, so that building and removing deep trees does not wait on the disk.
-class TempTree {
-  public:
-    TempTree() {
-        std::filesystem::path base = ::access("/dev/shm", W_OK) == 0
-                                         ? std::filesystem::path("/dev/shm")
-                                         : std::filesystem::temp_directory_path();
-        std::string pattern = base / "brimwell-ra-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempTree() { RemoveTree(AT_FDCWD, path_.c_str()); }
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+inline bool Link(const std::string& target, const std::string& path) {
+    return ::symlink(target.c_str(), path.c_str()) == 0;
+}
 
-    void Folder(const std::string& rel) const { ::mkdir((*this / rel).c_str(), 0755); }
-    void File(const std::string& rel, off_t size) const {
-        int fd = ::open((*this / rel).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd >= 0 && ::ftruncate(fd, size) == 0)
-            ::close(fd);
-    }
-    void Write(const std::string& rel, const std::string& text) const {
-        int fd = ::open((*this / rel).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd >= 0 && ::write(fd, text.data(), text.size()) >= 0)
-            ::close(fd);
-    }
-    void Link(const std::string& rel, const std::string& target) const {
-        [[maybe_unused]] int ignored = ::symlink(target.c_str(), (*this / rel).c_str());
-    }
-    // depth nested folders named "a" below rel, and one file of size bytes in the deepest.
-    void Chain(const std::string& rel, int depth, off_t size) const {
-        int fd = ::open((*this / rel).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        for (int level = 0; level < depth && fd >= 0; ++level) {
-            ::mkdirat(fd, "a", 0755);
-            int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            ::close(fd);
-            fd = next;
-        }
-        int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        if (file >= 0 && ::ftruncate(file, size) == 0)
-            ::close(file);
+// depth nested folders named "a" below folder, and one file of size bytes in the deepest.
+inline void Chain(const std::string& folder, int depth, off_t size) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < depth && fd >= 0; ++level) {
+        ::mkdirat(fd, "a", 0755);
+        int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
+        fd = next;
     }
-
-  private:
-    std::string path_;
-};
+    int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (file >= 0 && ::ftruncate(file, size) == 0)
+        ::close(file);
+    ::close(fd);
+}
 
 // A random tree: folders placed under earlier ones, sparse files, dot files and folders,
 // names with a newline, invalid UTF-8 and "%", links to files and folders (cycles too).
-inline void GenerateTree(const TempTree& tree, unsigned seed, int folders, int files) {
+inline void GenerateTree(const TempDir& tree, unsigned seed, int folders, int files) {
     std::mt19937 random(seed);
     auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
     const char* syllables[] = {"ka", "lo", "Mi", "ne", "su", "%s", "r\n", "\xff", "ta", "bo"};
@@ -109,15 +63,15 @@ inline void GenerateTree(const TempTree& tree, unsigned seed, int folders, int f
     for (int i = 0; i < folders; ++i) {
         const std::string& parent = paths[pick(static_cast<int>(paths.size()))];
         paths.push_back(parent + name(i) + "/");
-        tree.Folder(paths.back());
+        tree.MakeFolder(paths.back());
     }
     for (int i = 0; i < files; ++i) {
         std::string folder = paths[pick(static_cast<int>(paths.size()))];
-        tree.File(folder + name(i) + ".f", static_cast<off_t>(random() % (1ull << 34)));
+        SparseFile(tree / (folder + name(i) + ".f"), static_cast<off_t>(random() % (1ull << 34)));
     }
-    tree.Link("cycle", ".");
-    tree.Link(paths[1] + "up", "../..");
-    tree.Link(paths[2] + "file-link", "../" + paths[1]);
+    Link(".", tree / "cycle");
+    Link("../..", tree / (paths[1] + "up"));
+    Link("../" + paths[1], tree / (paths[2] + "folder-link"));
 }
 
 // Forwards to an item store and writes every operation, with its arguments, to log.

@@ -6,6 +6,7 @@
 #include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <fstream>
 #include <map>
 #include <sstream>
 
@@ -98,7 +99,7 @@ std::function<void(RecordingTree&)> StopAt(int insertion, std::function<void()> 
 
 TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
     SizeUnit::Reset();
-    TempTree tree;
+    TempDir tree;
     GenerateTree(tree, 7, 400, 3000);
     DirectoryReader sequential;
     ScanResult expected = Scan(sequential, tree.Path());
@@ -122,15 +123,15 @@ TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
 }
 
 TEST(ReadAhead, HostileNamesCyclesAndADeepChainWithinTheDescriptorLimit) {
-    TempTree tree;
+    TempDir tree;
     for (const char* name : {"new\nline", "bad\xff\xfe", "100%s%n"}) {
-        tree.Folder(name);
-        tree.File(std::string(name) + "/" + name, 1000);
+        tree.MakeFolder(name);
+        SparseFile(tree / (std::string(name) + "/" + name), 1000);
     }
-    tree.Folder("chain");
-    tree.Chain("chain", 5000, 4096);
-    tree.Link("chain/a/loop", "..");
-    tree.Link("self", ".");
+    tree.MakeFolder("chain");
+    Chain(tree / "chain", 5000, 4096);
+    ASSERT_TRUE(Link("..", tree / "chain/a/loop"));
+    ASSERT_TRUE(Link(".", tree / "self"));
 
     rlimit saved;
     ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
@@ -151,7 +152,7 @@ TEST(ReadAhead, HostileNamesCyclesAndADeepChainWithinTheDescriptorLimit) {
 }
 
 TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {
-    TempTree tree;
+    TempDir tree;
     GenerateTree(tree, 11, 2000, 3000);
     DirectoryReader sequential;
     ScanResult expected = Scan(sequential, tree.Path(), StopAt(3));
@@ -183,25 +184,25 @@ TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {
 }
 
 TEST(ReadAhead, FolderDeletedWhileItIsReadAhead) {
-    auto build = [](const TempTree& tree) {
+    auto build = [](const TempDir& tree) {
         for (int top = 0; top < 8; ++top) {
             std::string folder = "t" + std::to_string(top);
-            tree.Folder(folder);
+            tree.MakeFolder(folder);
             for (int sub = 0; sub < 30; ++sub) {
                 std::string child = folder + "/s" + std::to_string(sub);
-                tree.Folder(child);
-                tree.Folder(child + "/deeper");
-                tree.File(child + "/deeper/f", 1 << 20);
-                tree.File(child + "/f", 1 << 16);
+                tree.MakeFolder(child);
+                tree.MakeFolder(child + "/deeper");
+                SparseFile(tree / (child + "/deeper/f"), 1 << 20);
+                SparseFile(tree / (child + "/f"), 1 << 16);
             }
         }
     };
-    TempTree reference;
+    TempDir reference;
     build(reference);
     DirectoryReader sequential;
     ScanResult expected = Scan(sequential, reference.Path());
 
-    TempTree tree;
+    TempDir tree;
     build(tree);
     // The second top folder in listing order is among the first the readers take.
     std::vector<std::string> order;
@@ -212,7 +213,7 @@ TEST(ReadAhead, FolderDeletedWhileItIsReadAhead) {
     ScanResult got = Scan(reader, tree.Path(), [&](RecordingTree& recording) {
         recording.afterInsert = [&, inserted = 0](const std::string&) mutable {
             if (++inserted == 2)  // the root's first sub-folder, listed after the root
-                RemoveTree(AT_FDCWD, (tree / victim).c_str());
+                TempDir::RemoveTree(AT_FDCWD, (tree / victim).c_str());
         };
     });
 
@@ -228,7 +229,7 @@ TEST(ReadAhead, FolderDeletedWhileItIsReadAhead) {
 }
 
 TEST(ReadAhead, StaysWithinItsWindowAndLeavesNothingBehind) {
-    TempTree tree;
+    TempDir tree;
     GenerateTree(tree, 3, 800, 1500);
     ReadAheadReader warmUp(2);  // a sanitizer's runtime may start a thread of its own at first
     Scan(warmUp, tree.Path());
@@ -260,16 +261,16 @@ TEST(ReadAhead, StaysWithinItsWindowAndLeavesNothingBehind) {
 }
 
 TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
-    TempTree sys;
+    TempDir sys;
     for (const char* folder : {"dev", "dev/block", "devices", "devices/sda", "devices/sda/queue",
                                "devices/sda/sda1", "devices/nvme0n1", "devices/nvme0n1/queue"})
-        sys.Folder(folder);
-    sys.Write("devices/sda/queue/rotational", "1\n");
-    sys.Write("devices/sda/sda1/partition", "1\n");
-    sys.Write("devices/nvme0n1/queue/rotational", "0\n");
-    sys.Link("dev/block/8:0", "../../devices/sda");
-    sys.Link("dev/block/8:1", "../../devices/sda/sda1");
-    sys.Link("dev/block/259:0", "../../devices/nvme0n1");
+        sys.MakeFolder(folder);
+    std::ofstream(sys / "devices/sda/queue/rotational") << "1\n";
+    std::ofstream(sys / "devices/sda/sda1/partition") << "1\n";
+    std::ofstream(sys / "devices/nvme0n1/queue/rotational") << "0\n";
+    ASSERT_TRUE(Link("../../devices/sda", sys / "dev/block/8:0"));
+    ASSERT_TRUE(Link("../../devices/sda/sda1", sys / "dev/block/8:1"));
+    ASSERT_TRUE(Link("../../devices/nvme0n1", sys / "dev/block/259:0"));
 
     EXPECT_TRUE(IsRotatingDevice(makedev(8, 0), sys.Path()));
     EXPECT_TRUE(IsRotatingDevice(makedev(8, 1), sys.Path()));
