@@ -32,11 +32,13 @@ inline bool Link(const std::string& target, const std::string& path) {
     return ::symlink(target.c_str(), path.c_str()) == 0;
 }
 
-// depth nested folders named "a" below folder, and one file of size bytes in the deepest.
+// depth nested folders named "a" below folder, each beside an empty folder "b", and one file
+// of size bytes in the deepest.
 inline void Chain(const std::string& folder, int depth, off_t size) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int level = 0; level < depth && fd >= 0; ++level) {
         ::mkdirat(fd, "a", 0755);
+        ::mkdirat(fd, "b", 0755);
         int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
         fd = next;
