@@ -14,8 +14,9 @@ bool IsScannedFolder(const FolderEntry& entry, std::string_view name) {
 
 }  // namespace
 
-// One folder the scan has entered or will enter. Guarded by the pool's mutex, except name
-// and depth (fixed) and the listing while its reader fills it outside the lock.
+// One folder the scan has entered or will enter. Guarded by the pool's mutex, except name,
+// depth and parent, which never change (a reader lists into a listing of its own and
+// publishes it under the mutex).
 struct ReadAheadPool::Folder : std::enable_shared_from_this<Folder> {
     Folder(FolderPtr parentFolder, std::string_view folderName, std::atomic<std::size_t>& known)
         : parent(std::move(parentFolder)),
