@@ -50,6 +50,15 @@ ScanResult Scan(FolderSource& source, const std::string& root,
     return result;
 }
 
+// The child of node whose record has this name, or null.
+const ItemNode* ChildNamed(const ItemNode& node, const std::string& name) {
+    for (const auto& child : node.children) {
+        if (child->record && child->record->name == name)
+            return child.get();
+    }
+    return nullptr;
+}
+
 // Sets the stop request at the given insertion, calling before and after around it.
 std::function<void(RecordingTree&)> StopAt(int insertion, std::function<void()> before = {},
                                            std::function<void()> after = {}) {
@@ -91,15 +100,6 @@ TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
     }
     ReadAheadReader one(1);
     EXPECT_EQ(Scan(one, tree.Path()).log, expected.log);
-}
-
-// The child of node whose record has this name, or null.
-const ItemNode* ChildNamed(const ItemNode& node, const std::string& name) {
-    for (const auto& child : node.children) {
-        if (child->record && child->record->name == name)
-            return child.get();
-    }
-    return nullptr;
 }
 
 TEST(ReadAhead, DeepChainCyclesAndOddNamesWithinTheDescriptorLimit) {
