@@ -2,6 +2,7 @@
 #include "platform/MountTable.h"
 
 #include <sys/sysmacros.h>
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -68,4 +69,15 @@ std::vector<Mount> ReadMountTable() {
     std::stringstream text;
     text << file.rdbuf();
     return ParseMountInfo(text.str());
+}
+
+std::vector<std::string> RealMountRoots(const std::vector<Mount>& mounts) {
+    std::vector<std::string> roots{"/"};
+    for (const Mount& mount : mounts) {
+        if (IsPseudoFileSystem(mount.type) || mount.mountPoint.empty())
+            continue;
+        if (std::find(roots.begin(), roots.end(), mount.mountPoint) == roots.end())
+            roots.push_back(mount.mountPoint);
+    }
+    return roots;
 }

@@ -20,3 +20,7 @@ std::vector<Mount> ParseMountInfo(const std::string& text);
 
 // The mounts of this process; empty when /proc is not available.
 std::vector<Mount> ReadMountTable();
+
+// The mount points of real file systems, "/" first and then the others in the table's order,
+// each once: the stand-in for the list of drive roots.
+std::vector<std::string> RealMountRoots(const std::vector<Mount>& mounts);

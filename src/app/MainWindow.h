@@ -1,0 +1,102 @@
+// The program's only top-level window: menu bar, accelerators, status bar, the folder tree
+// left of the splitter and the detail panel right of it, the start folder, and the handlers
+// of the command table.
+#pragma once
+
+#include <QMainWindow>
+#include <QMenu>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/Commands.h"
+#include "app/WindowSettings.h"
+#include "ui/FolderTreeView.h"
+#include "ui/RootList.h"
+
+class ContentArea;
+class QLabel;
+
+// What the window uses of the rest of the system; tests replace any of it.
+struct WindowServices {
+    WindowSettings* settings = nullptr;  // null: every setting at its default, nothing saved
+    RootList* roots = nullptr;           // null: RootList::Instance()
+    // The folder chooser of Open: a folder, or nothing when cancelled.
+    std::function<std::optional<std::string>(QWidget* owner)> chooseFolder;
+    // Opens the desktop's file manager on a folder (Explore Selected).
+    std::function<void(const std::string& folder)> openFolder;
+};
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // Reads the splitter position (SPLITTERW0). Nothing is shown before Create.
+    explicit MainWindow(WindowServices services, QWidget* parent = nullptr);
+    // Stops and joins every scan before the tree goes away.
+    ~MainWindow() override;
+
+    // Gives the window its title, bars, tree, panel and layout, starts the scan of the start
+    // folder when there is one, and restores the saved placement. Does not show the window.
+    void Create();
+
+    const std::string& StartFolder() const { return startFolder_; }
+    void SetStartFolder(std::string folder) { startFolder_ = std::move(folder); }
+    RootList& Roots() { return *roots_; }
+    FolderTreeView& Tree() { return *tree_; }
+
+    // The detail panel right of the splitter; the window takes it over and deletes the
+    // placeholder or panel it had.
+    void SetPanel(QWidget* panel);
+    QWidget* Panel() const;
+    int SplitterPos() const;
+
+    // The status bar's text.
+    void SetStatusText(const QString& text);
+    QString StatusText() const;
+
+    // Runs a command of the table; false when the identifier has no handler.
+    bool ExecuteCommand(int command);
+    // The menu-bar item of a command, or null.
+    QAction* MenuAction(int command) const;
+    // The item menu as last shown; null before the first right click.
+    QMenu* ItemMenu() const { return itemMenu_.get(); }
+
+    // Command handlers.
+    void ShowAbout();
+    void RemoveSelected();
+    void BrowseForFolder();
+    void ExploreSelected();
+    void ChooseStartingFolder(int index);
+    void ShowItemMenu(const QPoint& globalPos);
+    // Repaints the detail panel (coalesced).
+    void RefreshPanel();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+  private:
+    void BuildCommands();
+    void CreateBars();
+    void CreateViews();
+    void RestorePlacement();
+    void SavePlacement();
+    void UpdateCommandStates();
+
+    WindowServices services_;
+    RootList* roots_;
+    std::string startFolder_;
+    int splitterPos_;
+    std::unique_ptr<FolderTreeView> tree_;
+    ContentArea* content_ = nullptr;  // the central widget, owned by the window
+    QLabel* statusText_ = nullptr;
+    CommandTable commands_;
+    std::map<int, QAction*> menuActions_;
+    std::unique_ptr<QMenu> itemMenu_;
+    std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
+};

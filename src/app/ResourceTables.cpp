@@ -1,0 +1,83 @@
+// The texts of the menus, the accelerators and the string table, exactly as the program
+// shows them.
+#include "app/ResourceTables.h"
+
+#include <utility>
+
+namespace Resources {
+
+const std::vector<Popup>& MainMenu() {
+    static const std::vector<Popup> menu = {
+        {"&File",
+         {
+             {Command::Open, "Open\tCtrl+O", false},
+             {Command::Refresh, "Refresh\tF5", false},
+             {Command::Remove, "Remove\tCtrl+X", false},
+             {0, nullptr, false},
+             {Command::Stop, "Stop\tCtrl+S", false},
+             {0, nullptr, false},
+             {Command::ExportInfo, "Export Info To File\tCtrl+E", false},
+             {Command::PrintSelected, "Print Selected Info\tCtrl+P", false},
+             {0, nullptr, false},
+             {Command::Exit, "E&xit", false},
+         }},
+        {"View",
+         {
+             {Command::ShowInMeg, "Show In Meg\tCtrl+T", true},
+             {Command::ExploreSelected, "Explore Selected\tCtrl+I", false},
+         }},
+        {"&Help", {{Command::About, "&About ...", false}}},
+    };
+    return menu;
+}
+
+const std::vector<MenuItem>& ItemMenu() {
+    static const std::vector<MenuItem> menu = {
+        {Command::Refresh, "Refresh", false},
+        {Command::Remove, "Remove", false},
+        {Command::ExploreSelected, "Explore Selected", false},
+        {Command::ExportInfo, "Export Info To File", false},
+    };
+    return menu;
+}
+
+const std::vector<Accelerator>& Accelerators() {
+    static const std::vector<Accelerator> table = {
+        {Qt::ALT | Qt::Key_Slash, Command::About},
+        {Qt::ALT | Qt::Key_Question, Command::About},
+        {Qt::CTRL | Qt::Key_S, Command::Stop},
+        {Qt::CTRL | Qt::Key_P, Command::PrintSelected},
+        {QKeyCombination(Qt::Key_F5), Command::Refresh},
+        {Qt::CTRL | Qt::Key_O, Command::Open},
+        {Qt::CTRL | Qt::Key_E, Command::ExportInfo},
+        {Qt::CTRL | Qt::Key_X, Command::Remove},
+        {Qt::CTRL | Qt::Key_T, Command::ShowInMeg},
+        {Qt::CTRL | Qt::Key_I, Command::ExploreSelected},
+    };
+    return table;
+}
+
+const char* LoadString(int id) {
+    static const std::pair<int, const char*> table[] = {
+        {103, "Brimwell"},
+        {104, "Ready"},
+        {105, "Exit"},
+        {109, "BRIMWELL"},
+        {132, "Choose Folder"},
+        {134, "Refresh Selection"},
+        {135, "Remove Selection"},
+        {136, "Browse Folder"},
+        {138, "Stop Scan"},
+        {139, "Show Sizes in Megabytes or Kilobytes"},
+        {140, "Open Windows Explorer on Selected"},
+        {141, "Prit File Size Info"},
+        {142, "Export Size Info To File"},
+    };
+    for (const auto& [key, text] : table) {
+        if (key == id)
+            return text;
+    }
+    return nullptr;
+}
+
+}  // namespace Resources

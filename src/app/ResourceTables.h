@@ -1,0 +1,53 @@
+// The program's resources as tables: command identifiers, the menu bar (menu 109), the item
+// menu ("pop2" of menu 129), the accelerator table 109 and the string table. The menu bar,
+// the accelerators, the item menu and the toolbar all issue these command identifiers.
+#pragma once
+
+#include <QKeyCombination>
+
+#include <vector>
+
+namespace Command {
+constexpr int About = 104;
+constexpr int Exit = 105;
+constexpr int ChooseFolder = 132;
+constexpr int Refresh = 134;
+constexpr int Remove = 135;
+constexpr int Open = 136;
+constexpr int Stop = 138;
+constexpr int ShowInMeg = 139;
+constexpr int ExploreSelected = 140;
+constexpr int PrintSelected = 141;
+constexpr int ExportInfo = 142;
+constexpr int FirstStartingFolder = 1000;  // Desktop menu entry k is 1000 + k
+}  // namespace Command
+
+namespace Resources {
+
+// One menu item; command 0 is a separator. The text carries its accelerator after a tab.
+struct MenuItem {
+    int command;
+    const char* text;
+    bool checked;
+};
+
+struct Popup {
+    const char* title;
+    std::vector<MenuItem> items;
+};
+
+struct Accelerator {
+    QKeyCombination keys;
+    int command;
+};
+
+// Menu 109, the menu bar, in order.
+const std::vector<Popup>& MainMenu();
+// "pop2", the item menu of the folder tree.
+const std::vector<MenuItem>& ItemMenu();
+// Accelerator table 109, in order.
+const std::vector<Accelerator>& Accelerators();
+// The string-table entry with this identifier, or null when there is none.
+const char* LoadString(int id);
+
+}  // namespace Resources

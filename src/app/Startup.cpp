@@ -1,0 +1,58 @@
+// The start-up modes and their steps.
+#include "app/Startup.h"
+
+std::string CommandLineText(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) {
+        if (&argument != &arguments.front())
+            text += ' ';
+        text += argument;
+    }
+    return text;
+}
+
+StartMode ModeOf(const std::string& text) {
+    if (text.empty())
+        return StartMode::Ordinary;
+    if (text == "-R")
+        return StartMode::Install;
+    if (text == "-I")
+        return StartMode::Register;
+    if (text == "-U")
+        return StartMode::Uninstall;
+    return StartMode::Folder;
+}
+
+std::string FolderOf(const std::string& text) {
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+        return text.substr(1, text.size() - 2);
+    return text;
+}
+
+int RunStartup(const std::string& commandLine, StartupActions& actions, RootList& roots) {
+    std::string startFolder;
+    switch (ModeOf(commandLine)) {
+        case StartMode::Ordinary:
+        case StartMode::Register:
+            actions.RefreshFolderCommand(true);
+            break;
+        case StartMode::Install:
+            actions.Install();
+            actions.RefreshFolderCommand(false);
+            break;
+        case StartMode::Uninstall:
+            if (!actions.ConfirmUninstall())
+                return -1;
+            actions.Uninstall();
+            actions.RefreshFolderCommand(false);
+            return 0;
+        case StartMode::Folder: {
+            std::string folder = FolderOf(commandLine);
+            startFolder = actions.LongPath(folder);
+            roots.Add(folder, false);
+            break;
+        }
+    }
+    roots.FillDefaults(actions.DefaultStartingFolders());
+    return actions.RunWindow(startFolder);
+}

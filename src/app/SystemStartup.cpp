@@ -1,0 +1,55 @@
+// The real start-up steps.
+#include "app/SystemStartup.h"
+
+#include <QApplication>
+
+#include "app/MainWindow.h"
+#include "platform/DesktopFolders.h"
+#include "platform/PathForm.h"
+#include "setup/FolderCommand.h"
+#include "setup/SettingsStore.h"
+#include "setup/Setup.h"
+#include "setup/Uninstaller.h"
+
+SystemStartup::SystemStartup(PlatformPaths paths, Dialogs& dialogs)
+    : paths_(std::move(paths)), dialogs_(dialogs) {}
+
+void SystemStartup::RefreshFolderCommand(bool registerCommand) {
+    FolderCommand(paths_).Refresh(registerCommand);
+}
+
+void SystemStartup::Install() {
+    Setup(paths_).Run(false);
+}
+
+bool SystemStartup::ConfirmUninstall() {
+    return dialogs_.AskYesNo(
+        "Brimwell", "Brimwell is about to uninstall.\r\n\r\nAre you sure you want to do this?");
+}
+
+void SystemStartup::Uninstall() {
+    Uninstaller(paths_, dialogs_).Run();
+}
+
+std::string SystemStartup::LongPath(const std::string& path) {
+    return LongPathForm(path);
+}
+
+DefaultFolders SystemStartup::DefaultStartingFolders() {
+    return ReadDefaultFolders();
+}
+
+int SystemStartup::RunWindow(const std::string& startFolder) {
+    SettingsStore store(paths_);
+    UserPreferences preferences(store);
+    WindowServices services;
+    services.settings = &preferences;
+    services.chooseFolder = [](QWidget* owner) { return ChooseFolder(owner); };
+    services.openFolder = [](const std::string& folder) { OpenInFileManager(folder); };
+    MainWindow window(services);
+    window.SetStartFolder(startFolder);
+    window.Create();
+    window.show();
+    Setup(paths_).WriteUninstallEntry();
+    return QApplication::exec();
+}

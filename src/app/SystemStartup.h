@@ -1,0 +1,26 @@
+// Start-up's requests carried out for real: the setup library for the folder command,
+// install and uninstall, the platform for folders, and the main window with its settings.
+#pragma once
+
+#include "app/Startup.h"
+#include "platform/Dialogs.h"
+#include "platform/PlatformPaths.h"
+
+class SystemStartup : public StartupActions {
+  public:
+    // dialogs asks the uninstall question and shows the setup library's messages; it must
+    // outlive this object. A QApplication must exist before RunWindow.
+    SystemStartup(PlatformPaths paths, Dialogs& dialogs);
+
+    void RefreshFolderCommand(bool registerCommand) override;
+    void Install() override;
+    bool ConfirmUninstall() override;
+    void Uninstall() override;
+    std::string LongPath(const std::string& path) override;
+    DefaultFolders DefaultStartingFolders() override;
+    int RunWindow(const std::string& startFolder) override;
+
+  private:
+    PlatformPaths paths_;
+    Dialogs& dialogs_;
+};

@@ -1,0 +1,34 @@
+// brimwell: the folder-size viewer's entry point. Takes the command line, runs start-up and
+// the main window.
+#include <QApplication>
+#include <QIcon>
+
+#include <string>
+#include <vector>
+
+#include "app/SystemStartup.h"
+#include "platform/QtDialogs.h"
+
+namespace {
+
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 256})
+        icon.addFile(QStringLiteral(":/icons/brimwell-%1.png").arg(size));
+    return icon;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // The command line belongs to start-up alone: Qt is given none of it.
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brimwell"));
+    QApplication::setApplicationVersion(QStringLiteral(BRIMWELL_VERSION));
+    QApplication::setWindowIcon(ProgramIcon());
+    QtDialogs dialogs;
+    SystemStartup startup(PlatformPaths::Defaults(), dialogs);
+    return RunStartup(CommandLineText(arguments), startup, RootList::Instance());
+}

@@ -1,0 +1,39 @@
+// Message boxes through QMessageBox. Line breaks written as CR LF show as one break.
+#include "platform/QtDialogs.h"
+
+#include <QMessageBox>
+
+namespace {
+
+QString Text(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
+QMessageBox::Icon BoxIcon(Dialogs::Icon icon) {
+    switch (icon) {
+        case Dialogs::Icon::Information:
+            return QMessageBox::Information;
+        case Dialogs::Icon::Warning:
+            return QMessageBox::Warning;
+        case Dialogs::Icon::Error:
+            return QMessageBox::Critical;
+        case Dialogs::Icon::None:
+            break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+bool QtDialogs::AskYesNo(const std::string& caption, const std::string& text) {
+    QMessageBox box(QMessageBox::Question, Text(caption), Text(text),
+                    QMessageBox::Yes | QMessageBox::No, owner_);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void QtDialogs::ShowMessage(const std::string& caption, const std::string& text, Icon icon) {
+    QMessageBox box(BoxIcon(icon), Text(caption), Text(text), QMessageBox::Ok, owner_);
+    box.exec();
+}

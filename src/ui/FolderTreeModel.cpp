@@ -1,0 +1,168 @@
+// The Qt model over the item store.
+#include "ui/FolderTreeModel.h"
+
+FolderTreeModel::FolderTreeModel(ItemStore& store, std::vector<QIcon> icons, QObject* parent)
+    : QAbstractItemModel(parent), store_(store), icons_(std::move(icons)) {
+    changeTimer_.setSingleShot(true);
+    changeTimer_.setInterval(0);
+    connect(&changeTimer_, &QTimer::timeout, this, &FolderTreeModel::SendPendingChanges);
+    store_.SetListener(this);
+}
+
+FolderTreeModel::~FolderTreeModel() {
+    store_.SetListener(nullptr);
+}
+
+const ItemNode* FolderTreeModel::NodeAt(const QModelIndex& index) const {
+    return index.isValid() ? static_cast<const ItemNode*>(index.internalPointer()) : &store_.Top();
+}
+
+QModelIndex FolderTreeModel::IndexOfNode(const ItemNode& node) const {
+    if (!node.parent)
+        return {};
+    return createIndex(static_cast<int>(node.row), 0, const_cast<ItemNode*>(&node));
+}
+
+QModelIndex FolderTreeModel::IndexOf(TreeItem item) const {
+    const ItemNode* node = item == TreeItem::None ? nullptr : store_.Node(item);
+    return node ? IndexOfNode(*node) : QModelIndex();
+}
+
+TreeItem FolderTreeModel::ItemAt(const QModelIndex& index) const {
+    return index.isValid() ? NodeAt(index)->id : TreeItem::None;
+}
+
+bool FolderTreeModel::ChildrenShown(const ItemNode& item) const {
+    for (const ItemNode* node = &item; node->parent; node = node->parent) {
+        if (!node->expanded)
+            return false;
+    }
+    return true;
+}
+
+QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
+    const ItemNode* node = NodeAt(parent);
+    if (column != 0 || row < 0 || static_cast<std::size_t>(row) >= node->children.size())
+        return {};
+    return createIndex(row, 0, node->children[static_cast<std::size_t>(row)].get());
+}
+
+QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
+    if (!child.isValid())
+        return {};
+    return IndexOfNode(*NodeAt(child)->parent);
+}
+
+int FolderTreeModel::rowCount(const QModelIndex& parent) const {
+    if (parent.column() > 0)
+        return 0;
+    return static_cast<int>(NodeAt(parent)->children.size());
+}
+
+int FolderTreeModel::columnCount(const QModelIndex& /*parent*/) const {
+    return 1;
+}
+
+bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
+    return parent.column() <= 0 && !NodeAt(parent)->children.empty();
+}
+
+QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    const ItemNode* node = NodeAt(index);
+    if (role == Qt::DisplayRole)
+        return QString::fromUtf8(node->text.data(), static_cast<qsizetype>(node->text.size()));
+    if (role == Qt::DecorationRole && node->image >= 0 &&
+        static_cast<std::size_t>(node->image) < icons_.size())
+        return icons_[static_cast<std::size_t>(node->image)];
+    return {};
+}
+
+Qt::ItemFlags FolderTreeModel::flags(const QModelIndex& index) const {
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void FolderTreeModel::BeginInsert(const ItemNode& parent, int row) {
+    ++storeChanges_;
+    beginInsertRows(IndexOfNode(parent), row, row);
+}
+
+void FolderTreeModel::EndInsert() {
+    endInsertRows();
+    --storeChanges_;
+}
+
+void FolderTreeModel::BeginRemove(const ItemNode& parent, int first, int last) {
+    ++storeChanges_;
+    beginRemoveRows(IndexOfNode(parent), first, last);
+}
+
+void FolderTreeModel::EndRemove() {
+    endRemoveRows();
+    --storeChanges_;
+    emit RowsGone();
+}
+
+void FolderTreeModel::BeginReorder(const ItemNode& parent) {
+    ++storeChanges_;
+    reorderedFrom_.clear();
+    reorderedNodes_.clear();
+    QModelIndex parentIndex = IndexOfNode(parent);
+    for (const QModelIndex& held : persistentIndexList()) {
+        if (held.parent() == parentIndex) {
+            reorderedFrom_.append(held);
+            reorderedNodes_.push_back(NodeAt(held));
+        }
+    }
+    reorderAnnounced_ = !reorderedFrom_.isEmpty() || ChildrenShown(parent);
+    if (reorderAnnounced_) {
+        emit layoutAboutToBeChanged({QPersistentModelIndex(parentIndex)},
+                                    QAbstractItemModel::VerticalSortHint);
+    }
+}
+
+void FolderTreeModel::EndReorder(const ItemNode& parent) {
+    --storeChanges_;
+    if (!reorderAnnounced_)
+        return;
+    QModelIndexList to;
+    to.reserve(reorderedFrom_.size());
+    for (const ItemNode* node : reorderedNodes_)
+        to.append(IndexOfNode(*node));
+    changePersistentIndexList(reorderedFrom_, to);
+    reorderedFrom_.clear();
+    reorderedNodes_.clear();
+    emit layoutChanged({QPersistentModelIndex(IndexOfNode(parent))},
+                       QAbstractItemModel::VerticalSortHint);
+}
+
+void FolderTreeModel::ItemChanged(const ItemNode& item) {
+    if (!changedSet_.insert(static_cast<std::uint64_t>(item.id)).second)
+        return;
+    changed_.push_back(item.id);
+    if (!changeTimer_.isActive())
+        changeTimer_.start();
+}
+
+void FolderTreeModel::SendPendingChanges() {
+    changeTimer_.stop();
+    std::vector<TreeItem> changed;
+    changed.swap(changed_);
+    changedSet_.clear();
+    for (TreeItem item : changed) {
+        const ItemNode* node = store_.Node(item);
+        if (node && ChildrenShown(*node->parent)) {
+            QModelIndex at = IndexOfNode(*node);
+            emit dataChanged(at, at, {Qt::DisplayRole});
+        }
+    }
+}
+
+void FolderTreeModel::ExpandChanged(const ItemNode& item) {
+    emit ExpandRequested(IndexOfNode(item), item.expanded);
+}
+
+void FolderTreeModel::SelectionChanged(TreeItem selected) {
+    emit StoreSelectionChanged(static_cast<quint64>(selected));
+}

@@ -1,0 +1,170 @@
+// The folder tree: store, model, view, queue and scans, and the two-way sync between them.
+#include "ui/FolderTreeView.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QFileIconProvider>
+#include <QHeaderView>
+#include <QStyle>
+
+#include "platform/DirectoryReader.h"
+
+namespace {
+
+// The tree's icon list: image 0 is the folder icon, image 1 a file.
+std::vector<QIcon> TreeIcons() {
+    QFileIconProvider provider;
+    QIcon folder = provider.icon(QAbstractFileIconProvider::Folder);
+    if (folder.isNull())
+        folder = QApplication::style()->standardIcon(QStyle::SP_DirIcon);
+    QIcon file = provider.icon(QAbstractFileIconProvider::File);
+    if (file.isNull())
+        file = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    return {folder, file};
+}
+
+// A tree view that hands its context-menu events to its owner.
+class TreeWidget : public QTreeView {
+  public:
+    explicit TreeWidget(std::function<void(QContextMenuEvent*)> onContextMenu)
+        : onContextMenu_(std::move(onContextMenu)) {}
+
+  protected:
+    void contextMenuEvent(QContextMenuEvent* event) override { onContextMenu_(event); }
+
+  private:
+    std::function<void(QContextMenuEvent*)> onContextMenu_;
+};
+
+}  // namespace
+
+FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
+    : QObject(parent),
+      startFolder_(startFolder),
+      model_(std::make_unique<FolderTreeModel>(store_, TreeIcons())),
+      queue_(std::make_unique<ScanQueue>(store_)),
+      scans_(std::make_unique<ScanThreads>(*this)),
+      view_(std::make_unique<TreeWidget>(
+          [this](QContextMenuEvent* event) { OnContextMenu(event); })) {
+    view_->setHeaderHidden(true);
+    view_->setUniformRowHeights(true);
+    view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view_->setSelectionMode(QAbstractItemView::SingleSelection);
+    view_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    view_->header()->setStretchLastSection(false);
+    view_->setModel(model_.get());
+
+    connect(queue_.get(), &ScanQueue::ScanEnded, this, &FolderTreeView::OnScanEnded);
+    connect(queue_.get(), &ScanQueue::RootScanBegan, this,
+            [this](quint64 root, const std::string& folder) {
+                scans_->NoteRoot(folder, static_cast<TreeItem>(root));
+            });
+    connect(queue_.get(), &ScanQueue::PanelRefreshRequested, this,
+            &FolderTreeView::PanelRefreshRequested);
+    connect(queue_.get(), &ScanQueue::BatchApplied, model_.get(),
+            &FolderTreeModel::SendPendingChanges);
+    connect(model_.get(), &FolderTreeModel::StoreSelectionChanged, this,
+            &FolderTreeView::ShowStoreSelection);
+    connect(model_.get(), &FolderTreeModel::RowsGone, this, [this] {
+        if (model_->ItemAt(view_->currentIndex()) != store_.Selection())
+            ShowStoreSelection();
+    });
+    connect(model_.get(), &FolderTreeModel::ExpandRequested, this,
+            &FolderTreeView::ShowStoreExpansion);
+    connect(view_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& current) { FollowViewCurrent(current); });
+    connect(view_.get(), &QTreeView::expanded, this,
+            [this](const QModelIndex& item) { FollowViewExpansion(item, true); });
+    connect(view_.get(), &QTreeView::collapsed, this,
+            [this](const QModelIndex& item) { FollowViewExpansion(item, false); });
+}
+
+FolderTreeView::~FolderTreeView() {
+    StopScans();
+    view_.reset();  // before the model it shows
+}
+
+void FolderTreeView::StartScan() {
+    std::string folder = startFolder_;
+    if (folder.empty())
+        return;
+    queue_->Flush();  // texts of scans that ended before come before this one's
+    emit StatusText(QString::fromStdString("Scanning " + folder));
+    scans_->Start(folder);
+}
+
+void FolderTreeView::SupersedeRemovedScans() {
+    scans_->SupersedeRemoved([this](TreeItem item) { return store_.Node(item) != nullptr; });
+}
+
+void FolderTreeView::StopScans() {
+    queue_->Close();
+    scans_->StopAll();
+}
+
+std::unique_ptr<FolderSource> FolderTreeView::NewSource(const std::atomic<bool>& cancelled) {
+    std::unique_ptr<FolderSource> inner =
+        sourceFactory_ ? sourceFactory_() : std::make_unique<DirectoryReader>();
+    return std::make_unique<CancellableSource>(std::move(inner), cancelled);
+}
+
+void FolderTreeView::OnScanEnded(quint64 id) {
+    std::optional<std::string> folder = scans_->Ended(id);
+    if (!folder)
+        return;
+    QString text = QString::fromStdString(*folder);
+    emit StatusText(QStringLiteral("Scanning ") + text + QStringLiteral(" Complete"));
+    emit ScanCompleted(text);
+}
+
+void FolderTreeView::OnContextMenu(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        QModelIndex hit = view_->indexAt(event->pos());
+        if (!hit.isValid())
+            return;  // empty space: no selection change, no menu
+        store_.Select(model_->ItemAt(hit));
+        emit ContextMenuRequested(event->globalPos());
+        return;
+    }
+    QModelIndex current = view_->currentIndex();
+    QPoint at = current.isValid() ? view_->visualRect(current).bottomLeft() : QPoint(0, 0);
+    emit ContextMenuRequested(view_->viewport()->mapToGlobal(at));
+}
+
+void FolderTreeView::ShowStoreSelection() {
+    if (!syncing_ && !model_->InStoreChange()) {
+        syncing_ = true;
+        QModelIndex selected = model_->IndexOf(store_.Selection());
+        if (selected.isValid()) {
+            view_->selectionModel()->setCurrentIndex(selected, QItemSelectionModel::ClearAndSelect);
+        } else {
+            view_->selectionModel()->clear();
+        }
+        syncing_ = false;
+    }
+    emit SelectionChanged();
+}
+
+void FolderTreeView::FollowViewCurrent(const QModelIndex& current) {
+    if (syncing_ || model_->InStoreChange())
+        return;
+    syncing_ = true;
+    store_.Select(model_->ItemAt(current));
+    syncing_ = false;
+}
+
+void FolderTreeView::ShowStoreExpansion(const QModelIndex& item, bool expand) {
+    if (syncing_ || !item.isValid())
+        return;
+    syncing_ = true;
+    view_->setExpanded(item, expand);
+    syncing_ = false;
+}
+
+void FolderTreeView::FollowViewExpansion(const QModelIndex& item, bool expand) {
+    if (syncing_)
+        return;
+    syncing_ = true;
+    store_.Expand(model_->ItemAt(item), expand);
+    syncing_ = false;
+}

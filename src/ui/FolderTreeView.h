@@ -1,0 +1,86 @@
+// The folder tree of the main window: the item store, its Qt model and view, the queue the
+// scan threads fill it through, and the scans themselves. Keeps the store's selection and
+// expansion and the view's in step both ways, and turns a right click into a selection and
+// a request for the item menu.
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+#include <QTreeView>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "scan/ScanThread.h"
+#include "ui/FolderTreeModel.h"
+#include "ui/ItemStore.h"
+#include "ui/ScanQueue.h"
+
+class QContextMenuEvent;
+
+class FolderTreeView : public QObject, public ScanTarget {
+    Q_OBJECT
+
+  public:
+    // Makes a folder source for one scan; called on the scan thread.
+    using SourceFactory = std::function<std::unique_ptr<FolderSource>()>;
+
+    // startFolder is the owner's start folder, read by StartScan; it must outlive this
+    // object. The view widget is owned by this object; its parent only borrows it.
+    explicit FolderTreeView(const std::string& startFolder, QObject* parent = nullptr);
+    // Stops and joins every scan before the store goes away.
+    ~FolderTreeView() override;
+
+    QTreeView& View() { return *view_; }
+    ItemStore& Store() { return store_; }
+    FolderTreeModel& Model() { return *model_; }
+    ScanQueue& Queue() { return *queue_; }
+
+    // Starts a scan of the start folder on a new thread, after showing "Scanning " and the
+    // folder. Nothing happens for an empty folder; a request for a folder whose scan is
+    // running shows the text but starts nothing.
+    void StartScan();
+    // Running scans whose root items were deleted are cancelled and forgotten, so that
+    // their folders can be scanned afresh at once.
+    void SupersedeRemovedScans();
+    // Closes the queue, stops and joins every scan. Nothing reaches the store afterwards.
+    void StopScans();
+    std::size_t RunningScans() const { return scans_->Count(); }
+
+    // Replaces the folder listings the scans read (by default the file system).
+    void SetSourceFactory(SourceFactory factory) { sourceFactory_ = std::move(factory); }
+
+    TreeControl& Tree() override { return *queue_; }
+    std::unique_ptr<FolderSource> NewSource(const std::atomic<bool>& cancelled) override;
+    void ScanEnded(std::uint64_t id) override { queue_->PostScanEnded(id); }
+
+  signals:
+    // A text for the status bar.
+    void StatusText(const QString& text);
+    // The selected item changed; the detail panel shows the new one.
+    void SelectionChanged();
+    // The panel should repaint (a scan updated the figures of a folder it may show).
+    void PanelRefreshRequested();
+    // The item menu is asked for at a position in global coordinates.
+    void ContextMenuRequested(const QPoint& globalPos);
+    // A scan of folder ended and its closing text was shown.
+    void ScanCompleted(const QString& folder);
+
+  private:
+    void OnScanEnded(quint64 id);
+    void OnContextMenu(QContextMenuEvent* event);
+    void ShowStoreSelection();
+    void FollowViewCurrent(const QModelIndex& current);
+    void ShowStoreExpansion(const QModelIndex& item, bool expand);
+    void FollowViewExpansion(const QModelIndex& item, bool expand);
+
+    const std::string& startFolder_;
+    ItemStore store_;
+    std::unique_ptr<FolderTreeModel> model_;
+    std::unique_ptr<ScanQueue> queue_;
+    std::unique_ptr<ScanThreads> scans_;
+    std::unique_ptr<QTreeView> view_;
+    SourceFactory sourceFactory_;
+    bool syncing_ = false;  // a change is being passed between store and view
+};

@@ -1,0 +1,107 @@
+// Helpers for the window tests: generated folder trees, a reference scan without a window,
+// a printable form of a whole item store, and a folder source a test can hold still.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <sstream>
+#include <string>
+
+#include "TempDir.h"
+#include "platform/DirectoryReader.h"
+#include "scan/FolderTree.h"
+#include "scan/SizeUnit.h"
+#include "ui/ItemStore.h"
+
+namespace test {
+
+// Fills dir/name with a deterministic tree: `breadth` sub-folders per folder down to
+// `depth` levels, and in every folder a few files of different sizes.
+inline void MakeTree(const TempDir& dir, const std::string& name, int breadth, int depth) {
+    dir.MakeFolder(name);
+    for (int file = 0; file < 3; ++file)
+        dir.MakeFile(name + "/file" + std::to_string(file), static_cast<std::size_t>(100 * file));
+    if (depth == 0)
+        return;
+    for (int folder = 0; folder < breadth; ++folder) {
+        MakeTree(dir, name + "/sub" + std::to_string(folder) + (folder % 2 ? "x" : ""), breadth,
+                 depth - 1);
+    }
+}
+
+// Every item of the store, depth first, with its label, record, expansion and selection.
+inline std::string Dump(const ItemStore& store) {
+    std::ostringstream out;
+    auto dump = [&](auto& self, const ItemNode& node, int depth) -> void {
+        for (const auto& child : node.children) {
+            out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << child->text;
+            if (const FolderRecord* r = child->record.get()) {
+                out << " | " << r->path << " | " << r->name << " | " << r->totalBytes << " "
+                    << r->filesBytes << " " << r->folderCount << " " << r->fileCount << " "
+                    << r->isFilesEntry << r->complete;
+            }
+            out << (child->expanded ? " +" : "") << (store.Selection() == child->id ? " *" : "")
+                << "\n";
+            self(self, *child, depth + 1);
+        }
+    };
+    dump(dump, store.Top(), 0);
+    return out.str();
+}
+
+// The store a scan of root leaves without a window: the operations applied at once.
+inline std::string ReferenceScan(const std::string& root) {
+    ItemStore store;
+    DirectoryReader reader;
+    ScanContext context{reader};
+    FolderTree::ScanRoot(store, root, context);
+    return Dump(store);
+}
+
+// Lists folders from the disk, but holds every listing back while the gate is closed, so a
+// test can look at a scan in the middle. Opens by itself after a minute, so that a failed
+// test cannot hang.
+class Gate {
+  public:
+    void Open() {
+        std::lock_guard lock(mutex_);
+        open_ = true;
+        changed_.notify_all();
+    }
+    void Pass() {
+        std::unique_lock lock(mutex_);
+        ++waiting_;
+        changed_.notify_all();
+        changed_.wait_for(lock, std::chrono::minutes(1), [this] { return open_; });
+        --waiting_;
+    }
+    // Whether a scan is held at the gate now.
+    bool HasWaiter() {
+        std::lock_guard lock(mutex_);
+        return waiting_ > 0;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool open_ = false;
+    int waiting_ = 0;
+};
+
+class GatedSource : public DirectoryReader {
+  public:
+    // Listings pass at once until `free` listings have been made, then wait at gate.
+    GatedSource(Gate& gate, int free) : gate_(gate), free_(free) {}
+    bool List(FolderListing& out) override {
+        if (free_-- <= 0)
+            gate_.Pass();
+        return DirectoryReader::List(out);
+    }
+
+  private:
+    Gate& gate_;
+    int free_;
+};
+
+}  // namespace test

@@ -1,0 +1,242 @@
+// Start-up: the command line and the steps of every mode, in order, and the real steps
+// with the setup library and the window in a temporary home.
+#include <QApplication>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/MainWindow.h"
+#include "app/Startup.h"
+#include "app/SystemStartup.h"
+#include "platform/Registry.h"
+#include "setup/FolderCommand.h"
+#include "setup/SettingsStore.h"
+
+namespace {
+
+// Records what start-up asks for, in order.
+class RecordingActions : public StartupActions {
+  public:
+    std::vector<std::string> calls;
+    bool answerYes = true;
+
+    void RefreshFolderCommand(bool on) override {
+        calls.push_back(on ? "register command" : "remove command");
+    }
+    void Install() override { calls.push_back("install"); }
+    bool ConfirmUninstall() override {
+        calls.push_back("ask");
+        return answerYes;
+    }
+    void Uninstall() override { calls.push_back("uninstall"); }
+    std::string LongPath(const std::string& path) override { return "long:" + path; }
+    DefaultFolders DefaultStartingFolders() override {
+        calls.push_back("defaults");
+        return {"/home/u/Desktop", "/home/u/Documents", {"/", "/data"}};
+    }
+    int RunWindow(const std::string& startFolder) override {
+        calls.push_back("window [" + startFolder + "]");
+        return 7;
+    }
+};
+
+using Calls = std::vector<std::string>;
+const std::vector<std::string> kDefaults = {"/home/u/Desktop", "/home/u/Documents", "/", "/data"};
+
+std::vector<std::string> WithDefaults(std::vector<std::string> first) {
+    first.insert(first.end(), kDefaults.begin(), kDefaults.end());
+    return first;
+}
+
+namespace fs = std::filesystem;
+
+// Every base folder below root; the program file exists.
+PlatformPaths PathsUnder(const fs::path& root) {
+    PlatformPaths paths{root / "home/.config",           root / "home/.local/share/applications",
+                        root / "home/.config/autostart", root / "usr/local/share/applications",
+                        root / "etc/Brimwell",           root / "opt/brimwell"};
+    fs::create_directories(paths.programPath.parent_path());
+    std::ofstream(paths.programPath) << "program";
+    return paths;
+}
+
+// Every file below root.
+std::vector<std::string> FilesBelow(const fs::path& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_directory())
+            files.push_back(fs::relative(entry.path(), root).string());
+    }
+    return files;
+}
+
+// Answers the question as told and records what was asked and shown.
+struct ScriptedDialogs : Dialogs {
+    bool answer = false;
+    std::vector<std::string> seen;
+    bool AskYesNo(const std::string& caption, const std::string& text) override {
+        seen.push_back("ask " + caption + ": " + text);
+        return answer;
+    }
+    void ShowMessage(const std::string& caption, const std::string&, Icon) override {
+        seen.push_back("message " + caption);
+    }
+};
+
+// While alive, closes the main window once done(window) holds, and remembers its last status
+// text and title.
+class WindowCloser {
+  public:
+    explicit WindowCloser(std::function<bool(MainWindow&)> done) : done_(std::move(done)) {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* window = qobject_cast<MainWindow*>(widget);
+                if (window && window->isVisible() && done_(*window)) {
+                    status = window->StatusText();
+                    title = window->windowTitle();
+                    window->close();
+                }
+            }
+        });
+        timer_.start();
+    }
+    QString status;
+    QString title;
+
+  private:
+    std::function<bool(MainWindow&)> done_;
+    QTimer timer_;
+};
+
+const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwell";
+const char* kVerbKey = "Folder\\shell\\Brimwell";
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Calls)
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void commandLineIsTheArgumentsJoinedByBlanks() {
+        QCOMPARE(CommandLineText({}), std::string());
+        QCOMPARE(CommandLineText({"/a b"}), std::string("/a b"));
+        QCOMPARE(CommandLineText({"-U", ""}), std::string("-U "));
+        QCOMPARE(CommandLineText({"\"/x", "y\""}), std::string("\"/x y\""));
+    }
+
+    void everyModeRunsItsSteps_data() {
+        QTest::addColumn<QString>("commandLine");
+        QTest::addColumn<bool>("answerYes");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<Calls>("calls");
+        QTest::addColumn<Calls>("roots");
+
+        QTest::newRow("empty") << "" << true << 7
+                               << Calls{"register command", "defaults", "window []"}
+                               << WithDefaults({});
+        QTest::newRow("-R") << "-R" << true << 7
+                            << Calls{"install", "remove command", "defaults", "window []"}
+                            << WithDefaults({});
+        QTest::newRow("-I") << "-I" << true << 7
+                            << Calls{"register command", "defaults", "window []"}
+                            << WithDefaults({});
+        QTest::newRow("-U yes") << "-U" << true << 0 << Calls{"ask", "uninstall", "remove command"}
+                                << Calls{};
+        QTest::newRow("-U no") << "-U" << false << -1 << Calls{"ask"} << Calls{};
+        QTest::newRow("quoted folder with blanks")
+            << "\"/tmp/a b\"" << true << 7 << Calls{"defaults", "window [long:/tmp/a b]"}
+            << WithDefaults({"/tmp/a b"});
+        QTest::newRow("two quotation marks")
+            << "\"\"" << true << 7 << Calls{"defaults", "window [long:]"} << WithDefaults({""});
+        QTest::newRow("-r is a folder")
+            << "-r" << true << 7 << Calls{"defaults", "window [long:-r]"} << WithDefaults({"-r"});
+        QTest::newRow("-U and a blank is a folder")
+            << "-U " << true << 7 << Calls{"defaults", "window [long:-U ]"}
+            << WithDefaults({"-U "});
+        QTest::newRow("quotation mark at one end only")
+            << "\"/tmp" << true << 7 << Calls{"defaults", "window [long:\"/tmp]"}
+            << WithDefaults({"\"/tmp"});
+    }
+    void everyModeRunsItsSteps() {
+        QFETCH(QString, commandLine);
+        QFETCH(bool, answerYes);
+        QFETCH(int, exitCode);
+        QFETCH(Calls, calls);
+        QFETCH(Calls, roots);
+        RecordingActions actions;
+        actions.answerYes = answerYes;
+        RootList list;
+        QCOMPARE(RunStartup(commandLine.toStdString(), actions, list), exitCode);
+        QCOMPARE(actions.calls, calls);
+        QCOMPARE(list.Entries(), roots);
+    }
+
+    void uninstallAnsweredNoTouchesNothing() {
+        QTemporaryDir home;
+        PlatformPaths paths = PathsUnder(home.path().toStdString());
+        ScriptedDialogs dialogs;
+        SystemStartup startup(paths, dialogs);
+        RootList roots;
+        QCOMPARE(RunStartup("-U", startup, roots), -1);
+        QCOMPARE(dialogs.seen,
+                 std::vector<std::string>{"ask Brimwell: Brimwell is about to uninstall.\r\n\r\n"
+                                          "Are you sure you want to do this?"});
+        QCOMPARE(FilesBelow(home.path().toStdString()), std::vector<std::string>{"opt/brimwell"});
+    }
+
+    void installThenWindowWithTheFolderCommandRemoved() {
+        QTemporaryDir home;
+        PlatformPaths paths = PathsUnder(home.path().toStdString());
+        ScriptedDialogs dialogs;
+        SystemStartup startup(paths, dialogs);
+        FolderCommand(paths).Refresh(true);
+        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
+        RootList roots;
+        WindowCloser closer([](MainWindow&) { return true; });
+        QCOMPARE(RunStartup("-R", startup, roots), 0);
+        QCOMPARE(closer.status, QStringLiteral("Started"));
+        QCOMPARE(closer.title, QStringLiteral("Brimwell"));
+        QVERIFY(fs::exists(paths.userApplications / "Brimwell.desktop"));
+        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
+        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
+        QVERIFY(roots.Size() >= 1);
+        QCOMPARE(roots.Entries().back().front(), '/');
+    }
+
+    void folderModeScansTheFolderAndSavesThePlacement() {
+        QTemporaryDir home;
+        PlatformPaths paths = PathsUnder(home.path().toStdString());
+        fs::path folder = fs::path(home.path().toStdString()) / "my folder";
+        fs::create_directories(folder / "sub");
+        std::ofstream(folder / "sub/file") << "12345";
+        ScriptedDialogs dialogs;
+        SystemStartup startup(paths, dialogs);
+        RootList roots;
+        QString complete = QString::fromStdString("Scanning " + folder.string() + " Complete");
+        WindowCloser closer([&](MainWindow& window) { return window.StatusText() == complete; });
+        QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
+        QCOMPARE(closer.status, complete);
+        QCOMPARE(roots.Entries().front(), folder.string());
+        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));  // not refreshed
+        SettingsStore settings(paths);
+        QCOMPARE(settings.ReadInt("USERPREFS", "SPLITTERW0", -5), 200);
+        QVERIFY(settings.ReadInt("USERPREFS", "MainWndW", -1) > 0);
+
+        // An ordinary start registers the folder command and takes the saved placement.
+        WindowCloser again([](MainWindow&) { return true; });
+        QCOMPARE(RunStartup("", startup, roots), 0);
+        QVERIFY(
+            Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey + std::string("\\command")));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "StartupTest.moc"
