@@ -32,6 +32,10 @@ bool IsRotatingDevice(dev_t device, const std::string& sysRoot) {
     // A partition (sda1) has a "partition" file and sits inside its disk's folder (sda).
     if (fs::exists(node / "partition", error))
         node = node.parent_path();
+    // virtio-blk reports every disk as rotating unless the host says otherwise, so on a
+    // virtual machine the flag says nothing about the disk behind it.
+    if (fs::canonical(node / "device" / "driver", error).filename() == "virtio_blk")
+        return false;
     std::ifstream flag(node / "queue" / "rotational");
     int rotational = 0;
     return flag >> rotational && rotational == 1;

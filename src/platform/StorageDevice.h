@@ -12,7 +12,8 @@ unsigned ProcessorCount();
 
 // Whether block device `device` (an st_dev) is a rotating disk, as
 // <sysRoot>/dev/block/MAJOR:MINOR/queue/rotational says; a partition answers for its disk.
-// False when the device is not a block device (tmpfs, overlay, ...) or sysfs does not say.
+// False when the device is not a block device (tmpfs, overlay, ...), when sysfs does not
+// say, and for virtio disks, whose flag is 1 whatever the host's storage is.
 bool IsRotatingDevice(dev_t device, const std::string& sysRoot = "/sys");
 
 // Whether the folder at path (links followed) lies on a rotating disk; false when unknown.

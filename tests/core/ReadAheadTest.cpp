@@ -250,8 +250,10 @@ TEST(ReadAhead, StaysWithinItsWindowAndLeavesNothingBehind) {
 
 TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
     TempDir sys;
-    for (const char* folder : {"dev", "dev/block", "devices", "devices/sda", "devices/sda/queue",
-                               "devices/sda/sda1", "devices/nvme0n1", "devices/nvme0n1/queue"})
+    for (const char* folder :
+         {"dev", "dev/block", "devices", "devices/sda", "devices/sda/queue", "devices/sda/sda1",
+          "devices/nvme0n1", "devices/nvme0n1/queue", "devices/vda", "devices/vda/queue",
+          "devices/vda/device", "bus", "bus/virtio_blk"})
         sys.MakeFolder(folder);
     std::ofstream(sys / "devices/sda/queue/rotational") << "1\n";
     std::ofstream(sys / "devices/sda/sda1/partition") << "1\n";
@@ -259,10 +261,14 @@ TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
     ASSERT_TRUE(Link("../../devices/sda", sys / "dev/block/8:0"));
     ASSERT_TRUE(Link("../../devices/sda/sda1", sys / "dev/block/8:1"));
     ASSERT_TRUE(Link("../../devices/nvme0n1", sys / "dev/block/259:0"));
+    std::ofstream(sys / "devices/vda/queue/rotational") << "1\n";
+    ASSERT_TRUE(Link("../../../bus/virtio_blk", sys / "devices/vda/device/driver"));
+    ASSERT_TRUE(Link("../../devices/vda", sys / "dev/block/254:0"));
 
     EXPECT_TRUE(IsRotatingDevice(makedev(8, 0), sys.Path()));
     EXPECT_TRUE(IsRotatingDevice(makedev(8, 1), sys.Path()));
     EXPECT_FALSE(IsRotatingDevice(makedev(259, 0), sys.Path()));
-    EXPECT_FALSE(IsRotatingDevice(makedev(0, 42), sys.Path()));  // tmpfs and the like
+    EXPECT_FALSE(IsRotatingDevice(makedev(254, 0), sys.Path()));  // a virtio disk says nothing
+    EXPECT_FALSE(IsRotatingDevice(makedev(0, 42), sys.Path()));   // tmpfs and the like
     EXPECT_GE(ProcessorCount(), 1u);
 }
