@@ -3,15 +3,24 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
 #include "app/AboutDialog.h"
 #include "app/MenuBuilder.h"
 #include "app/ResourceTables.h"
+#include "app/StatusHints.h"
+#include "platform/Dialogs.h"
+#include "report/DetailPanel.h"
+#include "report/ReportExport.h"
+#include "report/ReportPrint.h"
+#include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
 #include "ui/ContentArea.h"
+#include "ui/DesktopMenu.h"
 
 MainWindow::MainWindow(WindowServices services, QWidget* parent)
     : QMainWindow(parent),
@@ -24,6 +33,8 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
 MainWindow::~MainWindow() {
     if (tree_)
         tree_->StopScans();
+    if (content_)
+        content_->SetPanel(nullptr);  // the panel reads the store, which goes first
 }
 
 void MainWindow::BuildCommands() {
@@ -36,15 +47,24 @@ void MainWindow::BuildCommands() {
     commands_.Add(Command::Remove, [this] { RemoveSelected(); });
     commands_.Add(Command::Open, [this] { BrowseForFolder(); });
     commands_.Add(Command::Stop, [] { StopRequested.store(true, std::memory_order_relaxed); });
+    commands_.Add(Command::ShowInMeg, [this] { ToggleUnits(); });
     commands_.Add(Command::ExploreSelected, [this] { ExploreSelected(); });
+    commands_.Add(Command::PrintSelected, [this] { PrintReport(); });
+    commands_.Add(Command::ExportInfo, [this] {
+        StopRequested.store(true, std::memory_order_relaxed);
+        ExportReport();
+    });
     commands_.SetStartingFolderHandler([this](int index) { ChooseStartingFolder(index); });
 }
 
 void MainWindow::Create() {
     std::string suffix = services_.settings ? services_.settings->ReadString("DEFAULT") : "";
     setWindowTitle(QString::fromUtf8(Resources::LoadString(103)) + QString::fromStdString(suffix));
-    menuActions_ = BuildMenuBar(*menuBar(), [this](int command) { ExecuteCommand(command); });
-    InstallAccelerators(*this, [this](int command) { ExecuteCommand(command); });
+    const Dispatch dispatch = [this](int command) { ExecuteCommand(command); };
+    menuActions_ = BuildMenuBar(*menuBar(), dispatch);
+    InstallAccelerators(*this, dispatch);
+    hints_ = new StatusHints([this](const QString& hint) { SetStatusText(hint); }, this);
+    hints_->Watch(*menuBar());
     CreateBars();
     CreateViews();
     RestorePlacement();
@@ -53,6 +73,13 @@ void MainWindow::Create() {
 void MainWindow::CreateBars() {
     statusText_ = new QLabel(QStringLiteral("Started"));
     statusBar()->addWidget(statusText_, 1);
+    desktopMenu_ = new DesktopMenu(
+        *roots_, Command::FirstStartingFolder, [this](int command) { ExecuteCommand(command); },
+        this);
+    hints_->Watch(*desktopMenu_);
+    toolbar_.Create(
+        *this, Resources::ToolbarButtons(), [this](int command) { ExecuteCommand(command); },
+        desktopMenu_);
 }
 
 void MainWindow::CreateViews() {
@@ -60,9 +87,10 @@ void MainWindow::CreateViews() {
     content_ = new ContentArea;
     content_->SetSplitterPos(splitterPos_);
     content_->SetTree(&tree_->View());
-    content_->SetPanel(new QWidget);  // placeholder until the detail panel is set
+    content_->SetPanel(new DetailPanel(tree_->Store()));
     setCentralWidget(content_);
 
+    connect(content_, &ContentArea::LaidOut, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
     connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
@@ -112,10 +140,6 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     QMainWindow::closeEvent(event);
 }
 
-void MainWindow::SetPanel(QWidget* panel) {
-    content_->SetPanel(panel);
-}
-
 QWidget* MainWindow::Panel() const {
     return content_ ? content_->Panel() : nullptr;
 }
@@ -147,9 +171,15 @@ QAction* MainWindow::MenuAction(int command) const {
 }
 
 void MainWindow::UpdateCommandStates() {
-    // A checkable item flips itself when chosen; the mark shows the unit, not the clicks.
+    // A checkable item or button flips itself when chosen; it shows the unit, not the clicks.
+    ShowUnit();
+}
+
+void MainWindow::ShowUnit() {
+    const bool inMegabytes = SizeUnit::InMegabytes();
     if (QAction* meg = MenuAction(Command::ShowInMeg))
-        meg->setChecked(SizeUnit::InMegabytes());
+        meg->setChecked(inMegabytes);
+    toolbar_.CheckButton(Command::ShowInMeg, inMegabytes);
 }
 
 void MainWindow::ShowAbout() {
@@ -191,9 +221,47 @@ void MainWindow::ChooseStartingFolder(int index) {
     tree_->StartScan();
 }
 
+void MainWindow::ToggleUnits() {
+    SizeUnit::Toggle();
+    ShowUnit();
+    // Labels the scans formatted before the switch are applied first, so that the
+    // relabelling rewrites them too.
+    tree_->Queue().Flush();
+    FolderTree::Relabel(tree_->Store(), TreeItem::None);
+    tree_->Model().SendPendingChanges();
+    RefreshPanel();
+}
+
+void MainWindow::ExportReport() {
+    if (!services_.dialogs)
+        return;
+    std::optional<QString> failure =
+        ::ExportReport(tree_->Store(), [this](const SaveFileRequest& request) {
+            return services_.dialogs->ChooseSaveFile(this, request);
+        });
+    if (failure)
+        SetStatusText(*failure);
+}
+
+void MainWindow::PrintReport() {
+    if (!services_.dialogs)
+        return;
+    std::optional<MessageText> box = ::PrintReport(tree_->Store(), [this](QPrinter& printer) {
+        return services_.dialogs->ChoosePrinter(this, printer);
+    });
+    if (box)
+        services_.dialogs->ShowMessage(box->caption.toStdString(), box->text.toStdString());
+}
+
+void MainWindow::ShowDesktopMenu() {
+    if (QToolButton* button = toolbar_.Button(Command::ChooseFolder))
+        button->showMenu();
+}
+
 void MainWindow::ShowItemMenu(const QPoint& globalPos) {
     itemMenu_ = std::make_unique<QMenu>(this);
     FillMenu(*itemMenu_, Resources::ItemMenu(), [this](int command) { ExecuteCommand(command); });
+    hints_->Watch(*itemMenu_);
     itemMenu_->popup(globalPos);
 }
 

@@ -1,6 +1,6 @@
-// The program's only top-level window: menu bar, accelerators, status bar, the folder tree
-// left of the splitter and the detail panel right of it, the start folder, and the handlers
-// of the command table.
+// The program's only top-level window: menu bar, accelerators, toolbar, status bar, the
+// folder tree left of the splitter and the detail panel right of it, the start folder, and
+// the handlers of the command table.
 #pragma once
 
 #include <QMainWindow>
@@ -17,9 +17,13 @@
 #include "app/WindowSettings.h"
 #include "ui/FolderTreeView.h"
 #include "ui/RootList.h"
+#include "ui/Toolbar.h"
 
 class ContentArea;
+class DesktopMenu;
+class Dialogs;
 class QLabel;
+class StatusHints;
 
 // What the window uses of the rest of the system; tests replace any of it.
 struct WindowServices {
@@ -29,6 +33,9 @@ struct WindowServices {
     std::function<std::optional<std::string>(QWidget* owner)> chooseFolder;
     // Opens the desktop's file manager on a folder (Explore Selected).
     std::function<void(const std::string& folder)> openFolder;
+    // The save-file and print dialogs and the printing error box; must outlive the window.
+    // Null: Export and Print do nothing.
+    Dialogs* dialogs = nullptr;
 };
 
 class MainWindow : public QMainWindow {
@@ -49,10 +56,12 @@ class MainWindow : public QMainWindow {
     RootList& Roots() { return *roots_; }
     FolderTreeView& Tree() { return *tree_; }
 
-    // The detail panel right of the splitter; the window takes it over and deletes the
-    // placeholder or panel it had.
-    void SetPanel(QWidget* panel);
+    // The detail panel right of the splitter, the area that holds it, the tree and the
+    // splitter, the toolbar and the Desktop menu; null before Create.
     QWidget* Panel() const;
+    ContentArea* Content() const { return content_; }
+    ToolbarControl& Toolbar() { return toolbar_; }
+    DesktopMenu* StartingFolderMenu() const { return desktopMenu_; }
     int SplitterPos() const;
 
     // The status bar's text.
@@ -73,6 +82,16 @@ class MainWindow : public QMainWindow {
     void BrowseForFolder();
     void ExploreSelected();
     void ChooseStartingFolder(int index);
+    // Switches between megabytes and kilobytes: menu check mark and toolbar button follow,
+    // every label of the tree is rewritten, and the panel repaints.
+    void ToggleUnits();
+    // Writes the report of the selected folder to a file chosen in the save dialog; a
+    // failure is shown in the status bar.
+    void ExportReport();
+    // Prints the panel's content on one page of a printer chosen in the print dialog.
+    void PrintReport();
+    // Drops the Desktop menu down from the first toolbar button; returns when it closes.
+    void ShowDesktopMenu();
     void ShowItemMenu(const QPoint& globalPos);
     // Repaints the detail panel (coalesced).
     void RefreshPanel();
@@ -88,6 +107,7 @@ class MainWindow : public QMainWindow {
     void RestorePlacement();
     void SavePlacement();
     void UpdateCommandStates();
+    void ShowUnit();
 
     WindowServices services_;
     RootList* roots_;
@@ -96,6 +116,9 @@ class MainWindow : public QMainWindow {
     std::unique_ptr<FolderTreeView> tree_;
     ContentArea* content_ = nullptr;  // the central widget, owned by the window
     QLabel* statusText_ = nullptr;
+    ToolbarControl toolbar_;
+    DesktopMenu* desktopMenu_ = nullptr;  // owned by the window
+    StatusHints* hints_ = nullptr;        // owned by the window
     CommandTable commands_;
     std::map<int, QAction*> menuActions_;
     std::unique_ptr<QMenu> itemMenu_;

@@ -12,6 +12,7 @@ QAction* AddItem(QMenu& menu, const Resources::MenuItem& item, const Dispatch& d
     if (item.command == 0 || !item.text)
         return menu.addSeparator();
     QAction* action = menu.addAction(QString::fromUtf8(item.text));
+    action->setData(item.command);  // for the status-bar hint
     if (item.checked) {
         action->setCheckable(true);
         action->setChecked(true);

@@ -41,6 +41,29 @@ const std::vector<MenuItem>& ItemMenu() {
     return menu;
 }
 
+const std::vector<ToolbarButton>& ToolbarButtons() {
+    using Style = ToolbarButton::Style;
+    auto button = [](Style style, int command, const char* image) {
+        return ToolbarButton{style, command, image, LoadString(command), style == Style::Check};
+    };
+    const ToolbarButton separator{Style::Separator, 0, nullptr, nullptr, false};
+    static const std::vector<ToolbarButton> buttons = {
+        button(Style::DropDown, Command::ChooseFolder, "choose"),
+        button(Style::Button, Command::Open, "open"),
+        button(Style::Button, Command::Refresh, "refresh"),
+        button(Style::Button, Command::Stop, "stop"),
+        separator,
+        button(Style::Button, Command::Remove, "remove"),
+        separator,
+        button(Style::Check, Command::ShowInMeg, "megabytes"),
+        separator,
+        button(Style::Button, Command::PrintSelected, "print"),
+        separator,
+        button(Style::Button, Command::Exit, "exit"),
+    };
+    return buttons;
+}
+
 const std::vector<Accelerator>& Accelerators() {
     static const std::vector<Accelerator> table = {
         {Qt::ALT | Qt::Key_Slash, Command::About},

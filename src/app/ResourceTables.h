@@ -1,11 +1,13 @@
 // The program's resources as tables: command identifiers, the menu bar (menu 109), the item
-// menu ("pop2" of menu 129), the accelerator table 109 and the string table. The menu bar,
-// the accelerators, the item menu and the toolbar all issue these command identifiers.
+// menu ("pop2" of menu 129), the toolbar, the accelerator table 109 and the string table. The menu
+// bar, the accelerators, the item menu and the toolbar all issue these command identifiers.
 #pragma once
 
 #include <QKeyCombination>
 
 #include <vector>
+
+#include "ui/Toolbar.h"
 
 namespace Command {
 constexpr int About = 104;
@@ -45,6 +47,9 @@ struct Accelerator {
 const std::vector<Popup>& MainMenu();
 // "pop2", the item menu of the folder tree.
 const std::vector<MenuItem>& ItemMenu();
+// The toolbar's entries in order, with the images of bitmap 128 and their tooltips from the
+// string table.
+const std::vector<ToolbarButton>& ToolbarButtons();
 // Accelerator table 109, in order.
 const std::vector<Accelerator>& Accelerators();
 // The string-table entry with this identifier, or null when there is none.

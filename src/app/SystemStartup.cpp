@@ -46,6 +46,7 @@ int SystemStartup::RunWindow(const std::string& startFolder) {
     services.settings = &preferences;
     services.chooseFolder = [](QWidget* owner) { return ChooseFolder(owner); };
     services.openFolder = [](const std::string& folder) { OpenInFileManager(folder); };
+    services.dialogs = &dialogs_;
     MainWindow window(services);
     window.SetStartFolder(startFolder);
     window.Create();

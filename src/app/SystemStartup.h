@@ -8,8 +8,9 @@
 
 class SystemStartup : public StartupActions {
   public:
-    // dialogs asks the uninstall question and shows the setup library's messages; it must
-    // outlive this object. A QApplication must exist before RunWindow.
+    // dialogs asks the uninstall question, shows the setup library's messages and the
+    // window's save, print and error dialogs; it must outlive this object. A QApplication must
+    // exist before RunWindow.
     SystemStartup(PlatformPaths paths, Dialogs& dialogs);
 
     void RefreshFolderCommand(bool registerCommand) override;

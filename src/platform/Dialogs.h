@@ -1,10 +1,19 @@
 // The program's dialogs as one small interface, so that the window can show them with Qt
 // and tests can answer them. Texts are 8-bit strings as the program holds them (UTF-8).
-// Every call is modal: it returns once the user has answered. No owner window is implied;
-// an implementation may centre dialogs on the main window when there is one.
+// Every call is modal: it returns once the user has answered. No owner window is implied
+// for the message boxes; an implementation may centre them on the main window when there
+// is one.
 #pragma once
 
+#include <QString>
+
+#include <optional>
 #include <string>
+
+#include "report/ReportExport.h"
+
+class QPrinter;
+class QWidget;
 
 class Dialogs {
   public:
@@ -18,4 +27,12 @@ class Dialogs {
     // A message with a single OK button.
     virtual void ShowMessage(const std::string& caption, const std::string& text,
                              Icon icon = Icon::None) = 0;
+    // The save-file dialog, set up as request describes and owned by owner (may be null):
+    // the chosen path, or nothing when the user cancelled.
+    virtual std::optional<QString> ChooseSaveFile(QWidget* owner,
+                                                  const SaveFileRequest& request) = 0;
+    // The print dialog for printer, owned by owner (may be null): the printer (a PDF file
+    // among the choices) and the number of copies, no page range. True when the user chose
+    // to print; printer then holds the choices.
+    virtual bool ChoosePrinter(QWidget* owner, QPrinter& printer) = 0;
 };

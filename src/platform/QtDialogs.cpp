@@ -1,7 +1,12 @@
-// Message boxes through QMessageBox. Line breaks written as CR LF show as one break.
+// Message boxes through QMessageBox (line breaks written as CR LF show as one break), the
+// save-file dialog through QFileDialog and the print dialog through QPrintDialog.
 #include "platform/QtDialogs.h"
 
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+
+#include "report/ReportPrint.h"
 
 namespace {
 
@@ -36,4 +41,21 @@ bool QtDialogs::AskYesNo(const std::string& caption, const std::string& text) {
 void QtDialogs::ShowMessage(const std::string& caption, const std::string& text, Icon icon) {
     QMessageBox box(BoxIcon(icon), Text(caption), Text(text), QMessageBox::Ok, owner_);
     box.exec();
+}
+
+std::optional<QString> QtDialogs::ChooseSaveFile(QWidget* owner, const SaveFileRequest& request) {
+    QFileDialog dialog(owner ? owner : owner_);
+    ConfigureSaveDialog(dialog, request);
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty())
+        return std::nullopt;
+    return files.first();
+}
+
+bool QtDialogs::ChoosePrinter(QWidget* owner, QPrinter& printer) {
+    QPrintDialog dialog(&printer, owner ? owner : owner_);
+    ConfigurePrintDialog(dialog);
+    return dialog.exec() == QDialog::Accepted;
 }

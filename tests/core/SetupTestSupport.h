@@ -73,6 +73,11 @@ struct ScriptedDialogs : Dialogs {
     void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
         shown.emplace_back(caption, text);
     }
+    // Setup never asks for a file or a printer; the user would cancel.
+    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
+        return std::nullopt;
+    }
+    bool ChoosePrinter(QWidget*, QPrinter&) override { return false; }
 };
 
 // A test with its own temporary folder and base folders inside it.

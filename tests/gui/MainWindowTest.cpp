@@ -12,81 +12,21 @@
 
 #include <map>
 
-#include "GuiTestSupport.h"
-#include "app/MainWindow.h"
+#include "WindowFixture.h"
 #include "app/ResourceTables.h"
 
+using test::Fixture;
+
 namespace {
-
-// Settings in memory, with a log of the writes in their order.
-class MemorySettings : public WindowSettings {
-  public:
-    std::map<std::string, std::string> values;
-    std::vector<std::string> writes;
-
-    int ReadInt(const std::string& key, int fallback) override {
-        auto found = values.find(key);
-        return found == values.end() ? fallback : std::stoi(found->second);
-    }
-    std::string ReadString(const std::string& key) override {
-        auto found = values.find(key);
-        return found == values.end() ? "" : found->second;
-    }
-    void WriteInt(const std::string& key, int value) override {
-        values[key] = std::to_string(value);
-        writes.push_back(key + "=" + std::to_string(value));
-    }
-};
-
-// A window with its services answered by the test.
-struct Fixture {
-    MemorySettings settings;
-    RootList roots;
-    std::optional<std::string> chosenFolder;
-    int chooserCalls = 0;
-    std::vector<std::string> explored;
-    std::unique_ptr<MainWindow> window;
-
-    MainWindow& Open(const std::string& startFolder = "", bool withSettings = true) {
-        WindowServices services;
-        services.settings = withSettings ? &settings : nullptr;
-        services.roots = &roots;
-        services.chooseFolder = [this](QWidget*) {
-            ++chooserCalls;
-            return chosenFolder;
-        };
-        services.openFolder = [this](const std::string& folder) { explored.push_back(folder); };
-        window = std::make_unique<MainWindow>(services);
-        window->SetStartFolder(startFolder);
-        window->Create();
-        return *window;
-    }
-    ItemStore& Store() { return window->Tree().Store(); }
-    QString Complete(const std::string& folder) {
-        return QString::fromStdString("Scanning " + folder + " Complete");
-    }
-};
 
 // Runs trigger, which opens a modal dialog, and closes that dialog as soon as it shows.
 // Returns the dialog's caption and the texts of its labels, or nothing if none opened.
 QStringList TextsOfModalDialog(const std::function<void()>& trigger) {
     QStringList texts;
-    QTimer poll;
-    poll.setInterval(10);
-    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (!modal)
-            return;
-        texts << modal->windowTitle();
-        for (QLabel* label : modal->findChildren<QLabel*>())
-            texts << label->text();
-        for (QAbstractButton* button : modal->findChildren<QAbstractButton*>())
-            texts << button->text();
-        modal->close();
-        poll.stop();
+    test::WithPopup(trigger, [&](QWidget& modal) {
+        texts = test::TextsOf(modal);
+        modal.close();
     });
-    poll.start();
-    trigger();
     return texts;
 }
 
@@ -353,6 +293,13 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.Store().Selection(), TreeItem::None);
         QVERIFY(!view.currentIndex().isValid());
         menu->close();
+    }
+
+    void unknownCommandsDoNothing() {
+        Fixture f;
+        MainWindow& window = f.Open();
+        QVERIFY(!window.ExecuteCommand(Command::ChooseFolder));
+        QVERIFY(!window.ExecuteCommand(133));
     }
 };
 

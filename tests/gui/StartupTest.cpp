@@ -86,6 +86,14 @@ struct ScriptedDialogs : Dialogs {
     void ShowMessage(const std::string& caption, const std::string&, Icon) override {
         seen.push_back("message " + caption);
     }
+    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
+        seen.push_back("save");
+        return std::nullopt;
+    }
+    bool ChoosePrinter(QWidget*, QPrinter&) override {
+        seen.push_back("print");
+        return false;
+    }
 };
 
 // While alive, closes the main window once done(window) holds, and remembers its last status

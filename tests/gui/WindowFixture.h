@@ -1,0 +1,154 @@
+// Helpers for the main-window tests: settings in memory, dialogs the test answers, a window
+// with its services answered by the test, and ways to look into menus and modal dialogs
+// that run their own event loop.
+#pragma once
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPrinter>
+#include <QTimer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "GuiTestSupport.h"
+#include "app/MainWindow.h"
+#include "platform/Dialogs.h"
+
+namespace test {
+
+// Settings in memory, with a log of the writes in their order.
+class MemorySettings : public WindowSettings {
+  public:
+    std::map<std::string, std::string> values;
+    std::vector<std::string> writes;
+
+    int ReadInt(const std::string& key, int fallback) override {
+        auto found = values.find(key);
+        return found == values.end() ? fallback : std::stoi(found->second);
+    }
+    std::string ReadString(const std::string& key) override {
+        auto found = values.find(key);
+        return found == values.end() ? "" : found->second;
+    }
+    void WriteInt(const std::string& key, int value) override {
+        values[key] = std::to_string(value);
+        writes.push_back(key + "=" + std::to_string(value));
+    }
+};
+
+// Dialogs answered by the test; every call is logged.
+struct AnsweredDialogs : Dialogs {
+    std::vector<std::string> log;
+    std::vector<SaveFileRequest> saveRequests;
+    bool stopRequestedWhenAsked = false;  // StopRequested when the save dialog was shown
+    std::optional<QString> savePath;      // nothing: the save dialog is cancelled
+    // Sets up the printer as the user would; null: the print dialog is cancelled.
+    std::function<void(QPrinter&)> choosePrinter;
+
+    bool AskYesNo(const std::string& caption, const std::string& text) override {
+        log.push_back("ask " + caption + ": " + text);
+        return false;
+    }
+    void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
+        log.push_back("message " + caption + ": " + text);
+    }
+    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest& request) override {
+        log.push_back("save");
+        saveRequests.push_back(request);
+        stopRequestedWhenAsked = StopRequested.load();
+        return savePath;
+    }
+    bool ChoosePrinter(QWidget*, QPrinter& printer) override {
+        log.push_back("print");
+        if (!choosePrinter)
+            return false;
+        choosePrinter(printer);
+        return true;
+    }
+};
+
+// A window with its services answered by the test.
+struct Fixture {
+    MemorySettings settings;
+    RootList roots;
+    AnsweredDialogs dialogs;
+    std::optional<std::string> chosenFolder;
+    int chooserCalls = 0;
+    std::vector<std::string> explored;
+    std::unique_ptr<MainWindow> window;
+
+    MainWindow& Open(const std::string& startFolder = "", bool withSettings = true) {
+        WindowServices services;
+        services.settings = withSettings ? &settings : nullptr;
+        services.roots = &roots;
+        services.chooseFolder = [this](QWidget*) {
+            ++chooserCalls;
+            return chosenFolder;
+        };
+        services.openFolder = [this](const std::string& folder) { explored.push_back(folder); };
+        services.dialogs = &dialogs;
+        window = std::make_unique<MainWindow>(services);
+        window->SetStartFolder(startFolder);
+        window->Create();
+        return *window;
+    }
+    ItemStore& Store() { return window->Tree().Store(); }
+    QString Complete(const std::string& folder) {
+        return QString::fromStdString("Scanning " + folder + " Complete");
+    }
+};
+
+// Runs trigger, which opens a popup menu or a modal dialog with its own event loop, and
+// calls look on that popup or dialog as soon as it shows. look closes it (or chooses in it);
+// when a check in look fails, it is closed here, so that trigger returns. Returns whether
+// one showed.
+inline bool WithPopup(const std::function<void()>& trigger,
+                      const std::function<void(QWidget&)>& look) {
+    bool seen = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        QWidget* popup = QApplication::activePopupWidget();
+        if (!popup)
+            popup = QApplication::activeModalWidget();
+        if (!popup || !popup->isVisible())
+            return;
+        poll.stop();
+        seen = true;
+        QPointer<QWidget> shown = popup;
+        look(*popup);
+        if (shown && shown->isVisible())
+            shown->close();
+    });
+    poll.start();
+    trigger();
+    return seen;
+}
+
+// The texts of a dialog's window title, labels and buttons.
+inline QStringList TextsOf(QWidget& dialog) {
+    QStringList texts{dialog.windowTitle()};
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        texts << label->text();
+    for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
+        texts << button->text();
+    return texts;
+}
+
+// The texts of a menu's items, "-" for a separator.
+inline QStringList ItemTexts(const QMenu& menu) {
+    QStringList texts;
+    for (QAction* item : menu.actions())
+        texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
+    return texts;
+}
+
+}  // namespace test
