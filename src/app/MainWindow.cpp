@@ -158,6 +158,8 @@ QString MainWindow::StatusText() const {
 }
 
 bool MainWindow::ExecuteCommand(int command) {
+    if (!tree_)
+        return false;  // not created yet
     bool handled = commands_.Execute(command);
     UpdateCommandStates();
     return handled;

@@ -68,7 +68,8 @@ class MainWindow : public QMainWindow {
     void SetStatusText(const QString& text);
     QString StatusText() const;
 
-    // Runs a command of the table; false when the identifier has no handler.
+    // Runs a command of the table; false when the identifier has no handler or the window
+    // is not created yet.
     bool ExecuteCommand(int command);
     // The menu-bar item of a command, or null.
     QAction* MenuAction(int command) const;

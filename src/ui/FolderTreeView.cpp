@@ -59,6 +59,8 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
             [this](quint64 root, const std::string& folder) {
                 scans_->NoteRoot(folder, static_cast<TreeItem>(root));
             });
+    connect(queue_.get(), &ScanQueue::TreeRefreshRequested, this,
+            [this] { view_->viewport()->update(); });
     connect(queue_.get(), &ScanQueue::PanelRefreshRequested, this,
             &FolderTreeView::PanelRefreshRequested);
     connect(queue_.get(), &ScanQueue::BatchApplied, model_.get(),

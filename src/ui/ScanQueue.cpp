@@ -11,7 +11,7 @@
 namespace {
 
 // How long one batch may keep the user-interface thread before it yields to the event loop.
-constexpr qint64 kBatchBudgetMs = 12;
+constexpr qint64 kBatchBudgetMs = 8;
 
 struct Insert {
     TreeItem id;
