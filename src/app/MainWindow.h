@@ -64,7 +64,7 @@ class MainWindow : public QMainWindow {
     DesktopMenu* StartingFolderMenu() const { return desktopMenu_; }
     int SplitterPos() const;
 
-    // Part 0 of the status bar.
+    // The status bar's text.
     void SetStatusText(const QString& text);
     QString StatusText() const;
 

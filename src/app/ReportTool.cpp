@@ -8,8 +8,8 @@
 #include <string>
 #include <thread>
 
-#include "platform/DirectoryReader.h"
 #include "platform/FileSystem.h"
+#include "platform/ReadAheadReader.h"
 #include "report/ReportText.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
@@ -18,16 +18,30 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: brimwell-report [-k] FOLDER\n"
+    "Usage: brimwell-report [-k] [-j N] FOLDER\n"
     "Scans FOLDER and prints the size of everything below it, one line per sub-folder,\n"
     "largest first, with the files lying directly in FOLDER as \"FILES\".\n"
     "  -k      sizes in kilobytes (default: megabytes)\n"
+    "  -j N    read folders on N threads (default: one per processor, or 1 on a rotating\n"
+    "          disk); -j 1 reads them one after the other on the scanning thread\n"
     "  --help  this text\n";
+
+constexpr unsigned kMaxThreads = 256;
 
 struct Options {
     bool kilobytes = false;
+    unsigned threads = 0;  // 0: chosen for the folder
     std::string folder;
 };
+
+// A thread count from 1 to kMaxThreads, or 0 when text is not one.
+unsigned ParseThreads(const std::string& text) {
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    unsigned value = static_cast<unsigned>(std::stoul(text));
+    return value <= kMaxThreads ? value : 0;
+}
 
 // Parses the arguments; returns the exit status to end with, or -1 to go on.
 int ParseArguments(int argc, char** argv, Options& options) {
@@ -40,6 +54,17 @@ int ParseArguments(int argc, char** argv, Options& options) {
         }
         if (argument == "-k") {
             options.kilobytes = true;
+        } else if (argument.rfind("-j", 0) == 0) {
+            std::string count = argument.size() > 2 ? argument.substr(2)
+                                : i + 1 < argc      ? std::string(argv[++i])
+                                                    : std::string();
+            options.threads = ParseThreads(count);
+            if (options.threads == 0) {
+                std::cerr << "brimwell-report: -j needs a number of threads from 1 to "
+                          << kMaxThreads << "\n"
+                          << kUsage;
+                return 2;
+            }
         } else if (argument == "--" && i + 1 == argc - 1 && !haveFolder) {
             options.folder = argv[++i];
             haveFolder = true;
@@ -111,7 +136,7 @@ int main(int argc, char** argv) {
         SizeUnit::Toggle();
 
     ItemStore tree;
-    DirectoryReader reader;
+    ReadAheadReader reader(options.threads);
     ScanCounters counters;
     ScanContext context{reader, &counters};
     {

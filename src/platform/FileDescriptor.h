@@ -21,6 +21,8 @@ class FileDescriptor {
 
     int Get() const { return fd_; }
     bool IsOpen() const { return fd_ >= 0; }
+    // Gives up ownership: the caller closes the returned descriptor.
+    int Release() { return std::exchange(fd_, -1); }
     void Reset(int fd = -1) {
         if (fd_ >= 0)
             ::close(fd_);

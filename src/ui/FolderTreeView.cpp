@@ -7,7 +7,7 @@
 #include <QHeaderView>
 #include <QStyle>
 
-#include "platform/DirectoryReader.h"
+#include "platform/ReadAheadReader.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ void FolderTreeView::StopScans() {
 
 std::unique_ptr<FolderSource> FolderTreeView::NewSource(const std::atomic<bool>& cancelled) {
     std::unique_ptr<FolderSource> inner =
-        sourceFactory_ ? sourceFactory_() : std::make_unique<DirectoryReader>();
+        sourceFactory_ ? sourceFactory_() : std::make_unique<ReadAheadReader>();
     return std::make_unique<CancellableSource>(std::move(inner), cancelled);
 }
 

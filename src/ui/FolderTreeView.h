@@ -56,7 +56,7 @@ class FolderTreeView : public QObject, public ScanTarget {
     void ScanEnded(std::uint64_t id) override { queue_->PostScanEnded(id); }
 
   signals:
-    // A status text for part 0 of the status bar.
+    // A text for the status bar.
     void StatusText(const QString& text);
     // The selected item changed; the detail panel shows the new one.
     void SelectionChanged();

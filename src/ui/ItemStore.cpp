@@ -12,6 +12,33 @@ unsigned char FoldCase(unsigned char c) {
 
 }  // namespace
 
+void ItemIndex::Add(std::uint64_t id, ItemNode* node) {
+    std::size_t page = static_cast<std::size_t>(id >> kPageBits);
+    if (page >= pages_.size())
+        pages_.resize(page + 1);
+    if (!pages_[page])
+        pages_[page] = std::make_unique<Page>();
+    ItemNode*& slot = pages_[page]->entries[id & (kPageSize - 1)];
+    if (!slot) {
+        ++pages_[page]->live;
+        ++size_;
+    }
+    slot = node;
+}
+
+void ItemIndex::Remove(std::uint64_t id) {
+    std::size_t page = static_cast<std::size_t>(id >> kPageBits);
+    if (page >= pages_.size() || !pages_[page])
+        return;
+    ItemNode*& slot = pages_[page]->entries[id & (kPageSize - 1)];
+    if (!slot)
+        return;
+    slot = nullptr;
+    --size_;
+    if (--pages_[page]->live == 0)
+        pages_[page].reset();
+}
+
 int CompareLabels(const std::string& a, const std::string& b) {
     std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
@@ -35,8 +62,7 @@ TreeItem ItemStore::ReserveItem() {
 ItemNode* ItemStore::Find(TreeItem item) {
     if (item == TreeItem::None)
         return &top_;
-    auto found = index_.find(static_cast<std::uint64_t>(item));
-    return found == index_.end() ? nullptr : found->second;
+    return index_.Find(static_cast<std::uint64_t>(item));
 }
 
 const ItemNode* ItemStore::Node(TreeItem item) const {
@@ -57,7 +83,7 @@ void ItemStore::Renumber(ItemNode& parent, std::uint32_t from) {
 void ItemStore::InsertItemAs(TreeItem id, std::string text, int image, TreeItem parentItem,
                              InsertAt where) {
     ItemNode* parent = Find(parentItem);
-    if (!parent || id == TreeItem::None)
+    if (!parent || id == TreeItem::None || Find(id))
         return;
     auto& siblings = parent->children;
     auto position = siblings.end();
@@ -73,7 +99,7 @@ void ItemStore::InsertItemAs(TreeItem id, std::string text, int image, TreeItem 
     node->parent = parent;
     node->text = std::move(text);
     node->image = image;
-    index_.emplace(static_cast<std::uint64_t>(id), node.get());
+    index_.Add(static_cast<std::uint64_t>(id), node.get());
     if (listener_)
         listener_->BeginInsert(*parent, static_cast<int>(row));
     siblings.insert(position, std::move(node));
@@ -170,7 +196,7 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
 void ItemStore::ForgetSubtree(const ItemNode& node) {
     for (const auto& child : node.children)
         ForgetSubtree(*child);
-    index_.erase(static_cast<std::uint64_t>(node.id));
+    index_.Remove(static_cast<std::uint64_t>(node.id));
     if (Selection() == node.id) {
         selected_.store(0, std::memory_order_release);
         if (listener_)

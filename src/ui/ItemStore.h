@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
+#include "ui/ItemIndex.h"
 #include "ui/TreeControl.h"
 
 struct ItemNode {
@@ -80,7 +80,7 @@ class ItemStore : public TreeControl {
     TreeItem Selection() const {
         return static_cast<TreeItem>(selected_.load(std::memory_order_acquire));
     }
-    std::size_t ItemCount() const { return index_.size(); }
+    std::size_t ItemCount() const { return index_.Size(); }
 
   private:
     ItemNode* Find(TreeItem item);
@@ -90,7 +90,7 @@ class ItemStore : public TreeControl {
     static void Renumber(ItemNode& parent, std::uint32_t from);
 
     ItemNode top_;
-    std::unordered_map<std::uint64_t, ItemNode*> index_;
+    ItemIndex index_;
     std::atomic<std::uint64_t> nextId_{1};
     std::atomic<std::uint64_t> selected_{0};
     ItemStoreListener* listener_ = nullptr;

@@ -80,12 +80,19 @@ struct ScanQueue::Operation {
 ScanQueue::ScanQueue(ItemStore& store, std::size_t capacity, int coalesceMs, QObject* parent)
     : QObject(parent),
       store_(store),
-      capacity_(capacity < 2 ? 2 : capacity),
-      wakeupWatch_(wakeup_.Descriptor(), QSocketNotifier::Read) {
+      capacity_(capacity < 2 ? 2 : capacity) {
     coalesce_.setSingleShot(true);
     coalesce_.setInterval(coalesceMs);
     connect(&coalesce_, &QTimer::timeout, this, [this] { Apply(true); });
-    connect(&wakeupWatch_, &QSocketNotifier::activated, this, &ScanQueue::OnWoken);
+    if (wakeup_.Descriptor() >= 0) {
+        wakeupWatch_ =
+            std::make_unique<QSocketNotifier>(wakeup_.Descriptor(), QSocketNotifier::Read);
+        connect(wakeupWatch_.get(), &QSocketNotifier::activated, this, &ScanQueue::OnWoken);
+    } else {  // out of descriptors: look at the queue at the coalescing pace instead
+        wakeupPoll_.setInterval(coalesceMs);
+        connect(&wakeupPoll_, &QTimer::timeout, this, [this] { Apply(true); });
+        wakeupPoll_.start();
+    }
 }
 
 ScanQueue::~ScanQueue() {
@@ -182,7 +189,7 @@ void ScanQueue::Apply(bool withBudget) {
                 break;
         }
         ApplyOne(batch_[next_++]);
-        if (withBudget && (next_ & 63) == 0 && clock.elapsed() >= kBatchBudgetMs) {
+        if (withBudget && (next_ & 15) == 0 && clock.elapsed() >= kBatchBudgetMs) {
             more = true;
             break;
         }
@@ -245,7 +252,9 @@ void ScanQueue::Close() {
     changed_.notify_all();
     ownerClosed_ = true;
     coalesce_.stop();
-    wakeupWatch_.setEnabled(false);
+    wakeupPoll_.stop();
+    if (wakeupWatch_)
+        wakeupWatch_->setEnabled(false);
     if (!applying_) {
         batch_.clear();
         next_ = 0;

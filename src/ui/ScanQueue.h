@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -94,7 +95,8 @@ class ScanQueue : public QObject, public TreeControl {
     const std::size_t capacity_;
     QTimer coalesce_;
     WakeupSignal wakeup_;  // raised by producers, watched on the owner thread
-    QSocketNotifier wakeupWatch_;
+    std::unique_ptr<QSocketNotifier> wakeupWatch_;
+    QTimer wakeupPoll_;  // stands in for the watch when no wake-up signal could be made
     std::atomic<bool> urgent_{false};  // a producer asked for the queue to be applied now
     bool continueApply_ = false;       // owner thread: a batch ran out of time
 

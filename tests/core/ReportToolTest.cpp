@@ -98,4 +98,27 @@ TEST(ReportTool, AFolderNamedLikeAnOptionCanFollowDoubleDash) {
     EXPECT_EQ(run.out.rfind(dir / "-k" + "   ( 0.00 M", 0), 0u);
 }
 
+TEST(ReportTool, ReadsOnAnyNumberOfThreadsWithTheSameReport) {
+    TempDir dir;
+    for (int i = 0; i < 12; ++i) {
+        std::string folder = "f" + std::to_string(i);
+        dir.MakeFolder(folder);
+        dir.MakeFolder(folder + "/sub");
+        dir.MakeFile(folder + "/sub/data", 1000 * i);
+    }
+    ToolRun one = RunTool("-j 1 " + Quote(dir.Path()));
+    ToolRun four = RunTool("-j4 " + Quote(dir.Path()));
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(four.status, 0);
+    EXPECT_EQ(one.out.rfind(dir.Path() + "   ( 0.06 M , Folders : 24 , Files : 12 ) ", 0), 0u);
+    EXPECT_EQ(four.out, one.out);
+
+    for (const char* bad : {"-j 0 ", "-j x ", "-j 257 ", "-j "}) {
+        ToolRun run = RunTool(bad + Quote(dir.Path()));
+        EXPECT_EQ(run.status, 2) << bad;
+        EXPECT_EQ(run.out, "") << bad;
+    }
+    EXPECT_NE(RunTool("--help").out.find("-j N"), std::string::npos);
+}
+
 }  // namespace

@@ -84,36 +84,6 @@ class FolderTreeViewTest : public QObject {
         QCOMPARE(tree.RunningScans(), std::size_t{0});
     }
 
-    void requestForARootUnderScanIsDroppedUntilItsRootIsRemoved() {
-        TempDir dir;
-        test::MakeTree(dir, "root", 2, 2);
-        std::string folder = dir / "root";
-        FolderTreeView tree(folder);
-        test::Gate gate;
-        tree.SetSourceFactory([&] { return std::make_unique<test::GatedSource>(gate, 2); });
-        QSignalSpy status(&tree, &FolderTreeView::StatusText);
-        QSignalSpy completed(&tree, &FolderTreeView::ScanCompleted);
-        tree.StartScan();
-        QTRY_VERIFY_WITH_TIMEOUT(gate.HasWaiter(), 30000);
-        tree.StartScan();  // the same root again: shown, but not started
-        QCOMPARE(tree.RunningScans(), std::size_t{1});
-        QCOMPARE(status.count(), 2);
-
-        // Once its root item is gone, the running scan no longer counts: a new one starts.
-        QTRY_VERIFY_WITH_TIMEOUT(tree.Store().GetChild(TreeItem::None) != TreeItem::None, 30000);
-        tree.Queue().Flush();
-        tree.Store().DeleteItem(tree.Store().GetChild(TreeItem::None));
-        tree.SupersedeRemovedScans();
-        tree.StartScan();
-        QCOMPARE(tree.RunningScans(), std::size_t{2});
-        gate.Open();
-        QTRY_COMPARE_WITH_TIMEOUT(tree.RunningScans(), std::size_t{0}, 60000);
-        QCOMPARE(completed.count(), 1);  // the superseded scan leaves no closing text
-        QCOMPARE(status.last().first().toString(),
-                 QString::fromStdString("Scanning " + folder + " Complete"));
-        QCOMPARE(test::Dump(tree.Store()), test::ReferenceScan(folder));
-    }
-
     void selectionInsideTheRootIsKeptOtherwiseTheRootIsSelected() {
         TempDir dir;
         test::MakeTree(dir, "root", 3, 2);
@@ -207,20 +177,6 @@ class FolderTreeViewTest : public QObject {
         QCOMPARE(asked.count(), 2);
         QRect secondRect = tree.View().visualRect(tree.Model().IndexOf(second));
         QCOMPARE(asked.last().first().toPoint(), viewport->mapToGlobal(secondRect.bottomLeft()));
-    }
-
-    void removingTheSelectedItemClearsTheViewsSelection() {
-        std::string folder;
-        FolderTreeView tree(folder);
-        ItemStore& store = tree.Store();
-        TreeItem first = store.InsertItem("first", 0, TreeItem::None, InsertAt::Last);
-        store.InsertItem("second", 0, TreeItem::None, InsertAt::Last);
-        store.Select(first);
-        QSignalSpy changed(&tree, &FolderTreeView::SelectionChanged);
-        store.DeleteItem(first);
-        QCOMPARE(store.Selection(), TreeItem::None);
-        QVERIFY(!tree.View().currentIndex().isValid());
-        QVERIFY(changed.count() >= 1);
     }
 };
 

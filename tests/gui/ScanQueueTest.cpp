@@ -101,23 +101,6 @@ class ScanQueueTest : public QObject {
         QCOMPARE(store.Node(item)->text, std::string("slow 2"));
     }
 
-    void operationsAreAppliedInBatchesNotOneByOne() {
-        ItemStore store;
-        TreeItem item = store.InsertItem("item", 0, TreeItem::None, InsertAt::Last);
-        ScanQueue queue(store, 100000, 20);
-        QSignalSpy batches(&queue, &ScanQueue::BatchApplied);
-        {
-            Producer producer([&] {
-                for (int i = 0; i < 5000; ++i)
-                    queue.SetItemText(item, std::to_string(i));
-            });
-            QTRY_VERIFY_WITH_TIMEOUT(producer.Done(), 30000);
-        }
-        QTRY_COMPARE_WITH_TIMEOUT(store.Node(item)->text, std::string("4999"), 30000);
-        QVERIFY(batches.count() >= 1);
-        QVERIFY2(batches.count() < 100, qPrintable(QString::number(batches.count())));
-    }
-
     void queriesAnswerAfterEverythingQueuedBeforeThem() {
         ItemStore store;
         ScanQueue queue(store);
@@ -178,22 +161,6 @@ class ScanQueueTest : public QObject {
         queue.Flush();
         QCOMPARE(store.ItemCount(), std::size_t{0});
         QCOMPARE(store.Selection(), TreeItem::None);
-    }
-
-    void ownerThreadOperationsComeAfterWhatIsQueued() {
-        ItemStore store;
-        ScanQueue queue(store);
-        TreeItem item{};
-        {
-            Producer producer([&] {
-                item = queue.InsertItem("queued", 0, TreeItem::None, InsertAt::Last);
-                queue.SetItemText(item, "queued label");
-            });
-            QVERIFY(SpinUntil([&] { return producer.Done(); }));
-        }
-        queue.SetItemText(item, "owner label");  // on the owner thread: applied at once
-        QCOMPARE(store.Node(item)->text, std::string("owner label"));
-        QCOMPARE(queue.GetChild(TreeItem::None), item);
     }
 
     void scanEndIsReportedAfterTheScansOperations() {

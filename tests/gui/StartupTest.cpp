@@ -2,8 +2,6 @@
 // with the setup library and the window in a temporary home.
 #include <QApplication>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -15,7 +13,6 @@
 #include "app/MainWindow.h"
 #include "app/Startup.h"
 #include "app/SystemStartup.h"
-#include "platform/QtDialogs.h"
 #include "platform/Registry.h"
 #include "setup/FolderCommand.h"
 #include "setup/SettingsStore.h"
@@ -167,16 +164,11 @@ class StartupTest : public QObject {
             << WithDefaults({"/tmp/a b"});
         QTest::newRow("two quotation marks")
             << "\"\"" << true << 7 << Calls{"defaults", "window [long:]"} << WithDefaults({""});
-        QTest::newRow("folder without quotation marks")
-            << "/data/x" << true << 7 << Calls{"defaults", "window [long:/data/x]"}
-            << WithDefaults({"/data/x"});
         QTest::newRow("-r is a folder")
             << "-r" << true << 7 << Calls{"defaults", "window [long:-r]"} << WithDefaults({"-r"});
         QTest::newRow("-U and a blank is a folder")
             << "-U " << true << 7 << Calls{"defaults", "window [long:-U ]"}
             << WithDefaults({"-U "});
-        QTest::newRow("one quotation mark")
-            << "\"" << true << 7 << Calls{"defaults", "window [long:\"]"} << WithDefaults({"\""});
         QTest::newRow("quotation mark at one end only")
             << "\"/tmp" << true << 7 << Calls{"defaults", "window [long:\"/tmp]"}
             << WithDefaults({"\"/tmp"});
@@ -195,32 +187,6 @@ class StartupTest : public QObject {
         QCOMPARE(list.Entries(), roots);
     }
 
-    void questionBoxAnswersYesOrNo() {
-        for (auto button : {QMessageBox::No, QMessageBox::Yes, QMessageBox::Escape}) {
-            QString caption, text;
-            QTimer poll;
-            poll.setInterval(10);
-            connect(&poll, &QTimer::timeout, &poll, [&] {
-                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                if (!box)
-                    return;
-                caption = box->windowTitle();
-                text = box->text();
-                if (button == QMessageBox::Escape)
-                    QTest::keyClick(box, Qt::Key_Escape);
-                else
-                    box->button(button)->click();
-                poll.stop();
-            });
-            poll.start();
-            QtDialogs dialogs;
-            bool yes = dialogs.AskYesNo("Brimwell", "about to go.\r\n\r\nSure?");
-            QCOMPARE(yes, button == QMessageBox::Yes);
-            QCOMPARE(caption, QStringLiteral("Brimwell"));
-            QCOMPARE(text, QStringLiteral("about to go.\n\nSure?"));
-        }
-    }
-
     void uninstallAnsweredNoTouchesNothing() {
         QTemporaryDir home;
         PlatformPaths paths = PathsUnder(home.path().toStdString());
@@ -232,14 +198,6 @@ class StartupTest : public QObject {
                  std::vector<std::string>{"ask Brimwell: Brimwell is about to uninstall.\r\n\r\n"
                                           "Are you sure you want to do this?"});
         QCOMPARE(FilesBelow(home.path().toStdString()), std::vector<std::string>{"opt/brimwell"});
-
-        dialogs.answer = true;
-        dialogs.seen.clear();
-        QCOMPARE(RunStartup("-U", startup, roots), 0);
-        QCOMPARE(dialogs.seen.size(), std::size_t{2});  // the question, then the restart notice
-        QCOMPARE(dialogs.seen[1].rfind("message ", 0), std::size_t{0});
-        QCOMPARE(roots.Size(), std::size_t{0});
-        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
     }
 
     void installThenWindowWithTheFolderCommandRemoved() {

@@ -1,0 +1,162 @@
+// Helpers for the read-ahead tests: generated folder trees, a tree control that records
+// every operation the scan issues, and counts of this process's threads and descriptors.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "TempDir.h"
+#include "scan/FolderTree.h"
+#include "ui/ItemStore.h"
+
+namespace readahead_test {
+
+// A sparse file of size bytes.
+inline void SparseFile(const std::string& path, off_t size) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0 && ::ftruncate(fd, size) == 0)
+        ::close(fd);
+}
+
+inline bool Link(const std::string& target, const std::string& path) {
+    return ::symlink(target.c_str(), path.c_str()) == 0;
+}
+
+// depth nested folders named "a" below folder, each beside an empty folder "b", and one file
+// of size bytes in the deepest.
+inline void Chain(const std::string& folder, int depth, off_t size) {
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; level < depth && fd >= 0; ++level) {
+        ::mkdirat(fd, "a", 0755);
+        ::mkdirat(fd, "b", 0755);
+        int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (file >= 0 && ::ftruncate(file, size) == 0)
+        ::close(file);
+    ::close(fd);
+}
+
+// A random tree: folders placed under earlier ones, sparse files, dot files and folders,
+// names with a newline, invalid UTF-8 and "%", links to files and folders (cycles too).
+inline void GenerateTree(const TempDir& tree, unsigned seed, int folders, int files) {
+    std::mt19937 random(seed);
+    auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    const char* syllables[] = {"ka", "lo", "Mi", "ne", "su", "%s", "r\n", "\xff", "ta", "bo"};
+    auto name = [&](int index) {
+        std::string text = pick(20) == 0 ? "." : "";
+        for (int i = 0, n = 1 + pick(3); i < n; ++i)
+            text += syllables[pick(10)];
+        return text + std::to_string(index);
+    };
+    std::vector<std::string> paths = {""};
+    for (int i = 0; i < folders; ++i) {
+        const std::string& parent = paths[pick(static_cast<int>(paths.size()))];
+        paths.push_back(parent + name(i) + "/");
+        tree.MakeFolder(paths.back());
+    }
+    for (int i = 0; i < files; ++i) {
+        std::string folder = paths[pick(static_cast<int>(paths.size()))];
+        SparseFile(tree / (folder + name(i) + ".f"), static_cast<off_t>(random() % (1ull << 34)));
+    }
+    Link(".", tree / "cycle");
+    Link("../..", tree / (paths[1] + "up"));
+    Link("../" + paths[1], tree / (paths[2] + "folder-link"));
+}
+
+// Forwards to an item store and writes every operation, with its arguments, to log.
+class RecordingTree : public TreeControl {
+  public:
+    ItemStore store;
+    std::vector<std::string> log;
+    std::function<void(const std::string& text)> afterInsert;
+
+    TreeItem InsertItem(std::string text, int image, TreeItem parent, InsertAt where) override {
+        TreeItem item = store.InsertItem(text, image, parent, where);
+        Write("insert", item,
+              text + " under " + Id(parent) + (where == InsertAt::Last ? " last" : ""));
+        if (afterInsert)
+            afterInsert(text);
+        return item;
+    }
+    void SetItemText(TreeItem item, std::string text) override {
+        Write("text", item, text);
+        store.SetItemText(item, std::move(text));
+    }
+    void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) override {
+        Write("data", item, record ? Describe(*record) : "none");
+        store.SetItemData(item, std::move(record));
+    }
+    std::optional<FolderRecord> GetItemData(TreeItem item) override {
+        return store.GetItemData(item);
+    }
+    void Expand(TreeItem item, bool expand) override {
+        Write("expand", item, expand ? "1" : "0");
+        store.Expand(item, expand);
+    }
+    TreeItem GetChild(TreeItem item) override { return store.GetChild(item); }
+    TreeItem GetNextItem(TreeItem item) override { return store.GetNextItem(item); }
+    TreeItem GetParent(TreeItem item) override { return store.GetParent(item); }
+    TreeItem GetSelection() override { return store.GetSelection(); }
+    void Select(TreeItem item) override {
+        Write("select", item, "");
+        store.Select(item);
+    }
+    void SortChildren(TreeItem parent, ItemCompare compare, std::intptr_t context) override {
+        Write("sort", parent, "");
+        store.SortChildren(parent, compare, context);
+    }
+    void DeleteItem(TreeItem item) override { store.DeleteItem(item); }
+    bool RemoveChildren(TreeItem item) override { return store.RemoveChildren(item); }
+    void ClearSubtreeData(TreeItem item) override { store.ClearSubtreeData(item); }
+    void RefreshTree() override { log.push_back("refresh"); }
+    void RefreshPanel() override { log.push_back("panel"); }
+
+  private:
+    static std::string Id(TreeItem item) {
+        return std::to_string(static_cast<std::uint64_t>(item));
+    }
+    static std::string Describe(const FolderRecord& r) {
+        return r.path + "|" + r.name + "|" + std::to_string(r.totalBytes) + "|" +
+               std::to_string(r.filesBytes) + "|" + std::to_string(r.folderCount) + "|" +
+               std::to_string(r.fileCount) + (r.isFilesEntry ? "|F" : "") +
+               (r.complete ? "" : "|P");
+    }
+    void Write(const char* what, TreeItem item, const std::string& detail) {
+        log.push_back(std::string(what) + " " + Id(item) + " " + detail);
+    }
+};
+
+// Entries of a /proc folder: /proc/self/fd for descriptors, /proc/self/task for threads.
+inline std::size_t CountEntries(const char* folder) {
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
+        ++count;
+    return count;
+}
+
+// Polls condition until it holds or the bound passes; true when it held.
+inline bool WaitUntil(const std::function<bool()>& condition,
+                      std::chrono::seconds bound = std::chrono::seconds(20)) {
+    auto deadline = std::chrono::steady_clock::now() + bound;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace readahead_test

@@ -1,0 +1,274 @@
+// Read-ahead: the scan issues the same tree operations with and without reader threads, stops
+// as promptly, survives folders vanishing under the readers, stays within its bounds and
+// leaves no thread, descriptor or listing behind.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/sysmacros.h>
+
+#include <algorithm>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "ReadAheadFixture.h"
+#include "platform/DirectoryReader.h"
+#include "platform/ReadAheadReader.h"
+#include "platform/StorageDevice.h"
+#include "report/ReportText.h"
+#include "scan/SizeUnit.h"
+
+using namespace readahead_test;
+
+namespace {
+
+struct ScanResult {
+    std::vector<std::string> log;
+    std::string report;
+    std::map<std::string, std::string> children;  // root's children: name -> label
+    std::optional<FolderRecord> root;
+};
+
+ScanResult Scan(FolderSource& source, const std::string& root,
+                const std::function<void(RecordingTree&)>& setup = {}) {
+    RecordingTree tree;
+    if (setup)
+        setup(tree);
+    ScanContext context{source, nullptr};
+    FolderTree::ScanRoot(tree, root, context);
+    ScanResult result;
+    std::ostringstream report;
+    ReportText::WriteReport(tree.store, report);
+    result.report = report.str();
+    result.log = tree.log;
+    TreeItem rootItem = tree.store.GetChild(TreeItem::None);
+    result.root = tree.store.GetItemData(rootItem);
+    for (TreeItem item = tree.store.GetChild(rootItem); item != TreeItem::None;
+         item = tree.store.GetNextItem(item)) {
+        if (const FolderRecord* record = tree.store.Record(item))
+            result.children[record->name] = tree.store.Node(item)->text;
+    }
+    return result;
+}
+
+// The child of node whose record has this name, or null.
+const ItemNode* ChildNamed(const ItemNode& node, const std::string& name) {
+    for (const auto& child : node.children) {
+        if (child->record && child->record->name == name)
+            return child.get();
+    }
+    return nullptr;
+}
+
+// Sets the stop request at the given insertion, calling before and after around it.
+std::function<void(RecordingTree&)> StopAt(int insertion, std::function<void()> before = {},
+                                           std::function<void()> after = {}) {
+    return [=](RecordingTree& tree) {
+        tree.afterInsert = [=, count = 0](const std::string&) mutable {
+            if (++count != insertion)
+                return;
+            if (before)
+                before();
+            StopRequested.store(true);
+            if (after)
+                after();
+        };
+    };
+}
+
+}  // namespace
+
+TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
+    SizeUnit::Reset();
+    TempDir tree;
+    GenerateTree(tree, 7, 400, 3000);
+    DirectoryReader sequential;
+    ScanResult expected = Scan(sequential, tree.Path());
+    ASSERT_TRUE(expected.root && expected.root->complete);
+    ASSERT_GT(expected.root->folderCount, 200);
+
+    ReadAheadReader four(4);
+    ScanResult got = Scan(four, tree.Path());
+    EXPECT_EQ(four.ReaderThreads(), 4u);
+    EXPECT_EQ(got.log, expected.log);
+    EXPECT_EQ(got.report, expected.report);
+
+    // A small window and a single descriptor kept: folders are opened again and again, and
+    // descriptors are closed while other readers may be about to open through them.
+    for (int round = 0; round < 3; ++round) {
+        ReadAheadReader cramped(8, ReadAheadLimits{6, 50, 1});
+        EXPECT_EQ(Scan(cramped, tree.Path()).log, expected.log);
+    }
+    ReadAheadReader one(1);
+    EXPECT_EQ(Scan(one, tree.Path()).log, expected.log);
+}
+
+TEST(ReadAhead, DeepChainCyclesAndOddNamesWithinTheDescriptorLimit) {
+    TempDir tree;
+    const char* odd[] = {"new\nline", "bad\xff\xfe", "100%s%n"};
+    for (const char* name : odd) {
+        tree.MakeFolder(name);
+        SparseFile(tree / (std::string(name) + "/" + name), 1000);
+    }
+    tree.MakeFolder("chain");
+    Chain(tree / "chain", 5000, 4096);
+    ASSERT_TRUE(Link("..", tree / "chain/a/loop"));
+    ASSERT_TRUE(Link(".", tree / "self"));
+
+    rlimit saved;
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(1024, saved.rlim_max);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    ItemStore store;
+    ReadAheadReader reader(4);
+    ScanContext context{reader, nullptr};
+    FolderTree::ScanRoot(store, tree.Path(), context);
+    ::setrlimit(RLIMIT_NOFILE, &saved);
+
+    const ItemNode* root = store.Node(store.Selection());
+    ASSERT_TRUE(root && root->record);
+    EXPECT_EQ(root->record->folderCount, 10004);  // chain, 5000 levels of a and b, 3 odd names
+    EXPECT_EQ(root->record->totalBytes, 4096u + 3000u + 2u + 1u);  // files, links' own sizes
+    for (const char* name : odd) {
+        const ItemNode* folder = ChildNamed(*root, name);
+        ASSERT_TRUE(folder) << name;
+        EXPECT_EQ(folder->record->totalBytes, 1000u);
+    }
+    const ItemNode* level = ChildNamed(*root, "chain");
+    int depth = 0;
+    while (level && (level = ChildNamed(*level, "a")))
+        ++depth;
+    EXPECT_EQ(depth, 5000);
+}
+
+TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {
+    TempDir tree;
+    GenerateTree(tree, 11, 2000, 3000);
+    DirectoryReader sequential;
+    ScanResult expected = Scan(sequential, tree.Path(), StopAt(3));
+
+    // A window as large as the tree: only the stop request can hold the readers back.
+    const unsigned threads = 4;
+    ReadAheadReader reader(threads, ReadAheadLimits{100000, 1 << 20, 128});
+    std::size_t listedAtStop = 0;
+    std::size_t listedAfterStop = 0;
+    auto busy = [&] {
+        EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->listedByReaders > 20; }));
+    };
+    auto stopped = [&] {
+        listedAtStop = reader.Stats()->listedByReaders;
+        EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->readersListing == 0; }));
+        listedAfterStop = reader.Stats()->listedByReaders;
+    };
+    ScanResult got = Scan(reader, tree.Path(), StopAt(3, busy, stopped));
+    StopRequested.store(false);
+
+    EXPECT_EQ(got.log, expected.log);            // the same stop point, the same items and labels
+    EXPECT_EQ(got.children.count("FILES"), 0u);  // a stopped root gets no FILES entry
+    EXPECT_LE(listedAfterStop, listedAtStop + threads);  // at most the listings under way
+    EXPECT_LT(listedAfterStop, 1000u);
+}
+
+TEST(ReadAhead, FolderDeletedWhileItIsReadAhead) {
+    auto build = [](const TempDir& tree) {
+        for (int top = 0; top < 8; ++top) {
+            std::string folder = "t" + std::to_string(top);
+            tree.MakeFolder(folder);
+            for (int sub = 0; sub < 30; ++sub) {
+                std::string child = folder + "/s" + std::to_string(sub);
+                tree.MakeFolder(child);
+                tree.MakeFolder(child + "/deeper");
+                SparseFile(tree / (child + "/deeper/f"), 1 << 20);
+                SparseFile(tree / (child + "/f"), 1 << 16);
+            }
+        }
+    };
+    TempDir reference;
+    build(reference);
+    DirectoryReader sequential;
+    ScanResult expected = Scan(sequential, reference.Path());
+
+    TempDir tree;
+    build(tree);
+    // The second top folder in listing order is among the first the readers take.
+    std::vector<std::string> order;
+    for (const auto& entry : std::filesystem::directory_iterator(tree.Path()))
+        order.push_back(entry.path().filename());
+    const std::string victim = order.at(1);
+    ReadAheadReader reader(4);
+    ScanResult got = Scan(reader, tree.Path(), [&](RecordingTree& recording) {
+        recording.afterInsert = [&, inserted = 0](const std::string&) mutable {
+            if (++inserted == 2)  // the root's first sub-folder, listed after the root
+                TempDir::RemoveTree(AT_FDCWD, (tree / victim).c_str());
+        };
+    });
+
+    ASSERT_TRUE(got.root && got.root->complete);
+    ASSERT_EQ(got.children.size(), expected.children.size());
+    for (const auto& [name, label] : expected.children) {
+        if (name != victim) {
+            EXPECT_EQ(got.children[name], label);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(tree / victim));
+    EXPECT_LE(got.root->totalBytes, expected.root->totalBytes);
+}
+
+TEST(ReadAhead, StaysWithinItsWindowAndLeavesNothingBehind) {
+    TempDir tree;
+    GenerateTree(tree, 3, 800, 1500);
+    ReadAheadReader warmUp(2);  // a sanitizer's runtime may start a thread of its own at first
+    Scan(warmUp, tree.Path());
+    const std::size_t descriptors = CountEntries("/proc/self/fd");
+    const std::size_t threads = CountEntries("/proc/self/task");
+
+    const ReadAheadLimits limits{8, 1000, 6};
+    ReadAheadReader reader(3, limits);
+    ReadAheadStats most;
+    std::size_t mostThreads = 0;
+    ScanResult got = Scan(reader, tree.Path(), [&](RecordingTree& recording) {
+        recording.afterInsert = [&](const std::string&) {
+            std::optional<ReadAheadStats> stats = reader.Stats();
+            if (!stats)
+                return;  // the root item, inserted before the read-ahead starts or after it ends
+            most.foldersAhead = std::max(most.foldersAhead, stats->foldersAhead);
+            most.openDescriptors = std::max(most.openDescriptors, stats->openDescriptors);
+            most.listedByReaders = stats->listedByReaders;
+            mostThreads = std::max(mostThreads, CountEntries("/proc/self/task"));
+        };
+    });
+
+    ASSERT_TRUE(got.root && got.root->complete);
+    EXPECT_LE(most.foldersAhead, limits.folders);
+    EXPECT_LE(most.openDescriptors, limits.descriptors + 3 + 2);  // plus those held open to use
+    EXPECT_GT(most.listedByReaders, 0u);
+    EXPECT_EQ(mostThreads, threads + 3);
+    EXPECT_FALSE(reader.Stats());
+    EXPECT_TRUE(WaitUntil([&] { return CountEntries("/proc/self/task") == threads; }));
+    EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
+}
+
+TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
+    TempDir sys;
+    for (const char* folder :
+         {"dev", "dev/block", "devices", "devices/sda", "devices/sda/queue", "devices/sda/sda1",
+          "devices/nvme0n1", "devices/nvme0n1/queue", "devices/vda", "devices/vda/queue",
+          "devices/vda/device", "bus", "bus/virtio_blk"})
+        sys.MakeFolder(folder);
+    std::ofstream(sys / "devices/sda/queue/rotational") << "1\n";
+    std::ofstream(sys / "devices/sda/sda1/partition") << "1\n";
+    std::ofstream(sys / "devices/nvme0n1/queue/rotational") << "0\n";
+    ASSERT_TRUE(Link("../../devices/sda", sys / "dev/block/8:0"));
+    ASSERT_TRUE(Link("../../devices/sda/sda1", sys / "dev/block/8:1"));
+    ASSERT_TRUE(Link("../../devices/nvme0n1", sys / "dev/block/259:0"));
+    std::ofstream(sys / "devices/vda/queue/rotational") << "1\n";
+    ASSERT_TRUE(Link("../../../bus/virtio_blk", sys / "devices/vda/device/driver"));
+    ASSERT_TRUE(Link("../../devices/vda", sys / "dev/block/254:0"));
+
+    EXPECT_TRUE(IsRotatingDevice(makedev(8, 0), sys.Path()));
+    EXPECT_TRUE(IsRotatingDevice(makedev(8, 1), sys.Path()));
+    EXPECT_FALSE(IsRotatingDevice(makedev(259, 0), sys.Path()));
+    EXPECT_FALSE(IsRotatingDevice(makedev(254, 0), sys.Path()));  // a virtio disk says nothing
+    EXPECT_FALSE(IsRotatingDevice(makedev(0, 42), sys.Path()));   // tmpfs and the like
+    EXPECT_GE(ProcessorCount(), 1u);
+}
