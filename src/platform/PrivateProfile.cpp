@@ -7,13 +7,12 @@
 #include "platform/AtomicFile.h"
 #include "platform/IniText.h"
 
+#include "platform/AsciiCase.h"
+
 namespace {
 
 std::string Fold(std::string_view text) {
-    std::string folded(text);
-    for (char& c : folded)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folded;
+    return FoldAsciiCase(text);
 }
 
 bool IsBare(std::string_view fileName) {
