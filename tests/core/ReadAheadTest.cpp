@@ -147,26 +147,34 @@ TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {
     DirectoryReader sequential;
     ScanResult expected = Scan(sequential, tree.Path(), StopAt(3));
 
-    // A window as large as the tree: only the stop request can hold the readers back.
+    // A window as large as the tree: only the stop request can hold the readers back. The
+    // check means something only if the readers still had folders to list when the stop
+    // came; on a loaded machine they may race through the tree before this thread wakes up,
+    // so such a round is run again.
     const unsigned threads = 4;
-    ReadAheadReader reader(threads, ReadAheadLimits{100000, 1 << 20, 128});
+    const std::size_t stillBusyBelow = 1000;
     std::size_t listedAtStop = 0;
-    std::size_t listedAfterStop = 0;
-    auto busy = [&] {
-        EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->listedByReaders > 20; }));
-    };
-    auto stopped = [&] {
-        listedAtStop = reader.Stats()->listedByReaders;
-        EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->readersListing == 0; }));
-        listedAfterStop = reader.Stats()->listedByReaders;
-    };
-    ScanResult got = Scan(reader, tree.Path(), StopAt(3, busy, stopped));
-    StopRequested.store(false);
+    for (int round = 0; round < 5; ++round) {
+        ReadAheadReader reader(threads, ReadAheadLimits{100000, 1 << 20, 128});
+        std::size_t listedAfterStop = 0;
+        auto busy = [&] {
+            EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->listedByReaders > 20; }));
+        };
+        auto stopped = [&] {
+            listedAtStop = reader.Stats()->listedByReaders;
+            EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->readersListing == 0; }));
+            listedAfterStop = reader.Stats()->listedByReaders;
+        };
+        ScanResult got = Scan(reader, tree.Path(), StopAt(3, busy, stopped));
+        StopRequested.store(false);
 
-    EXPECT_EQ(got.log, expected.log);            // the same stop point, the same items and labels
-    EXPECT_EQ(got.children.count("FILES"), 0u);  // a stopped root gets no FILES entry
-    EXPECT_LE(listedAfterStop, listedAtStop + threads);  // at most the listings under way
-    EXPECT_LT(listedAfterStop, 1000u);
+        EXPECT_EQ(got.log, expected.log);            // the same stop point, items and labels
+        EXPECT_EQ(got.children.count("FILES"), 0u);  // a stopped root gets no FILES entry
+        EXPECT_LE(listedAfterStop, listedAtStop + threads);  // at most the listings under way
+        if (listedAtStop < stillBusyBelow)
+            break;
+    }
+    EXPECT_LT(listedAtStop, stillBusyBelow) << "the readers finished before every stop";
 }
 
 TEST(ReadAhead, FolderDeletedWhileItIsReadAhead) {
