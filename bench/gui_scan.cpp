@@ -56,9 +56,8 @@ int main(int argc, char** argv) {
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
-        longestGap = std::max(longestGap, tick.restart());
-    });
+    QObject::connect(&ticker, &QTimer::timeout, &ticker,
+                     [&] { longestGap = std::max(longestGap, tick.restart()); });
 
     long rssBefore = StatusKiB("VmRSS");
     QString complete = QString::fromStdString("Scanning " + folder + " Complete");
@@ -80,7 +79,8 @@ int main(int argc, char** argv) {
 
     std::size_t items = window.Tree().Store().ItemCount();
     long peak = StatusKiB("VmHWM");
-    std::printf("%.3f %lld %zu %ld %.3f\n", seconds, static_cast<long long>(longestGap), items, peak,
+    std::printf("%.3f %lld %zu %ld %.3f\n", seconds, static_cast<long long>(longestGap), items,
+                peak,
                 items ? static_cast<double>(peak - rssBefore) / static_cast<double>(items) : 0.0);
     if (verify) {
         bool same = test::Dump(window.Tree().Store()) == test::ReferenceScan(folder);

@@ -73,13 +73,10 @@ void MainWindow::Create() {
 void MainWindow::CreateBars() {
     statusText_ = new QLabel(QStringLiteral("Started"));
     statusBar()->addWidget(statusText_, 1);
-    desktopMenu_ = new DesktopMenu(
-        *roots_, Command::FirstStartingFolder, [this](int command) { ExecuteCommand(command); },
-        this);
+    const Dispatch dispatch = [this](int command) { ExecuteCommand(command); };
+    desktopMenu_ = new DesktopMenu(*roots_, Command::FirstStartingFolder, dispatch, this);
     hints_->Watch(*desktopMenu_);
-    toolbar_.Create(
-        *this, Resources::ToolbarButtons(), [this](int command) { ExecuteCommand(command); },
-        desktopMenu_);
+    toolbar_.Create(*this, Resources::ToolbarButtons(), dispatch, desktopMenu_);
 }
 
 void MainWindow::CreateViews() {

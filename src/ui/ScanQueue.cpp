@@ -78,9 +78,7 @@ struct ScanQueue::Operation {
 };
 
 ScanQueue::ScanQueue(ItemStore& store, std::size_t capacity, int coalesceMs, QObject* parent)
-    : QObject(parent),
-      store_(store),
-      capacity_(capacity < 2 ? 2 : capacity) {
+    : QObject(parent), store_(store), capacity_(capacity < 2 ? 2 : capacity) {
     coalesce_.setSingleShot(true);
     coalesce_.setInterval(coalesceMs);
     connect(&coalesce_, &QTimer::timeout, this, [this] { Apply(true); });

@@ -6,7 +6,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
-#include <QMenu>
 #include <QPointer>
 #include <QPrinter>
 #include <QTimer>
@@ -140,14 +139,6 @@ inline QStringList TextsOf(QWidget& dialog) {
         texts << label->text();
     for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
         texts << button->text();
-    return texts;
-}
-
-// The texts of a menu's items, "-" for a separator.
-inline QStringList ItemTexts(const QMenu& menu) {
-    QStringList texts;
-    for (QAction* item : menu.actions())
-        texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
     return texts;
 }
 
