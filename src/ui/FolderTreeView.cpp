@@ -8,6 +8,7 @@
 #include <QStyle>
 
 #include "platform/ReadAheadReader.h"
+#include "platform/ThreadPriority.h"
 
 namespace {
 
@@ -105,6 +106,9 @@ void FolderTreeView::StopScans() {
 }
 
 std::unique_ptr<FolderSource> FolderTreeView::NewSource(const std::atomic<bool>& cancelled) {
+    // Called on the scan thread before it reads anything: the scan and the readers it starts
+    // yield to the user interface when they compete with it for a processor.
+    MakeThisThreadBackground();
     std::unique_ptr<FolderSource> inner =
         sourceFactory_ ? sourceFactory_() : std::make_unique<ReadAheadReader>();
     return std::make_unique<CancellableSource>(std::move(inner), cancelled);
