@@ -28,12 +28,12 @@ TEST(DesktopEntry, LauncherGetsEveryExecArgumentBackUnchanged) {
         exec.push_back({argument});
     EXPECT_EQ(FormatExec({exec[0], exec[1]}), "\"/opt/Brim Tools/brimwell\" -U");
 
-    TempFolder temp;
+    TempDir temp;
     DesktopEntry entry;
     entry.Set("Name", " Brim\\well\n");
     entry.Set("Exec", FormatExec(exec));
-    ASSERT_TRUE(WriteDesktopEntry(temp.Path() / "apps/x.desktop", entry));
-    auto keys = ReadDesktopEntry(temp.Path() / "apps/x.desktop");
+    ASSERT_TRUE(WriteDesktopEntry(temp / "apps/x.desktop", entry));
+    auto keys = ReadDesktopEntry(temp / "apps/x.desktop");
     EXPECT_EQ(keys["Name"], " Brim\\well\n");
     EXPECT_EQ(SplitExec(keys["Exec"]), arguments);
 }

@@ -31,7 +31,7 @@ TEST_F(FolderCommandTest, RefreshWritesBothKeysAndAFolderEntryNamingTheLatestPro
     EXPECT_EQ(keys["NoDisplay"], "true");
     EXPECT_EQ(SplitExec(keys["Exec"]), (std::vector<std::string>{paths.programPath, "%f"}));
 
-    paths.programPath = temp.Path();  // moved, to a path far beyond 1040 characters
+    paths.programPath = root;  // moved, to a path far beyond 1040 characters
     for (char c : std::string("abcde"))
         paths.programPath /= std::string(250, c);
     paths.programPath /= "brimwell";

@@ -2,28 +2,21 @@
 // as promptly, survives folders vanishing under the readers, stays within its bounds and
 // leaves no thread, descriptor or listing behind.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/sysmacros.h>
 
 #include <algorithm>
-#include <fstream>
 #include <map>
-#include <sstream>
 
-#include "ReadAheadFixture.h"
+#include "ReaderFixture.h"
 #include "platform/DirectoryReader.h"
 #include "platform/ReadAheadReader.h"
-#include "platform/StorageDevice.h"
-#include "report/ReportText.h"
 #include "scan/SizeUnit.h"
 
-using namespace readahead_test;
+using namespace reader_test;
 
 namespace {
 
 struct ScanResult {
     std::vector<std::string> log;
-    std::string report;
     std::map<std::string, std::string> children;  // root's children: name -> label
     std::optional<FolderRecord> root;
 };
@@ -36,9 +29,6 @@ ScanResult Scan(FolderSource& source, const std::string& root,
     ScanContext context{source, nullptr};
     FolderTree::ScanRoot(tree, root, context);
     ScanResult result;
-    std::ostringstream report;
-    ReportText::WriteReport(tree.store, report);
-    result.report = report.str();
     result.log = tree.log;
     TreeItem rootItem = tree.store.GetChild(TreeItem::None);
     result.root = tree.store.GetItemData(rootItem);
@@ -48,15 +38,6 @@ ScanResult Scan(FolderSource& source, const std::string& root,
             result.children[record->name] = tree.store.Node(item)->text;
     }
     return result;
-}
-
-// The child of node whose record has this name, or null.
-const ItemNode* ChildNamed(const ItemNode& node, const std::string& name) {
-    for (const auto& child : node.children) {
-        if (child->record && child->record->name == name)
-            return child.get();
-    }
-    return nullptr;
 }
 
 // Sets the stop request at the given insertion, calling before and after around it.
@@ -77,7 +58,7 @@ std::function<void(RecordingTree&)> StopAt(int insertion, std::function<void()> 
 
 }  // namespace
 
-TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
+TEST(ReadAhead, SameOperationsAsTheSequentialReader) {
     SizeUnit::Reset();
     TempDir tree;
     GenerateTree(tree, 7, 400, 3000);
@@ -90,7 +71,6 @@ TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
     ScanResult got = Scan(four, tree.Path());
     EXPECT_EQ(four.ReaderThreads(), 4u);
     EXPECT_EQ(got.log, expected.log);
-    EXPECT_EQ(got.report, expected.report);
 
     // A small window and a single descriptor kept: folders are opened again and again, and
     // descriptors are closed while other readers may be about to open through them.
@@ -100,45 +80,6 @@ TEST(ReadAhead, SameOperationsAndReportAsTheSequentialReader) {
     }
     ReadAheadReader one(1);
     EXPECT_EQ(Scan(one, tree.Path()).log, expected.log);
-}
-
-TEST(ReadAhead, DeepChainCyclesAndOddNamesWithinTheDescriptorLimit) {
-    TempDir tree;
-    const char* odd[] = {"new\nline", "bad\xff\xfe", "100%s%n"};
-    for (const char* name : odd) {
-        tree.MakeFolder(name);
-        SparseFile(tree / (std::string(name) + "/" + name), 1000);
-    }
-    tree.MakeFolder("chain");
-    Chain(tree / "chain", 5000, 4096);
-    ASSERT_TRUE(Link("..", tree / "chain/a/loop"));
-    ASSERT_TRUE(Link(".", tree / "self"));
-
-    rlimit saved;
-    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    rlimit low = saved;
-    low.rlim_cur = std::min<rlim_t>(1024, saved.rlim_max);
-    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
-    ItemStore store;
-    ReadAheadReader reader(4);
-    ScanContext context{reader, nullptr};
-    FolderTree::ScanRoot(store, tree.Path(), context);
-    ::setrlimit(RLIMIT_NOFILE, &saved);
-
-    const ItemNode* root = store.Node(store.Selection());
-    ASSERT_TRUE(root && root->record);
-    EXPECT_EQ(root->record->folderCount, 10004);  // chain, 5000 levels of a and b, 3 odd names
-    EXPECT_EQ(root->record->totalBytes, 4096u + 3000u + 2u + 1u);  // files, links' own sizes
-    for (const char* name : odd) {
-        const ItemNode* folder = ChildNamed(*root, name);
-        ASSERT_TRUE(folder) << name;
-        EXPECT_EQ(folder->record->totalBytes, 1000u);
-    }
-    const ItemNode* level = ChildNamed(*root, "chain");
-    int depth = 0;
-    while (level && (level = ChildNamed(*level, "a")))
-        ++depth;
-    EXPECT_EQ(depth, 5000);
 }
 
 TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {
@@ -254,29 +195,4 @@ TEST(ReadAhead, StaysWithinItsWindowAndLeavesNothingBehind) {
     EXPECT_FALSE(reader.Stats());
     EXPECT_TRUE(WaitUntil([&] { return CountEntries("/proc/self/task") == threads; }));
     EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
-}
-
-TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
-    TempDir sys;
-    for (const char* folder :
-         {"dev", "dev/block", "devices", "devices/sda", "devices/sda/queue", "devices/sda/sda1",
-          "devices/nvme0n1", "devices/nvme0n1/queue", "devices/vda", "devices/vda/queue",
-          "devices/vda/device", "bus", "bus/virtio_blk"})
-        sys.MakeFolder(folder);
-    std::ofstream(sys / "devices/sda/queue/rotational") << "1\n";
-    std::ofstream(sys / "devices/sda/sda1/partition") << "1\n";
-    std::ofstream(sys / "devices/nvme0n1/queue/rotational") << "0\n";
-    ASSERT_TRUE(Link("../../devices/sda", sys / "dev/block/8:0"));
-    ASSERT_TRUE(Link("../../devices/sda/sda1", sys / "dev/block/8:1"));
-    ASSERT_TRUE(Link("../../devices/nvme0n1", sys / "dev/block/259:0"));
-    std::ofstream(sys / "devices/vda/queue/rotational") << "1\n";
-    ASSERT_TRUE(Link("../../../bus/virtio_blk", sys / "devices/vda/device/driver"));
-    ASSERT_TRUE(Link("../../devices/vda", sys / "dev/block/254:0"));
-
-    EXPECT_TRUE(IsRotatingDevice(makedev(8, 0), sys.Path()));
-    EXPECT_TRUE(IsRotatingDevice(makedev(8, 1), sys.Path()));
-    EXPECT_FALSE(IsRotatingDevice(makedev(259, 0), sys.Path()));
-    EXPECT_FALSE(IsRotatingDevice(makedev(254, 0), sys.Path()));  // a virtio disk says nothing
-    EXPECT_FALSE(IsRotatingDevice(makedev(0, 42), sys.Path()));   // tmpfs and the like
-    EXPECT_GE(ProcessorCount(), 1u);
 }

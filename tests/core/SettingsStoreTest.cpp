@@ -51,7 +51,7 @@ TEST_F(SettingsStoreTest, WithTheMachineRootWritableTheSectionLivesInTheUserRoot
 }
 
 TEST_F(SettingsStoreTest, WithoutRightsOnTheMachineRootSettingsLandInTheFileSilently) {
-    paths.machineRoot = Uncreatable(temp.Path());
+    paths.machineRoot = Uncreatable(root);
     WriteAndReadBack();
     EXPECT_EQ(ReadText(paths.configHome / "Brimwell.ini"),
               "[USERPREFS]\nMainWndW=640\nMainWndL=-8\nDEFAULT=" + hundred + "\n");

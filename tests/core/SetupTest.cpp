@@ -9,9 +9,6 @@ using namespace setuptest;
 
 namespace {
 
-constexpr const char* kUninstallKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwell";
-
 std::vector<fs::path> FilesUnder(const fs::path& folder) {
     std::vector<fs::path> files;
     std::error_code error;
@@ -25,12 +22,11 @@ std::vector<fs::path> FilesUnder(const fs::path& folder) {
 
 using SelfInstall = TempPathsTest;
 
-TEST_F(SelfInstall, WithoutTheAllUsersFolderEntriesGoToTheUserFolder) {
+TEST_F(SelfInstall, WithoutTheAllUsersFolderEntriesGoToTheUserFolderAndAreRemoved) {
     paths.programPath = paths.programPath.parent_path() / "brimwell-1.0";  // another name
     ::Setup(paths).Run(false);
     const fs::path apps = paths.userApplications;
     const std::string groupTarget = paths.programPath.parent_path() / "brimwell";
-
     auto startMenu = ReadDesktopEntry(apps / "Brimwell.desktop");
     EXPECT_EQ(startMenu["Name"], "Brimwell");
     EXPECT_EQ(SplitExec(startMenu["Exec"]), (std::vector<std::string>{paths.programPath}));
@@ -40,6 +36,14 @@ TEST_F(SelfInstall, WithoutTheAllUsersFolderEntriesGoToTheUserFolder) {
     EXPECT_EQ(uninstall["Name"], "UninstallMe");
     EXPECT_EQ(SplitExec(uninstall["Exec"]), (std::vector<std::string>{groupTarget, "-U"}));
     EXPECT_EQ(FilesUnder(apps).size(), 4u);  // three entries and the group folder
+    ::Setup(paths).Run(true);
+    EXPECT_TRUE(FilesUnder(apps).empty());
+
+    ::Setup(paths).Run(false);
+    WriteText(apps / "Brimwell/notes.txt", "mine");
+    ::Setup(paths).Run(true);  // the group stays while it holds a file of the user's
+    EXPECT_EQ(FilesUnder(apps),
+              (std::vector<fs::path>{apps / "Brimwell", apps / "Brimwell/notes.txt"}));
 
     fs::remove_all(apps);
     paths.programPath.clear();  // an unknown program file: no entry that runs nothing
@@ -59,19 +63,6 @@ TEST_F(SelfInstall, AllUsersFolderIsUsedWhenItExistsEvenIfItCannotBeWritten) {
     EXPECT_FALSE(fs::exists(paths.userApplications));
 }
 
-TEST_F(SelfInstall, RemovalTakesTheEntriesAndOnlyAnEmptyGroup) {
-    ::Setup(paths).Run(false);
-    ::Setup(paths).Run(true);
-    EXPECT_TRUE(FilesUnder(paths.userApplications).empty());
-
-    ::Setup(paths).Run(false);
-    WriteText(paths.userApplications / "Brimwell/notes.txt", "mine");
-    ::Setup(paths).Run(true);
-    EXPECT_EQ(FilesUnder(paths.userApplications),
-              (std::vector<fs::path>{paths.userApplications / "Brimwell",
-                                     paths.userApplications / "Brimwell/notes.txt"}));
-}
-
 TEST_F(SelfInstall, UninstallEntryNamesTheRunningProgramAndComesBackAfterRemoval) {
     Registry registry(paths);
     ::Setup(paths).WriteUninstallEntry();
@@ -80,7 +71,7 @@ TEST_F(SelfInstall, UninstallEntryNamesTheRunningProgramAndComesBackAfterRemoval
     EXPECT_FALSE(registry.KeyExists(RegistryRoot::Machine, kUninstallKey));
     EXPECT_TRUE(registry.KeyExists(RegistryRoot::Machine, "SOFTWARE\\Microsoft"));
 
-    paths.programPath = temp.Path() / "moved/brimwell";
+    paths.programPath = root / "moved/brimwell";
     ::Setup(paths).WriteUninstallEntry();
     EXPECT_EQ(registry.GetValue(RegistryRoot::Machine, kUninstallKey, "UninstallString"),
               paths.programPath.string() + " -U");

@@ -4,15 +4,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "platform/Dialogs.h"
 #include "platform/PlatformPaths.h"
 
@@ -20,35 +19,8 @@ namespace setuptest {
 
 namespace fs = std::filesystem;
 
-// A fresh folder under /tmp, removed with everything in it.
-class TempFolder {
-  public:
-    TempFolder() {
-        char pattern[] = "/tmp/brimwell-setup-XXXXXX";
-        if (::mkdtemp(pattern) == nullptr)
-            ADD_FAILURE() << "mkdtemp failed";
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code error;
-        fs::remove_all(path_, error);
-    }
-    const fs::path& Path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-inline void WriteText(const fs::path& file, const std::string& text) {
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-inline std::string ReadText(const fs::path& file) {
-    std::ostringstream text;
-    text << std::ifstream(file, std::ios::binary).rdbuf();
-    return text.str();
-}
+constexpr const char* kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwell";
 
 // Every base folder below `root`; the program file exists, in a folder whose name holds a
 // blank; the all-users folder does not exist.
@@ -83,8 +55,9 @@ struct ScriptedDialogs : Dialogs {
 // A test with its own temporary folder and base folders inside it.
 class TempPathsTest : public ::testing::Test {
   protected:
-    TempFolder temp;
-    PlatformPaths paths = PathsUnder(temp.Path());
+    TempDir temp;
+    fs::path root{temp.Path()};
+    PlatformPaths paths = PathsUnder(root);
 };
 
 // The keys of the file's "[Desktop Entry]" group, with \s \n \t \r \\ undone.

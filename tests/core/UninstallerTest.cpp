@@ -69,7 +69,7 @@ TEST_F(UninstallerTest, HeaderIsAddedUnlessTheFirst10000BytesHoldItInExactCase) 
 
 TEST_F(UninstallerTest, PathsThatCouldNameAnotherFileAreNotScheduled) {
     Uninstaller uninstaller(paths, dialogs);
-    EXPECT_FALSE(uninstaller.ScheduleDeletion(temp.Path() / "odd\nname/brimwell"));
+    EXPECT_FALSE(uninstaller.ScheduleDeletion(root / "odd\nname/brimwell"));
     EXPECT_FALSE(uninstaller.ScheduleDeletion("relative/brimwell"));
     EXPECT_FALSE(fs::exists(wininit));
     EXPECT_FALSE(fs::exists(pending.RunnerEntry()));
@@ -80,12 +80,12 @@ TEST_F(UninstallerTest, PathsThatCouldNameAnotherFileAreNotScheduled) {
 TEST_F(UninstallerTest, AutostartEntryDeletesFilesThenEmptyFoldersAndClearsUp) {
     // A folder name that would break any unquoted or spliced use in the shell, and a second
     // program whose folder still holds a file of the user's.
-    const fs::path odd = temp.Path() / "Brim \"quoted\" it's $HOME `id` 100% \\ end/brimwell";
-    const fs::path shared = temp.Path() / "shared/brimwell";
+    const fs::path odd = root / "Brim \"quoted\" it's $HOME `id` 100% \\ end/brimwell";
+    const fs::path shared = root / "shared/brimwell";
     for (const fs::path& program : {odd, shared})
         WriteText(program, "program");
-    WriteText(temp.Path() / "Brim", "a neighbour that must stay");
-    WriteText(temp.Path() / "shared/notes.txt", "mine");
+    WriteText(root / "Brim", "a neighbour that must stay");
+    WriteText(root / "shared/notes.txt", "mine");
     WriteText(wininit, "[other]\r\nkey=value\r\n");
     Uninstaller uninstaller(paths, dialogs);
     ASSERT_TRUE(uninstaller.ScheduleDeletion(odd) && uninstaller.ScheduleDeletion(shared));
@@ -93,8 +93,8 @@ TEST_F(UninstallerTest, AutostartEntryDeletesFilesThenEmptyFoldersAndClearsUp) {
     ASSERT_TRUE(RunAutostartEntry());
     EXPECT_FALSE(fs::exists(odd.parent_path()));
     EXPECT_FALSE(fs::exists(shared));
-    EXPECT_EQ(ReadText(temp.Path() / "shared/notes.txt"), "mine");
-    EXPECT_TRUE(fs::exists(temp.Path() / "Brim"));
+    EXPECT_EQ(ReadText(root / "shared/notes.txt"), "mine");
+    EXPECT_TRUE(fs::exists(root / "Brim"));
     EXPECT_EQ(ReadText(wininit), "[other]\r\nkey=value\r\n[rename]\r\n");
     EXPECT_FALSE(fs::exists(pending.RunnerEntry()));
 }
@@ -103,16 +103,14 @@ TEST_F(UninstallerTest, RunRemovesEntriesAndShortcutsSchedulesAndAsksForARestart
     ::Setup(paths).Run(false);
     ::Setup(paths).WriteUninstallEntry();
     Uninstaller(paths, dialogs).Run();
-    EXPECT_FALSE(Registry(paths).KeyExists(
-        RegistryRoot::Machine,
-        "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwell"));
+    EXPECT_FALSE(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
     EXPECT_FALSE(fs::exists(paths.userApplications / "Brimwell"));
     EXPECT_EQ(ReadText(wininit), "[rename]\r\n" + Lines());
     const std::pair<std::string, std::string> restart = {
         "Brimwell", "You must restart your machine to complete the uninstall"};
     EXPECT_EQ(dialogs.shown, (std::vector{restart}));
 
-    paths.configHome = paths.machineRoot = Uncreatable(temp.Path());  // nothing can be written
+    paths.configHome = paths.machineRoot = Uncreatable(root);  // nothing can be written
     Uninstaller(paths, dialogs).Run();
     EXPECT_EQ(dialogs.shown, (std::vector{restart, restart}));
 }

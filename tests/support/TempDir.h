@@ -1,5 +1,5 @@
 // A temporary folder for a test, removed with everything in it (also trees deeper than
-// PATH_MAX) when the test ends.
+// PATH_MAX) when the test ends, and whole-file reads and writes.
 #pragma once
 
 #include <dirent.h>
@@ -8,7 +8,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 class TempDir {
@@ -57,3 +59,16 @@ class TempDir {
   private:
     std::string path_;
 };
+
+// Writes text as the whole file, creating the folders above it.
+inline void WriteText(const std::filesystem::path& file, const std::string& text) {
+    std::filesystem::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// The whole file; empty when it cannot be read.
+inline std::string ReadText(const std::filesystem::path& file) {
+    std::ostringstream text;
+    text << std::ifstream(file, std::ios::binary).rdbuf();
+    return text.str();
+}

@@ -1,7 +1,8 @@
-// Helpers for the read-ahead tests: generated folder trees, a tree control that records
+// Helpers for the folder reader tests: generated folder trees, a tree control that records
 // every operation the scan issues, and counts of this process's threads and descriptors.
 #pragma once
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +20,7 @@
 #include "scan/FolderTree.h"
 #include "ui/ItemStore.h"
 
-namespace readahead_test {
+namespace reader_test {
 
 // A sparse file of size bytes.
 inline void SparseFile(const std::string& path, off_t size) {
@@ -32,20 +33,38 @@ inline bool Link(const std::string& target, const std::string& path) {
     return ::symlink(target.c_str(), path.c_str()) == 0;
 }
 
-// depth nested folders named "a" below folder, each beside an empty folder "b", and one file
-// of size bytes in the deepest.
-inline void Chain(const std::string& folder, int depth, off_t size) {
+// "a" or "b", whichever the open folder lists first.
+inline std::string FirstListed(int dirFd) {
+    DIR* dir = ::fdopendir(::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    std::string first;
+    while (dirent* entry = dir ? ::readdir(dir) : nullptr) {
+        first = entry->d_name;
+        if (first == "a" || first == "b")
+            break;
+    }
+    if (dir)
+        ::closedir(dir);
+    return first;
+}
+
+// depth nested levels below folder, each holding folders "a" and "b": the chain goes on in
+// one, the other holds an empty file. With siblingLast the chain goes on in the folder
+// listed first, so that a scan enters the sibling only after the whole descent below it.
+inline void Chain(const std::string& folder, int depth, bool siblingLast) {
     int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     for (int level = 0; level < depth && fd >= 0; ++level) {
         ::mkdirat(fd, "a", 0755);
         ::mkdirat(fd, "b", 0755);
-        int next = ::openat(fd, "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        bool chainInA = (FirstListed(fd) == "a") == siblingLast;
+        int sibling = ::openat(fd, chainInA ? "b" : "a", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        int file = ::openat(sibling, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        if (file >= 0)
+            ::close(file);
+        ::close(sibling);
+        int next = ::openat(fd, chainInA ? "a" : "b", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         ::close(fd);
         fd = next;
     }
-    int file = ::openat(fd, "f", O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (file >= 0 && ::ftruncate(file, size) == 0)
-        ::close(file);
     ::close(fd);
 }
 
@@ -159,4 +178,4 @@ inline bool WaitUntil(const std::function<bool()>& condition,
     return true;
 }
 
-}  // namespace readahead_test
+}  // namespace reader_test
