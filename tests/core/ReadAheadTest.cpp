@@ -30,12 +30,12 @@ ScanResult Scan(FolderSource& source, const std::string& root,
     FolderTree::ScanRoot(tree, root, context);
     ScanResult result;
     result.log = tree.log;
-    TreeItem rootItem = tree.store.GetChild(TreeItem::None);
-    result.root = tree.store.GetItemData(rootItem);
-    for (TreeItem item = tree.store.GetChild(rootItem); item != TreeItem::None;
-         item = tree.store.GetNextItem(item)) {
-        if (const FolderRecord* record = tree.store.Record(item))
-            result.children[record->name] = tree.store.Node(item)->text;
+    TreeItem rootItem = tree.GetChild(TreeItem::None);
+    result.root = tree.GetItemData(rootItem);
+    for (TreeItem item = tree.GetChild(rootItem); item != TreeItem::None;
+         item = tree.GetNextItem(item)) {
+        if (const FolderRecord* record = tree.Record(item))
+            result.children[record->name] = tree.Node(item)->text;
     }
     return result;
 }

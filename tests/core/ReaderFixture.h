@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "FakeFolderSource.h"
 #include "TempDir.h"
 #include "scan/FolderTree.h"
 #include "ui/ItemStore.h"
@@ -95,63 +96,45 @@ inline void GenerateTree(const TempDir& tree, unsigned seed, int folders, int fi
     Link("../" + paths[1], tree / (paths[2] + "folder-link"));
 }
 
-// Forwards to an item store and writes every operation, with its arguments, to log.
-class RecordingTree : public TreeControl {
+// An item store that writes every operation the scan issues, with its arguments, to log.
+class RecordingTree : public ItemStore {
   public:
-    ItemStore store;
     std::vector<std::string> log;
     std::function<void(const std::string& text)> afterInsert;
 
     TreeItem InsertItem(std::string text, int image, TreeItem parent, InsertAt where) override {
-        TreeItem item = store.InsertItem(text, image, parent, where);
-        Write("insert", item,
-              text + " under " + Id(parent) + (where == InsertAt::Last ? " last" : ""));
+        TreeItem item = ItemStore::InsertItem(text, image, parent, where);
+        Write("insert", item, text + " under " + Id(parent) + (where == InsertAt::Last ? "." : ""));
         if (afterInsert)
             afterInsert(text);
         return item;
     }
     void SetItemText(TreeItem item, std::string text) override {
         Write("text", item, text);
-        store.SetItemText(item, std::move(text));
+        ItemStore::SetItemText(item, std::move(text));
     }
     void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) override {
-        Write("data", item, record ? Describe(*record) : "none");
-        store.SetItemData(item, std::move(record));
-    }
-    std::optional<FolderRecord> GetItemData(TreeItem item) override {
-        return store.GetItemData(item);
+        Write("data", item, record ? RecordText(*record) : "none");
+        ItemStore::SetItemData(item, std::move(record));
     }
     void Expand(TreeItem item, bool expand) override {
         Write("expand", item, expand ? "1" : "0");
-        store.Expand(item, expand);
+        ItemStore::Expand(item, expand);
     }
-    TreeItem GetChild(TreeItem item) override { return store.GetChild(item); }
-    TreeItem GetNextItem(TreeItem item) override { return store.GetNextItem(item); }
-    TreeItem GetParent(TreeItem item) override { return store.GetParent(item); }
-    TreeItem GetSelection() override { return store.GetSelection(); }
     void Select(TreeItem item) override {
         Write("select", item, "");
-        store.Select(item);
+        ItemStore::Select(item);
     }
     void SortChildren(TreeItem parent, ItemCompare compare, std::intptr_t context) override {
         Write("sort", parent, "");
-        store.SortChildren(parent, compare, context);
+        ItemStore::SortChildren(parent, compare, context);
     }
-    void DeleteItem(TreeItem item) override { store.DeleteItem(item); }
-    bool RemoveChildren(TreeItem item) override { return store.RemoveChildren(item); }
-    void ClearSubtreeData(TreeItem item) override { store.ClearSubtreeData(item); }
     void RefreshTree() override { log.push_back("refresh"); }
     void RefreshPanel() override { log.push_back("panel"); }
 
   private:
     static std::string Id(TreeItem item) {
         return std::to_string(static_cast<std::uint64_t>(item));
-    }
-    static std::string Describe(const FolderRecord& r) {
-        return r.path + "|" + r.name + "|" + std::to_string(r.totalBytes) + "|" +
-               std::to_string(r.filesBytes) + "|" + std::to_string(r.folderCount) + "|" +
-               std::to_string(r.fileCount) + (r.isFilesEntry ? "|F" : "") +
-               (r.complete ? "" : "|P");
     }
     void Write(const char* what, TreeItem item, const std::string& detail) {
         log.push_back(std::string(what) + " " + Id(item) + " " + detail);

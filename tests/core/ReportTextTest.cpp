@@ -49,78 +49,51 @@ TEST_F(ReportTest, TheWorkedExampleWithALinuxPath) {
                             "FILES   ( 256.00 K ) |*******\n");
 }
 
-TEST_F(ReportTest, BarsScaleToTheLargestChildAndTruncate) {
-    TreeItem root = Folder("/r", 0, 0, 0);
-    Child(root, "half", 500);
+TEST_F(ReportTest, BarsTruncateNamesAreLiteralAndColumnsCountCharactersUpToFifty) {
+    TreeItem root = Folder("/100%d/%s", 0, 0, 0);
     Child(root, "full", 1000);
+    Child(root, "half", 500);
     Child(root, "tiny", 32);  // 1/31.25 of the largest: 0.96 of a star
+    Child(root, std::string(60, 'n'), 10);
+    Child(root, "\xc3\xa9t\xc3\xa9", 10);  // été: three characters, five bytes
+    Child(root, "50%n%%", 1);
+    Child(root, "line\nbreak", 1);
     store.InsertItem("no record", 0, root, InsertAt::Last);
     store.Select(root);
-    std::string report = Report();
-    EXPECT_NE(report.find("half ( 0.00 M ) |" + std::string(15, '*') + "\n"), std::string::npos);
-    EXPECT_NE(report.find("full ( 0.00 M ) |" + std::string(30, '*') + "\n"), std::string::npos);
-    EXPECT_NE(report.find("tiny ( 0.00 M ) |\n"), std::string::npos);
-    EXPECT_EQ(report.find("no record"), std::string::npos);
+    // A child's text is its name and " ( 0.00 M ) ", 12 characters; the column is 50 wide.
+    auto line = [](const std::string& name, std::size_t fill, std::size_t stars) {
+        return name + std::string(fill, ' ') + " ( 0.00 M ) |" + std::string(stars, '*') + "\n";
+    };
+    EXPECT_EQ(Report(), "/100%d/%s   ( 0.00 M , Folders : 0 , Files : 0 ) \n" + rule +
+                            line("full", 34, 30) + line("half", 34, 15) + line("tiny", 34, 0) +
+                            line(std::string(60, 'n'), 0, 0) + line("\xc3\xa9t\xc3\xa9", 35, 0) +
+                            line("50%n%%", 32, 0) + line("line\nbreak", 28, 0));
 }
 
-TEST_F(ReportTest, AllEmptyChildrenGetNoStars) {
+TEST(Utf8Length, InvalidBytesCountOneEach) {
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"abc", 3},
+        {"\xe6\x97\xa5\xe6\x9c\xac", 2},  // 日本
+        {"\xf0\x9f\x98\x80", 1},          // one emoji
+        {"a\xff\xfe", 3},
+        {"\xc3", 1},          // truncated sequence
+        {"\xe0\x80\xaf", 3},  // overlong form
+        {"\xed\xa0\x80", 3},  // surrogate
+    };
+    for (auto [text, length] : cases)
+        EXPECT_EQ(ReportText::Utf8Length(text), length) << text;
+}
+
+TEST_F(ReportTest, NothingForNoRecordNoStarsForAllEmptyAndHeaderOnlyWithoutChildren) {
     TreeItem root = Folder("/r", 0, 2, 0);
+    EXPECT_EQ(Report(), "");  // nothing selected
+    store.Select(store.InsertItem("bare", 0, TreeItem::None, InsertAt::Last));
+    EXPECT_EQ(Report(), "");  // an item without a record
     Child(root, "a", 0);
     Child(root, "b", 0);
     store.Select(root);
     EXPECT_EQ(Report(), "/r   ( 0.00 M , Folders : 2 , Files : 0 ) \n" + rule +
-                            "a ( 0.00 M ) |\nb ( 0.00 M ) |\n");
-}
-
-TEST_F(ReportTest, NameColumnIsCappedAtFiftyCharacters) {
-    TreeItem root = Folder("/r", 0, 0, 0);
-    std::string longName(60, 'n');
-    Child(root, longName, 10);
-    Child(root, "short", 10);
-    store.Select(root);
-    std::string report = Report();
-    // "short ( 0.00 M ) " is 17 characters: 33 blanks bring it to the 50-character column.
-    EXPECT_NE(report.find("short" + std::string(33, ' ') + " ( 0.00 M ) |"), std::string::npos);
-    EXPECT_NE(report.find(longName + " ( 0.00 M ) |"), std::string::npos);
-}
-
-TEST_F(ReportTest, ColumnsCountUtf8CharactersAndInvalidBytesOneEach) {
-    EXPECT_EQ(ReportText::Utf8Length("abc"), 3u);
-    EXPECT_EQ(ReportText::Utf8Length("\xc3\xa9t\xc3\xa9"), 3u);         // été
-    EXPECT_EQ(ReportText::Utf8Length("\xe6\x97\xa5\xe6\x9c\xac"), 2u);  // 日本
-    EXPECT_EQ(ReportText::Utf8Length("\xf0\x9f\x98\x80"), 1u);          // one emoji
-    EXPECT_EQ(ReportText::Utf8Length("a\xff\xfe"), 3u);
-    EXPECT_EQ(ReportText::Utf8Length("\xc3"), 1u);          // truncated sequence
-    EXPECT_EQ(ReportText::Utf8Length("\xe0\x80\xaf"), 3u);  // overlong form
-    EXPECT_EQ(ReportText::Utf8Length("\xed\xa0\x80"), 3u);  // surrogate
-
-    TreeItem root = Folder("/r", 0, 0, 0);
-    Child(root, "\xc3\xa9t\xc3\xa9", 10);
-    Child(root, "abcd", 10);
-    store.Select(root);
-    std::string report = Report();
-    EXPECT_NE(report.find("\xc3\xa9t\xc3\xa9  ( 0.00 M ) |"),
-              std::string::npos);  // one blank of fill
-    EXPECT_NE(report.find("abcd ( 0.00 M ) |"), std::string::npos);
-}
-
-TEST_F(ReportTest, NamesAndPathsAreWrittenLiterally) {
-    TreeItem root = Folder("/100%d/%s", 0, 0, 0);
-    Child(root, "50%n%%", 1);
-    Child(root, "line\nbreak", 1);
-    store.Select(root);
-    std::string report = Report();
-    EXPECT_EQ(report.rfind("/100%d/%s   ( ", 0), 0u);
-    EXPECT_NE(report.find("50%n%%"), std::string::npos);
-    EXPECT_NE(report.find("line\nbreak"), std::string::npos);
-}
-
-TEST_F(ReportTest, NothingSelectedWritesNothingAndAChildlessItemOnlyTheHeader) {
-    TreeItem root = Folder("/r", 0, 0, 0);
-    EXPECT_EQ(Report(), "");
-    TreeItem bare = store.InsertItem("bare", 0, TreeItem::None, InsertAt::Last);
-    store.Select(bare);
-    EXPECT_EQ(Report(), "");
+                            "a ( 0.00 M ) |\nb ( 0.00 M ) |\n");  // all empty: no stars
     TreeItem files = store.InsertItem("FILES", 0, root, InsertAt::Last);
     store.SetItemData(files, FolderRecord::Full("/r", "FILES", 3145728, 3145728, 0, 4, true));
     store.Select(files);

@@ -1,5 +1,6 @@
 // An in-memory folder tree that the scan can list, for tests that need listings the disk
-// cannot give on demand (compressed files, folders that vanish, exact entry order).
+// cannot give on demand (compressed files, folders that vanish, exact entry order), and a
+// record's figures as text.
 #pragma once
 
 #include <functional>
@@ -8,7 +9,16 @@
 #include <string>
 #include <vector>
 
+#include "scan/FolderRecord.h"
 #include "scan/FolderSource.h"
+
+// A record's figures in one line: path|name|total|files bytes|folders|files, then F for a
+// FILES entry and P for a placeholder.
+inline std::string RecordText(const FolderRecord& r) {
+    return r.path + "|" + r.name + "|" + std::to_string(r.totalBytes) + "|" +
+           std::to_string(r.filesBytes) + "|" + std::to_string(r.folderCount) + "|" +
+           std::to_string(r.fileCount) + (r.isFilesEntry ? "|F" : "") + (r.complete ? "" : "|P");
+}
 
 struct FakeFolder {
     struct Entry {
