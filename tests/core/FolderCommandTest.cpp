@@ -40,7 +40,7 @@ TEST_F(FolderCommandTest, RefreshWritesBothKeysAndAFolderEntryNamingTheLatestPro
     EXPECT_EQ(SplitExec(ReadDesktopEntry(entry)["Exec"]).front(), paths.programPath);
 }
 
-TEST_F(FolderCommandTest, RemovalTakesKeysAndEntryButLeavesOtherVerbs) {
+TEST_F(FolderCommandTest, RemovalTakesKeysAndEntryOrAHalfWrittenVerbButLeavesOtherVerbs) {
     ASSERT_TRUE(registry.CreateKey(RegistryRoot::Classes, "Folder\\shell\\Other\\command"));
     ASSERT_TRUE(registry.SetValue(RegistryRoot::Classes, "Folder\\shell\\Other\\command", "",
                                   "/usr/bin/other \"%1\""));
@@ -53,13 +53,12 @@ TEST_F(FolderCommandTest, RemovalTakesKeysAndEntryButLeavesOtherVerbs) {
 
     FolderCommand(paths).Refresh(true);  // the next ordinary start
     EXPECT_TRUE(fs::exists(entry));
-}
 
-TEST_F(FolderCommandTest, VerbWithoutCommandIsNotOfferedAndRemovalClearsIt) {
+    FolderCommand(paths).Remove();
     ASSERT_TRUE(registry.CreateKey(RegistryRoot::Classes, "Folder\\shell\\Brimwell"));
     ASSERT_TRUE(
         registry.SetValue(RegistryRoot::Classes, "Folder\\shell\\Brimwell", "", "Brimwell"));
-    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_FALSE(fs::exists(entry));  // a verb without a command is not offered
     FolderCommand(paths).Remove();
     EXPECT_FALSE(Registered());
 }

@@ -2,6 +2,7 @@
 // form of a command-line folder.
 #include <gtest/gtest.h>
 
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "TempDir.h"
@@ -21,15 +22,22 @@ TEST(RootList, AppendsInOrderAndSkipsOnlyExactDuplicatesWhenAsked) {
                                                         "/cmd", "/Data", "/data"}));
 }
 
-TEST(MountRoots, RootFirstThenRealFileSystemsInTableOrderOnce) {
+TEST(MountRoots, ParsedFromMountInfoRootFirstThenRealFileSystemsInTableOrderOnce) {
     std::vector<Mount> mounts = ParseMountInfo(
         "22 1 0:21 / /proc rw - proc proc rw\n"
-        "25 1 8:1 / /home rw - ext4 /dev/sda2 rw\n"
+        "25 1 8:1 / /home rw shared:1 - ext4 /dev/sda2 rw\n"
         "26 1 8:2 / / rw - ext4 /dev/sda1 rw\n"
         "27 1 0:5 / /dev rw - devtmpfs udev rw\n"
-        "28 25 8:3 / /home/u/My\\040Disk rw - btrfs /dev/sdb1 rw\n"
-        "29 1 8:1 / /home rw - ext4 /dev/sda2 rw\n");
-    EXPECT_EQ(RealMountRoots(mounts), (std::vector<std::string>{"/", "/home", "/home/u/My Disk"}));
+        "28 25 8:3 / /home/u/My\\040Disk rw master:3 shared:4 - btrfs /dev/sdb1 rw\n"
+        "garbage\n"
+        "29 1 8:1 / /home rw - ext4 /dev/sda2 rw\n"
+        "30 1 0:40 / /run rw - tmpfs tmpfs rw\n"
+        "31 1 0:41 / /net rw - autofs auto rw\n");
+    ASSERT_EQ(mounts.size(), 8u);
+    EXPECT_EQ(mounts[4].type, "btrfs");
+    EXPECT_EQ(mounts[4].device, makedev(8, 3));
+    EXPECT_EQ(RealMountRoots(mounts),
+              (std::vector<std::string>{"/", "/home", "/home/u/My Disk", "/run"}));
 }
 
 TEST(LongPathForm, AbsoluteNormalFormOfExistingPathsOtherwiseUnchanged) {
