@@ -4,7 +4,6 @@
 #include <QTest>
 
 #include <atomic>
-#include <future>
 #include <thread>
 
 #include "GuiTestSupport.h"
@@ -27,18 +26,6 @@ class Producer {
     std::atomic<bool> done_{false};
     std::thread thread_;
 };
-
-// Spins without processing events until condition holds or ten seconds pass.
-template <class Condition>
-bool SpinUntil(Condition condition) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -78,23 +65,20 @@ class ScanQueueTest : public QObject {
         ItemStore store;
         TreeItem item = store.InsertItem("item", 0, TreeItem::None, InsertAt::Last);
         ScanQueue queue(store, 1000);
-        std::promise<void> finished;
-        std::thread fast([&] {  // 999 operations fit: no event is processed meanwhile
-            for (int i = 0; i < 999; ++i)
-                queue.SetItemText(item, "fast " + std::to_string(i));
-            finished.set_value();
-        });
-        bool ranThrough =
-            finished.get_future().wait_for(std::chrono::seconds(30)) == std::future_status::ready;
-        fast.join();
-        QVERIFY(ranThrough);
+        {
+            Producer fast([&] {  // 999 operations fit: no event is processed meanwhile
+                for (int i = 0; i < 999; ++i)
+                    queue.SetItemText(item, "fast " + std::to_string(i));
+            });
+            QVERIFY(test::SpinUntil([&] { return fast.Done(); }));
+        }
         QCOMPARE(store.Node(item)->text, std::string("item"));
 
         Producer slow([&] {  // 2 more than fit: waits until the owner takes the queue
             for (int i = 0; i < 3; ++i)
                 queue.SetItemText(item, "slow " + std::to_string(i));
         });
-        QVERIFY(SpinUntil([&] { return queue.Pending() == 1000; }));
+        QVERIFY(test::SpinUntil([&] { return queue.Pending() == 1000; }));
         QVERIFY(!slow.Done());
         QTRY_VERIFY_WITH_TIMEOUT(slow.Done(), 30000);
         queue.Flush();
@@ -192,17 +176,17 @@ class ScanQueueTest : public QObject {
             for (int i = 0; i < 10; ++i)
                 queue->SetItemText(item, "never");
         });
-        QVERIFY(SpinUntil([&] { return queue->Pending() == 4; }));
+        QVERIFY(test::SpinUntil([&] { return queue->Pending() == 4; }));
         Producer asking([&] { answer = queue->GetChild(TreeItem::None); });
         queue->Close();
-        QVERIFY(SpinUntil([&] { return blocked.Done() && asking.Done(); }));
+        QVERIFY(test::SpinUntil([&] { return blocked.Done() && asking.Done(); }));
         QCOMPARE(answer, TreeItem::None);
         QVERIFY(StopRequested);
         QCOMPARE(store.Node(item)->text, std::string("item"));
 
         StopRequested = false;  // a scan that starts after the close clears the request...
         Producer late([&] { queue->SetItemText(item, "late"); });
-        QVERIFY(SpinUntil([&] { return late.Done(); }));
+        QVERIFY(test::SpinUntil([&] { return late.Done(); }));
         QVERIFY(StopRequested);  // ...and is asked to stop again by its first operation
         QCoreApplication::processEvents();
         QCOMPARE(store.Node(item)->text, std::string("item"));

@@ -29,12 +29,11 @@ class SplitterTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void aPressWithinTwoPixelsOfTheBarStartsADrag() {
+    void dragsWithinTwoPixelsOfTheBarAndWithinTheLimits() {
         Fixture f;
-        MainWindow& window = f.Open("", false);
+        MainWindow& window = f.Open();
         window.resize(800, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(f.Show());
         ContentArea& area = *window.Content();
         const int y = area.height() / 2;
         QCOMPARE(Panes(window), QPoint(197, 203));
@@ -64,18 +63,9 @@ class SplitterTest : public QObject {
         QCOMPARE(area.cursor().shape(), Qt::SizeHorCursor);
         Mouse(QTest::MouseMove, area, 197, y);
         QCOMPARE(area.cursor().shape(), Qt::ArrowCursor);
-    }
 
-    void aDragShowsItsLineAndAppliesOnReleaseWithinTheLimits() {
-        Fixture f;
-        MainWindow& window = f.Open();
-        window.resize(800, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        ContentArea& area = *window.Content();
-        const int y = area.height() / 2;
+        // A drag shows its line and applies on release, within the limits.
         const int width = area.width();
-
         Mouse(QTest::MousePress, area, 201, y);
         Mouse(QTest::MouseMove, area, 350, y);
         QCOMPARE(area.DragLine()->geometry(), QRect(347, 0, 6, area.height()));

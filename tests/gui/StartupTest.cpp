@@ -1,8 +1,6 @@
 // Start-up: the command line and the steps of every mode, in order, and the real steps
 // with the setup library and the window in a temporary home.
 #include <QApplication>
-#include <QLabel>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -10,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/MainWindow.h"
+#include "WindowFixture.h"
 #include "app/Startup.h"
 #include "app/SystemStartup.h"
 #include "platform/Registry.h"
@@ -75,27 +73,6 @@ std::vector<std::string> FilesBelow(const fs::path& root) {
     return files;
 }
 
-// Answers the question as told and records what was asked and shown.
-struct ScriptedDialogs : Dialogs {
-    bool answer = false;
-    std::vector<std::string> seen;
-    bool AskYesNo(const std::string& caption, const std::string& text) override {
-        seen.push_back("ask " + caption + ": " + text);
-        return answer;
-    }
-    void ShowMessage(const std::string& caption, const std::string&, Icon) override {
-        seen.push_back("message " + caption);
-    }
-    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
-        seen.push_back("save");
-        return std::nullopt;
-    }
-    bool ChoosePrinter(QWidget*, QPrinter&) override {
-        seen.push_back("print");
-        return false;
-    }
-};
-
 // While alive, closes the main window once done(window) holds, and remembers its last status
 // text and title.
 class WindowCloser {
@@ -159,19 +136,17 @@ class StartupTest : public QObject {
         QTest::newRow("-U yes") << "-U" << true << 0 << Calls{"ask", "uninstall", "remove command"}
                                 << Calls{};
         QTest::newRow("-U no") << "-U" << false << -1 << Calls{"ask"} << Calls{};
-        QTest::newRow("quoted folder with blanks")
-            << "\"/tmp/a b\"" << true << 7 << Calls{"defaults", "window [long:/tmp/a b]"}
-            << WithDefaults({"/tmp/a b"});
-        QTest::newRow("two quotation marks")
-            << "\"\"" << true << 7 << Calls{"defaults", "window [long:]"} << WithDefaults({""});
-        QTest::newRow("-r is a folder")
-            << "-r" << true << 7 << Calls{"defaults", "window [long:-r]"} << WithDefaults({"-r"});
-        QTest::newRow("-U and a blank is a folder")
-            << "-U " << true << 7 << Calls{"defaults", "window [long:-U ]"}
-            << WithDefaults({"-U "});
-        QTest::newRow("quotation mark at one end only")
-            << "\"/tmp" << true << 7 << Calls{"defaults", "window [long:\"/tmp]"}
-            << WithDefaults({"\"/tmp"});
+        // Anything else is one folder, taken in its long form and listed first.
+        auto folderRow = [](const char* line, const std::string& folder) {
+            QTest::newRow(line) << QString(line) << true << 7
+                                << Calls{"defaults", "window [long:" + folder + "]"}
+                                << WithDefaults({folder});
+        };
+        folderRow("\"/tmp/a b\"", "/tmp/a b");
+        folderRow("\"\"", "");
+        folderRow("-r", "-r");
+        folderRow("-U ", "-U ");
+        folderRow("\"/tmp", "\"/tmp");
     }
     void everyModeRunsItsSteps() {
         QFETCH(QString, commandLine);
@@ -187,27 +162,22 @@ class StartupTest : public QObject {
         QCOMPARE(list.Entries(), roots);
     }
 
-    void uninstallAnsweredNoTouchesNothing() {
+    // Uninstall answered no touches nothing; -R installs, then opens the window with the
+    // folder command removed.
+    void uninstallAndInstall() {
         QTemporaryDir home;
         PlatformPaths paths = PathsUnder(home.path().toStdString());
-        ScriptedDialogs dialogs;
+        test::AnsweredDialogs dialogs;
         SystemStartup startup(paths, dialogs);
         RootList roots;
         QCOMPARE(RunStartup("-U", startup, roots), -1);
-        QCOMPARE(dialogs.seen,
+        QCOMPARE(dialogs.log,
                  std::vector<std::string>{"ask Brimwell: Brimwell is about to uninstall.\r\n\r\n"
                                           "Are you sure you want to do this?"});
         QCOMPARE(FilesBelow(home.path().toStdString()), std::vector<std::string>{"opt/brimwell"});
-    }
 
-    void installThenWindowWithTheFolderCommandRemoved() {
-        QTemporaryDir home;
-        PlatformPaths paths = PathsUnder(home.path().toStdString());
-        ScriptedDialogs dialogs;
-        SystemStartup startup(paths, dialogs);
         FolderCommand(paths).Refresh(true);
         QVERIFY(Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
-        RootList roots;
         WindowCloser closer([](MainWindow&) { return true; });
         QCOMPARE(RunStartup("-R", startup, roots), 0);
         QCOMPARE(closer.status, QStringLiteral("Started"));
@@ -225,7 +195,7 @@ class StartupTest : public QObject {
         fs::path folder = fs::path(home.path().toStdString()) / "my folder";
         fs::create_directories(folder / "sub");
         std::ofstream(folder / "sub/file") << "12345";
-        ScriptedDialogs dialogs;
+        test::AnsweredDialogs dialogs;
         SystemStartup startup(paths, dialogs);
         RootList roots;
         QString complete = QString::fromStdString("Scanning " + folder.string() + " Complete");

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPrinter>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -19,6 +20,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/MainWindow.h"
+#include "app/ResourceTables.h"
 #include "platform/Dialogs.h"
 
 namespace test {
@@ -102,6 +104,16 @@ struct Fixture {
     ItemStore& Store() { return window->Tree().Store(); }
     QString Complete(const std::string& folder) {
         return QString::fromStdString("Scanning " + folder + " Complete");
+    }
+    // Shows the window; whether it was exposed.
+    bool Show() {
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+    // Whether the status bar says the scan of folder is complete within the time.
+    bool Scanned(const std::string& folder, int milliseconds = 30000) {
+        return QTest::qWaitFor([&] { return window->StatusText() == Complete(folder); },
+                               milliseconds);
     }
 };
 
