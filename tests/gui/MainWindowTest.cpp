@@ -1,5 +1,5 @@
-// The main window: menus and accelerators, placement with and without settings, and the
-// commands, also while scans are running.
+// The main window: menus and accelerators, placement with and without settings, the
+// splitter driven with the mouse, and the commands, also while scans are running.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
@@ -7,9 +7,42 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sstream>
+
 #include "WindowFixture.h"
+#include "report/ReportText.h"
+#include "ui/ContentArea.h"
 
 using test::Fixture;
+
+namespace {
+
+QByteArray ReadAll(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray EngineReport(const ItemStore& store) {
+    std::ostringstream out;
+    ReportText::WriteReport(store, out);
+    return QByteArray::fromStdString(out.str());
+}
+
+// The tree's width and the panel's left edge.
+QPoint Panes(MainWindow& window) {
+    return {window.Tree().View().width(), window.Panel()->geometry().left()};
+}
+
+// A mouse event at (x, y) of the content area, sent through the window system to the
+// top-level window, which hands it to whatever lies there (or to the widget holding the
+// mouse), as a user's would.
+void Mouse(QTest::MouseAction action, ContentArea& area, int x, int y) {
+    QWidget* top = area.window();
+    QTest::mouseEvent(action, top->windowHandle(), Qt::LeftButton, {},
+                      area.mapTo(top, QPoint(x, y)));
+}
+
+}  // namespace
 
 class MainWindowTest : public QObject {
     Q_OBJECT
@@ -121,6 +154,77 @@ class MainWindowTest : public QObject {
                                            "SPLITTERW0=200"}));
     }
 
+    void dragsWithinTwoPixelsOfTheBarAndWithinTheLimits() {
+        Fixture f;
+        MainWindow& window = f.Open();
+        window.resize(800, 600);
+        QVERIFY(f.Show());
+        ContentArea& area = *window.Content();
+        const int y = area.height() / 2;
+        QCOMPARE(Panes(window), QPoint(197, 203));
+        // The bar between them: outer left edge, face, inner and outer right edge, top edge.
+        const QImage image = area.grab().toImage();
+        const QPalette& colours = area.palette();
+        QCOMPARE((QList<QRgb>{image.pixel(197, y), image.pixel(199, y), image.pixel(201, y),
+                              image.pixel(202, y), image.pixel(200, 0)}),
+                 (QList<QRgb>{colours.light().color().rgb(), colours.button().color().rgb(),
+                              colours.dark().color().rgb(), colours.shadow().color().rgb(),
+                              colours.light().color().rgb()}));
+
+        for (int offset : {-3, -2, 2, 3}) {
+            area.SetSplitterPos(200);
+            Mouse(QTest::MousePress, area, 200 + offset, y);
+            const bool hit = offset == -2 || offset == 2;
+            QVERIFY2(area.Dragging() == hit, qPrintable(QString::number(offset)));
+            if (hit)
+                QCOMPARE(area.DragLine()->geometry(), QRect(197 + offset, 0, 6, area.height()));
+            Mouse(QTest::MouseRelease, area, 200 + offset, y);
+            QCOMPARE(area.DragLine(), nullptr);
+            // A click on the bar centres the splitter on the pointer; anything else leaves it.
+            QCOMPARE(area.SplitterPos(), hit ? 200 + offset : 200);
+        }
+        area.SetSplitterPos(200);
+        Mouse(QTest::MouseMove, area, 201, y);
+        QCOMPARE(area.cursor().shape(), Qt::SizeHorCursor);
+        Mouse(QTest::MouseMove, area, 197, y);
+        QCOMPARE(area.cursor().shape(), Qt::ArrowCursor);
+
+        // A drag shows its line and applies on release, within the limits.
+        const int width = area.width();
+        Mouse(QTest::MousePress, area, 201, y);
+        Mouse(QTest::MouseMove, area, 350, y);
+        QCOMPARE(area.DragLine()->geometry(), QRect(347, 0, 6, area.height()));
+        QCOMPARE(Panes(window), QPoint(197, 203));  // nothing moves before the release
+        Mouse(QTest::MouseRelease, area, 350, y);
+        QCOMPARE(Panes(window), QPoint(347, 353));
+        QCOMPARE(window.Panel()->geometry().right(), width + 5);
+
+        // Past the left edge: the line stops at 3, the splitter at 6.
+        Mouse(QTest::MousePress, area, 350, y);
+        Mouse(QTest::MouseMove, area, -40, y);
+        QCOMPARE(area.DragLine()->geometry().left(), 3);
+        Mouse(QTest::MouseRelease, area, -40, y);
+        QCOMPARE(area.SplitterPos(), 6);
+        QCOMPARE(Panes(window), QPoint(3, 9));
+
+        // Past the right edge: the line stops at width - 6, the splitter at width - 3.
+        Mouse(QTest::MousePress, area, 7, y);
+        Mouse(QTest::MouseMove, area, width + 50, y);
+        QCOMPARE(area.DragLine()->geometry().left(), width - 6);
+        Mouse(QTest::MouseRelease, area, width + 50, y);
+        QCOMPARE(area.SplitterPos(), width - 3);
+        QCOMPARE(Panes(window), QPoint(width - 6, width));
+
+        // A window narrower than the splitter hides the panel and keeps the position.
+        area.SetSplitterPos(width + 40);
+        QCOMPARE(window.Panel()->width(), 0);
+        area.SetSplitterPos(200);
+        Mouse(QTest::MousePress, area, 200, y);
+        Mouse(QTest::MouseMove, area, 260, y);
+        Mouse(QTest::MouseRelease, area, 260, y);
+        window.close();
+        QCOMPARE(f.settings.values["SPLITTERW0"], std::string("260"));
+    }
     void removeAndRefreshDuringARunningScan() {
         TempDir dir;
         test::MakeTree(dir, "b", 2, 1);
@@ -194,17 +298,58 @@ class MainWindowTest : public QObject {
         f.window.reset();  // the store goes only now; no scan is left to touch it
     }
 
-    void itemMenuAndExploreSelected() {
+    // Explore, Export, Print and the item menu on a scanned folder, with the dialogs answered
+    // through Dialogs and failures shown where the user sees them.
+    void commandsOnAScannedFolder() {
         TempDir dir;
-        test::MakeTree(dir, "x", 2, 1);
+        test::MakeTree(dir, "e", 3, 2);
+        dir.MakeFile("plain", 3);  // a file where a folder should be
         Fixture f;
-        MainWindow& window = f.Open(dir / "x");
+        MainWindow& window = f.Open(dir / "e");
         QVERIFY(f.Show());
-        QVERIFY(f.Scanned(dir / "x"));
+        QVERIFY(f.Scanned(dir / "e"));
         QVERIFY(window.ExecuteCommand(Command::ExploreSelected));  // the root is selected
+        QCOMPARE(f.explored, std::vector<std::string>{dir / "e"});
+        QTreeView& view = window.Tree().View();
+        view.setFocus();
+
+        StopRequested = false;
+        f.dialogs.savePath = QString::fromStdString(dir / "report.txt");
+        QTest::keyClick(&view, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(f.dialogs.stopRequestedWhenAsked);  // running scans were asked to stop first
+        QCOMPARE(ReadAll(dir / "report.txt"), EngineReport(f.Store()));
+        QVERIFY(ReadAll(dir / "report.txt").startsWith(QByteArray::fromStdString(dir / "e   ( ")));
+        QCOMPARE(window.StatusText(), f.Complete(dir / "e"));  // success says nothing
+
+        const std::string unwritable = dir / "plain/report.txt";
+        f.dialogs.savePath = QString::fromStdString(unwritable);
+        QVERIFY(window.ExecuteCommand(Command::ExportInfo));
+        const QString prefix = QString::fromStdString("Could not write " + unwritable + ": ");
+        QVERIFY2(window.StatusText().startsWith(prefix), qPrintable(window.StatusText()));
+        QVERIFY(window.StatusText().size() > prefix.size());  // and the reason
+        QCOMPARE(ReadAll(dir / "plain"), QByteArray("xxx"));
+
+        StopRequested = false;
+        const std::string pdf = dir / "page.pdf";
+        auto printTo = [&](const std::string& file) {
+            return [file](QPrinter& printer) {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(QString::fromStdString(file));
+            };
+        };
+        f.dialogs.choosePrinter = printTo(pdf);
+        QTest::keyClick(&view, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(!StopRequested);  // printing does not stop a scan
+        QVERIFY(ReadAll(pdf).startsWith("%PDF"));
+        f.dialogs.choosePrinter = printTo(dir / "plain/page.pdf");  // the job cannot start
+        QVERIFY(window.ExecuteCommand(Command::PrintSelected));
+        f.dialogs.choosePrinter = nullptr;  // cancelled
+        QVERIFY(window.ExecuteCommand(Command::PrintSelected));
+        QCOMPARE(f.dialogs.log,
+                 std::vector<std::string>({"save", "save", "print", "print",
+                                           "message Error: Error setting up AbortProc", "print"}));
 
         TreeItem sub = f.Store().GetChild(f.Store().GetChild(TreeItem::None));
-        QTreeView& view = window.Tree().View();
         QPoint at = view.visualRect(window.Tree().Model().IndexOf(sub)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
         QApplication::sendEvent(view.viewport(), &click);
@@ -222,7 +367,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!view.currentIndex().isValid());
         menu->close();
         QVERIFY(window.ExecuteCommand(Command::ExploreSelected));  // nothing selected: nothing
-        QCOMPARE(f.explored, std::vector<std::string>{dir / "x"});
+        QCOMPARE(f.explored.size(), std::size_t{1});
     }
 };
 

@@ -162,11 +162,13 @@ class StartupTest : public QObject {
         QCOMPARE(list.Entries(), roots);
     }
 
-    // Uninstall answered no touches nothing; -R installs, then opens the window with the
-    // folder command removed.
-    void uninstallAndInstall() {
+    // In a temporary home: uninstall answered no touches nothing; a folder is scanned
+    // without touching the folder command, and the placement is saved; an ordinary start
+    // registers the folder command; -R installs and removes it.
+    void realStepsInATemporaryHome() {
         QTemporaryDir home;
-        PlatformPaths paths = PathsUnder(home.path().toStdString());
+        const fs::path root = home.path().toStdString();
+        PlatformPaths paths = PathsUnder(root);
         test::AnsweredDialogs dialogs;
         SystemStartup startup(paths, dialogs);
         RootList roots;
@@ -174,45 +176,35 @@ class StartupTest : public QObject {
         QCOMPARE(dialogs.log,
                  std::vector<std::string>{"ask Brimwell: Brimwell is about to uninstall.\r\n\r\n"
                                           "Are you sure you want to do this?"});
-        QCOMPARE(FilesBelow(home.path().toStdString()), std::vector<std::string>{"opt/brimwell"});
+        QCOMPARE(FilesBelow(root), std::vector<std::string>{"opt/brimwell"});
 
-        FolderCommand(paths).Refresh(true);
-        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
-        WindowCloser closer([](MainWindow&) { return true; });
-        QCOMPARE(RunStartup("-R", startup, roots), 0);
-        QCOMPARE(closer.status, QStringLiteral("Started"));
-        QCOMPARE(closer.title, QStringLiteral("Brimwell"));
-        QVERIFY(fs::exists(paths.userApplications / "Brimwell.desktop"));
-        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
-        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
-        QVERIFY(roots.Size() >= 1);
-        QCOMPARE(roots.Entries().back().front(), '/');
-    }
-
-    void folderModeScansTheFolderAndSavesThePlacement() {
-        QTemporaryDir home;
-        PlatformPaths paths = PathsUnder(home.path().toStdString());
-        fs::path folder = fs::path(home.path().toStdString()) / "my folder";
+        const fs::path folder = root / "my folder";
         fs::create_directories(folder / "sub");
         std::ofstream(folder / "sub/file") << "12345";
-        test::AnsweredDialogs dialogs;
-        SystemStartup startup(paths, dialogs);
-        RootList roots;
         QString complete = QString::fromStdString("Scanning " + folder.string() + " Complete");
-        WindowCloser closer([&](MainWindow& window) { return window.StatusText() == complete; });
-        QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
-        QCOMPARE(closer.status, complete);
+        {
+            WindowCloser closer(
+                [&](MainWindow& window) { return window.StatusText() == complete; });
+            QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
+            QCOMPARE(closer.status, complete);
+        }
         QCOMPARE(roots.Entries().front(), folder.string());
         QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));  // not refreshed
         SettingsStore settings(paths);
         QCOMPARE(settings.ReadInt("USERPREFS", "SPLITTERW0", -5), 200);
         QVERIFY(settings.ReadInt("USERPREFS", "MainWndW", -1) > 0);
 
-        // An ordinary start registers the folder command and takes the saved placement.
-        WindowCloser again([](MainWindow&) { return true; });
+        WindowCloser closer([](MainWindow&) { return true; });
         QCOMPARE(RunStartup("", startup, roots), 0);
         QVERIFY(
             Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey + std::string("\\command")));
+        QCOMPARE(RunStartup("-R", startup, roots), 0);
+        QCOMPARE(closer.status, QStringLiteral("Started"));
+        QCOMPARE(closer.title, QStringLiteral("Brimwell"));
+        QVERIFY(fs::exists(paths.userApplications / "Brimwell.desktop"));
+        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
+        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
+        QCOMPARE(roots.Entries().back().front(), '/');  // the real default folders
     }
 };
 

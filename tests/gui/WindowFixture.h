@@ -48,7 +48,6 @@ class MemorySettings : public WindowSettings {
 // Dialogs answered by the test; every call is logged.
 struct AnsweredDialogs : Dialogs {
     std::vector<std::string> log;
-    std::vector<SaveFileRequest> saveRequests;
     bool stopRequestedWhenAsked = false;  // StopRequested when the save dialog was shown
     std::optional<QString> savePath;      // nothing: the save dialog is cancelled
     // Sets up the printer as the user would; null: the print dialog is cancelled.
@@ -61,9 +60,8 @@ struct AnsweredDialogs : Dialogs {
     void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
         log.push_back("message " + caption + ": " + text);
     }
-    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest& request) override {
+    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
         log.push_back("save");
-        saveRequests.push_back(request);
         stopRequestedWhenAsked = StopRequested.load();
         return savePath;
     }
