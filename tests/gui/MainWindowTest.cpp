@@ -189,31 +189,24 @@ class MainWindowTest : public QObject {
         Mouse(QTest::MouseMove, area, 197, y);
         QCOMPARE(area.cursor().shape(), Qt::ArrowCursor);
 
-        // A drag shows its line and applies on release, within the limits.
+        // A drag shows its line and applies on release, within the limits: the line stops
+        // at 3 and at width - 6, the splitter at 6 and at width - 3.
         const int width = area.width();
-        Mouse(QTest::MousePress, area, 201, y);
-        Mouse(QTest::MouseMove, area, 350, y);
-        QCOMPARE(area.DragLine()->geometry(), QRect(347, 0, 6, area.height()));
-        QCOMPARE(Panes(window), QPoint(197, 203));  // nothing moves before the release
-        Mouse(QTest::MouseRelease, area, 350, y);
-        QCOMPARE(Panes(window), QPoint(347, 353));
-        QCOMPARE(window.Panel()->geometry().right(), width + 5);
-
-        // Past the left edge: the line stops at 3, the splitter at 6.
-        Mouse(QTest::MousePress, area, 350, y);
-        Mouse(QTest::MouseMove, area, -40, y);
-        QCOMPARE(area.DragLine()->geometry().left(), 3);
-        Mouse(QTest::MouseRelease, area, -40, y);
-        QCOMPARE(area.SplitterPos(), 6);
-        QCOMPARE(Panes(window), QPoint(3, 9));
-
-        // Past the right edge: the line stops at width - 6, the splitter at width - 3.
-        Mouse(QTest::MousePress, area, 7, y);
-        Mouse(QTest::MouseMove, area, width + 50, y);
-        QCOMPARE(area.DragLine()->geometry().left(), width - 6);
-        Mouse(QTest::MouseRelease, area, width + 50, y);
-        QCOMPARE(area.SplitterPos(), width - 3);
-        QCOMPARE(Panes(window), QPoint(width - 6, width));
+        struct Drag {
+            int from, to, line, splitter;
+        };
+        for (Drag drag : {Drag{201, 350, 347, 350}, Drag{350, -40, 3, 6},
+                          Drag{7, width + 50, width - 6, width - 3}}) {
+            const QPoint before = Panes(window);
+            Mouse(QTest::MousePress, area, drag.from, y);
+            Mouse(QTest::MouseMove, area, drag.to, y);
+            QCOMPARE(area.DragLine()->geometry(), QRect(drag.line, 0, 6, area.height()));
+            QCOMPARE(Panes(window), before);  // nothing moves before the release
+            Mouse(QTest::MouseRelease, area, drag.to, y);
+            QCOMPARE(area.SplitterPos(), drag.splitter);
+            QCOMPARE(Panes(window), QPoint(drag.splitter - 3, drag.splitter + 3));
+            QCOMPARE(window.Panel()->geometry().right(), width + 5);
+        }
 
         // A window narrower than the splitter hides the panel and keeps the position.
         area.SetSplitterPos(width + 40);
@@ -225,6 +218,7 @@ class MainWindowTest : public QObject {
         window.close();
         QCOMPARE(f.settings.values["SPLITTERW0"], std::string("260"));
     }
+
     void removeAndRefreshDuringARunningScan() {
         TempDir dir;
         test::MakeTree(dir, "b", 2, 1);
