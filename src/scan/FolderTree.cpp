@@ -30,12 +30,13 @@ void CountListing(const FolderListing& listing, ScanCounters* counters) {
     counters->bytes.fetch_add(bytes, std::memory_order_relaxed);
 }
 
-// Records the finished sub-folder's figures on its item and gives it its FILES entry.
-void FinishSubFolder(TreeControl& tree, TreeItem item, int icon, const std::string& path,
-                     const std::string& name, const ScanSums& child) {
+// Records a finished folder's figures on its item and gives it its FILES entry. A root is
+// labelled and named by its path, a sub-folder by its name.
+void FinishFolder(TreeControl& tree, TreeItem item, int icon, const std::string& path,
+                  const std::string& name, const ScanSums& child, bool isRoot) {
     tree.SetItemText(item, name + FolderLabelSuffix(child.total, child.files, child.folders));
     TreeItem files =
-        tree.InsertItem(FilesEntryLabel(child.filesOnly, false), icon, item, InsertAt::Last);
+        tree.InsertItem(FilesEntryLabel(child.filesOnly, isRoot), icon, item, InsertAt::Last);
     tree.SetItemData(item, FolderRecord::Full(path, name, child.total, child.filesOnly,
                                               child.folders, child.files, false));
     tree.SetItemData(files, FolderRecord::Full(path, "FILES", child.filesOnly, child.filesOnly, 0,
@@ -142,7 +143,7 @@ void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::
         if (Stopping())
             continue;
 
-        FinishSubFolder(tree, item, icon, childPath, std::string(name), child);
+        FinishFolder(tree, item, icon, childPath, std::string(name), child, false);
         sums.total += child.total;
         AddCount(sums.files, child.files);
         AddCount(sums.folders, static_cast<std::int64_t>(child.folders) + 1);
@@ -178,13 +179,7 @@ void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& conte
     if (Stopping())
         return;
 
-    tree.SetItemText(root, rootPath + FolderLabelSuffix(sums.total, sums.files, sums.folders));
-    TreeItem files =
-        tree.InsertItem(FilesEntryLabel(sums.filesOnly, true), icon, root, InsertAt::Last);
-    tree.SetItemData(root, FolderRecord::Full(rootPath, rootPath, sums.total, sums.filesOnly,
-                                              sums.folders, sums.files, false));
-    tree.SetItemData(files, FolderRecord::Full(rootPath, "FILES", sums.filesOnly, sums.filesOnly, 0,
-                                               sums.directFiles, true));
+    FinishFolder(tree, root, icon, rootPath, rootPath, sums, true);
     tree.SortChildren(root, CompareBySize, 0);
 
     TreeItem selected = tree.GetSelection();

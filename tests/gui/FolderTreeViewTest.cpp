@@ -1,5 +1,5 @@
 // The folder tree in a window: the model while scans fill it, store and view kept in step,
-// right clicks, and the scans' bookkeeping (two at once, a request dropped, a removed root).
+// right clicks, and the scans' bookkeeping (two at once, a selection made during a scan).
 #include <QAbstractItemModelTester>
 #include <QContextMenuEvent>
 #include <QSignalSpy>
@@ -7,25 +7,6 @@
 
 #include "GuiTestSupport.h"
 #include "ui/FolderTreeView.h"
-
-namespace {
-
-// The path of the store's item `item` (its record's path), or "" without a record.
-std::string PathOf(const ItemStore& store, TreeItem item) {
-    const FolderRecord* record = store.Record(item);
-    return record ? record->path : "";
-}
-
-// The first child of item that has its record (a finished sub-folder).
-TreeItem FinishedChild(ItemStore& store, TreeItem item) {
-    for (TreeItem c = store.GetChild(item); c != TreeItem::None; c = store.GetNextItem(c)) {
-        if (store.Record(c))
-            return c;
-    }
-    return TreeItem::None;
-}
-
-}  // namespace
 
 class FolderTreeViewTest : public QObject {
     Q_OBJECT
@@ -36,10 +17,11 @@ class FolderTreeViewTest : public QObject {
         SizeUnit::Reset();
     }
 
-    void modelStaysConsistentWhileAScanFillsIt() {
+    void modelStaysConsistentWhileScansFillIt() {
         TempDir dir;
-        test::MakeTree(dir, "root", 3, 3);
-        std::string folder = dir / "root";
+        test::MakeTree(dir, "one", 3, 3);
+        test::MakeTree(dir, "two", 2, 4);
+        std::string folder = dir / "one";
         FolderTreeView tree(folder);
         tree.View().resize(400, 600);
         tree.View().show();
@@ -61,86 +43,67 @@ class FolderTreeViewTest : public QObject {
         QCOMPARE(tree.Model().data(root).toString(),
                  QString::fromStdString(tree.Store().Node(tree.Model().ItemAt(root))->text));
         QVERIFY(!tree.Model().data(root, Qt::DecorationRole).value<QIcon>().isNull());
-    }
 
-    void twoStartingFoldersScannedAtOnceBothComplete() {
-        TempDir dir;
-        test::MakeTree(dir, "one", 3, 3);
-        test::MakeTree(dir, "two", 2, 4);
-        std::string folder;
-        FolderTreeView tree(folder);
-        QSignalSpy completed(&tree, &FolderTreeView::ScanCompleted);
-        folder = dir / "one";
-        tree.StartScan();
+        // A new root and a rescan of the first, both at once.
         folder = dir / "two";
         tree.StartScan();
-        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 2, 60000);
-        ItemStore& store = tree.Store();
-        QCOMPARE(store.Top().children.size(), std::size_t{2});
-        for (const auto& root : store.Top().children) {
-            QVERIFY(root->record && root->record->complete);
-            QCOMPARE(root->record->folderCount, root->record->path == dir / "one" ? 39 : 30);
+        folder = dir / "one";
+        tree.StartScan();
+        QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 3, 60000);
+        QCOMPARE(tree.Store().Top().children.size(), std::size_t{2});
+        for (const auto& top : tree.Store().Top().children) {
+            QVERIFY(top->record && top->record->complete);
+            QCOMPARE(top->record->folderCount, top->record->path == dir / "one" ? 39 : 30);
         }
         QCOMPARE(tree.RunningScans(), std::size_t{0});
     }
 
-    void selectionInsideTheRootIsKeptOtherwiseTheRootIsSelected() {
+    // A folder the user picks in the view while its root is scanned stays selected.
+    void selectionMadeDuringAScanIsKept() {
         TempDir dir;
         test::MakeTree(dir, "root", 3, 2);
-        test::MakeTree(dir, "other", 1, 1);
-        std::string folder = dir / "other";
+        std::string folder = dir / "root";
         FolderTreeView tree(folder);
-        QSignalSpy completed(&tree, &FolderTreeView::ScanCompleted);
-        tree.StartScan();
-        QVERIFY(completed.wait(60000));
         ItemStore& store = tree.Store();
-        TreeItem other = store.GetChild(TreeItem::None);
-        QCOMPARE(store.Selection(), other);
-
-        test::Gate gate;  // hold the scan of root after its first sub-folder is done
+        QSignalSpy completed(&tree, &FolderTreeView::ScanCompleted);
+        test::Gate gate;  // hold the scan after its first sub-folder is done
         tree.SetSourceFactory([&] { return std::make_unique<test::GatedSource>(gate, 6); });
-        folder = dir / "root";
         tree.StartScan();
         QTRY_VERIFY_WITH_TIMEOUT(gate.HasWaiter(), 30000);
-        TreeItem root = TreeItem::None;
         TreeItem sub = TreeItem::None;
-        QTRY_VERIFY_WITH_TIMEOUT((root = store.GetNextItem(other)) != TreeItem::None &&
-                                     (sub = FinishedChild(store, root)) != TreeItem::None,
-                                 30000);
-        // The user picks the sub-folder in the view; the store follows.
+        auto finishedChild = [&] {
+            TreeItem root = store.GetChild(TreeItem::None);
+            for (sub = store.GetChild(root); sub != TreeItem::None; sub = store.GetNextItem(sub)) {
+                if (store.Record(sub))
+                    return true;
+            }
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(finishedChild(), 30000);
         tree.View().setCurrentIndex(tree.Model().IndexOf(sub));
         QCOMPARE(store.Selection(), sub);
         gate.Open();
         QVERIFY(completed.wait(60000));
         QCOMPARE(store.Selection(), sub);
-        QCOMPARE(PathOf(store, sub).rfind(dir / "root/sub", 0), std::size_t{0});
+        QCOMPARE(store.Record(sub)->path.rfind(dir / "root/sub", 0), std::size_t{0});
         QCOMPARE(tree.View().currentIndex(), tree.Model().IndexOf(sub));
-
-        // With the selection outside, a rescan of root selects root.
-        tree.SetSourceFactory(nullptr);
-        tree.View().setCurrentIndex(tree.Model().IndexOf(other));
-        tree.StartScan();
-        QVERIFY(completed.wait(60000));
-        QCOMPARE(store.Selection(), root);
-        QCOMPARE(tree.View().currentIndex(), tree.Model().IndexOf(root));
     }
 
     void expansionFollowsBothWays() {
-        ItemStore* store = nullptr;
         std::string folder;
         FolderTreeView tree(folder);
-        store = &tree.Store();
-        TreeItem parent = store->InsertItem("parent", 0, TreeItem::None, InsertAt::Last);
-        TreeItem child = store->InsertItem("child", 0, parent, InsertAt::Last);
-        store->InsertItem("grandchild", 0, child, InsertAt::Last);
-        store->Expand(parent, true);
+        ItemStore& store = tree.Store();
+        TreeItem parent = store.InsertItem("parent", 0, TreeItem::None, InsertAt::Last);
+        TreeItem child = store.InsertItem("child", 0, parent, InsertAt::Last);
+        store.InsertItem("grandchild", 0, child, InsertAt::Last);
+        store.Expand(parent, true);
         QVERIFY(tree.View().isExpanded(tree.Model().IndexOf(parent)));
         tree.View().collapse(tree.Model().IndexOf(parent));
-        QVERIFY(!store->Node(parent)->expanded);
-        store->Expand(parent, true);  // the scan's next progress update opens it again
+        QVERIFY(!store.Node(parent)->expanded);
+        store.Expand(parent, true);  // the scan's next progress update opens it again
         QVERIFY(tree.View().isExpanded(tree.Model().IndexOf(parent)));
         tree.View().expand(tree.Model().IndexOf(child));
-        QVERIFY(store->Node(child)->expanded);
+        QVERIFY(store.Node(child)->expanded);
     }
 
     void rightClickSelectsTheItemAndAsksForTheMenuThere() {
@@ -155,19 +118,18 @@ class FolderTreeViewTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(&tree.View()));
         QSignalSpy asked(&tree, &FolderTreeView::ContextMenuRequested);
         QWidget* viewport = tree.View().viewport();
+        auto click = [&](QPoint at) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, at, viewport->mapToGlobal(at));
+            QApplication::sendEvent(viewport, &event);
+        };
 
-        QPoint onSecond = tree.View().visualRect(tree.Model().IndexOf(second)).center();
-        QContextMenuEvent click(QContextMenuEvent::Mouse, onSecond,
-                                viewport->mapToGlobal(onSecond));
-        QApplication::sendEvent(viewport, &click);
+        const QRect onSecond = tree.View().visualRect(tree.Model().IndexOf(second));
+        click(onSecond.center());
         QCOMPARE(store.Selection(), second);
         QCOMPARE(tree.View().currentIndex(), tree.Model().IndexOf(second));
         QCOMPARE(asked.count(), 1);
-        QCOMPARE(asked.last().first().toPoint(), viewport->mapToGlobal(onSecond));
-
-        QPoint empty(10, 280);  // below the last item: nothing changes, no menu
-        QContextMenuEvent miss(QContextMenuEvent::Mouse, empty, viewport->mapToGlobal(empty));
-        QApplication::sendEvent(viewport, &miss);
+        QCOMPARE(asked.last().first().toPoint(), viewport->mapToGlobal(onSecond.center()));
+        click(QPoint(10, 280));  // below the last item: nothing changes, no menu
         QCOMPARE(store.Selection(), second);
         QCOMPARE(asked.count(), 1);
 
@@ -175,8 +137,7 @@ class FolderTreeViewTest : public QObject {
         QContextMenuEvent key(QContextMenuEvent::Keyboard, QPoint(0, 0), QPoint(0, 0));
         QApplication::sendEvent(&tree.View(), &key);
         QCOMPARE(asked.count(), 2);
-        QRect secondRect = tree.View().visualRect(tree.Model().IndexOf(second));
-        QCOMPARE(asked.last().first().toPoint(), viewport->mapToGlobal(secondRect.bottomLeft()));
+        QCOMPARE(asked.last().first().toPoint(), viewport->mapToGlobal(onSecond.bottomLeft()));
     }
 };
 

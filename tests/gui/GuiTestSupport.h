@@ -7,6 +7,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "TempDir.h"
 #include "platform/DirectoryReader.h"
@@ -91,17 +92,35 @@ class Gate {
 
 class GatedSource : public DirectoryReader {
   public:
-    // Listings pass at once until `free` listings have been made, then wait at gate.
-    GatedSource(Gate& gate, int free) : gate_(gate), free_(free) {}
+    // Listings pass at once until `free` listings have been made, then wait at gate; with
+    // `first`, the very first listing waits there before that.
+    GatedSource(Gate& gate, int free, Gate* first = nullptr)
+        : gate_(gate), first_(first), free_(free) {}
     bool List(FolderListing& out) override {
-        if (free_-- <= 0)
+        if (first_ && listed_ == 0)
+            first_->Pass();
+        if (listed_++ >= free_)
             gate_.Pass();
         return DirectoryReader::List(out);
     }
 
   private:
     Gate& gate_;
+    Gate* first_;
     int free_;
+    int listed_ = 0;
 };
+
+// Spins without processing events until condition holds or thirty seconds pass.
+template <class Condition>
+bool SpinUntil(Condition condition) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
 
 }  // namespace test

@@ -1,33 +1,45 @@
-// The main window: menus and accelerators, creation with and without settings, closing,
-// and the commands, also while scans are running.
-#include <QAbstractButton>
+// The main window: menus and accelerators, placement with and without settings, the
+// splitter driven with the mouse, and the commands, also while scans are running.
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
-#include <map>
+#include <sstream>
 
 #include "WindowFixture.h"
-#include "app/ResourceTables.h"
+#include "report/ReportText.h"
+#include "ui/ContentArea.h"
 
 using test::Fixture;
 
 namespace {
 
-// Runs trigger, which opens a modal dialog, and closes that dialog as soon as it shows.
-// Returns the dialog's caption and the texts of its labels, or nothing if none opened.
-QStringList TextsOfModalDialog(const std::function<void()>& trigger) {
-    QStringList texts;
-    test::WithPopup(trigger, [&](QWidget& modal) {
-        texts = test::TextsOf(modal);
-        modal.close();
-    });
-    return texts;
+QByteArray ReadAll(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray EngineReport(const ItemStore& store) {
+    std::ostringstream out;
+    ReportText::WriteReport(store, out);
+    return QByteArray::fromStdString(out.str());
+}
+
+// The tree's width and the panel's left edge.
+QPoint Panes(MainWindow& window) {
+    return {window.Tree().View().width(), window.Panel()->geometry().left()};
+}
+
+// A mouse event at (x, y) of the content area, sent through the window system to the
+// top-level window, which hands it to whatever lies there (or to the widget holding the
+// mouse), as a user's would.
+void Mouse(QTest::MouseAction action, ContentArea& area, int x, int y) {
+    QWidget* top = area.window();
+    QTest::mouseEvent(action, top->windowHandle(), Qt::LeftButton, {},
+                      area.mapTo(top, QPoint(x, y)));
 }
 
 }  // namespace
@@ -64,36 +76,35 @@ class MainWindowTest : public QObject {
         }
         QCOMPARE(keys, QStringList({"Alt+/", "Alt+?", "Ctrl+S", "Ctrl+P", "F5", "Ctrl+O", "Ctrl+E",
                                     "Ctrl+X", "Ctrl+T", "Ctrl+I"}));
-        QCOMPARE(QString(Resources::LoadString(141)), QStringLiteral("Prit File Size Info"));
-        QCOMPARE(Resources::LoadString(133), nullptr);
+        QVERIFY(!window.ExecuteCommand(Command::ChooseFolder));  // no handler
+        QVERIFY(!window.ExecuteCommand(133));
     }
 
     void acceleratorsWorkWhileTheTreeHasTheFocus() {
         Fixture f;
         MainWindow& window = f.Open();
-        window.show();
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
         QTreeView& view = window.Tree().View();
-        view.setFocus();
-        QTRY_VERIFY(view.hasFocus());
-
+        auto focusTree = [&] {
+            window.activateWindow();  // no window manager hands it back after a dialog
+            view.setFocus();
+            return QTest::qWaitForWindowActive(&window) &&
+                   QTest::qWaitFor([&] { return view.hasFocus(); });
+        };
+        window.show();
+        QVERIFY(focusTree());
         QTest::keyClick(&view, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(StopRequested);
         for (Qt::Key key : {Qt::Key_Slash, Qt::Key_Question}) {
-            window.activateWindow();  // no window manager hands it back after a dialog
-            QVERIFY(QTest::qWaitForWindowActive(&window));
-            view.setFocus();
-            QStringList about =
-                TextsOfModalDialog([&] { QTest::keyClick(&view, key, Qt::AltModifier); });
+            QVERIFY(focusTree());
+            QStringList about;
+            test::WithPopup([&] { QTest::keyClick(&view, key, Qt::AltModifier); },
+                            [&](QWidget& modal) { about = test::TextsOf(modal); });
             QVERIFY2(!about.isEmpty(), "no About box");
             QCOMPARE(about.first(), QStringLiteral("About"));
             QVERIFY(about.join(' ').contains(QStringLiteral("Brimwell Version " BRIMWELL_VERSION)));
             QVERIFY(about.contains(QStringLiteral("&OK")) || about.contains(QStringLiteral("OK")));
         }
-        window.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        f.chosenFolder.reset();
+        QVERIFY(focusTree());
         QTest::keyClick(&view, Qt::Key_O, Qt::ControlModifier);  // Open, cancelled: nothing
         QTest::keyClick(&view, Qt::Key_F5);  // Refresh without a start folder: nothing
         QCOMPARE(f.chooserCalls, 1);
@@ -102,56 +113,37 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.roots.Size(), std::size_t{0});
     }
 
-    void firstRunWithoutSettings() {
-        Fixture f;
-        MainWindow& window = f.Open("", false);
-        window.resize(800, 600);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Brimwell"));
-        QCOMPARE(window.SplitterPos(), 200);
-        QCOMPARE(window.Tree().View().geometry().left(), 0);
-        QCOMPARE(window.Tree().View().geometry().width(), 197);
-        QCOMPARE(window.Panel()->geometry().left(), 203);
-        QCOMPARE(window.Panel()->geometry().right(), window.centralWidget()->width() + 5);
-        QCOMPARE(window.StatusText(), QStringLiteral("Started"));
-        QCOMPARE(f.Store().ItemCount(), std::size_t{0});
-        window.close();
-        QVERIFY(f.settings.writes.empty());  // nowhere to write
-    }
+    // Saved placement, title suffix and splitter are used; closing saves them unless the
+    // window is minimised or there are no settings.
+    void placementIsReadAndWritten() {
+        Fixture first;
+        MainWindow& bare = first.Open("", false);
+        QVERIFY(first.Show());
+        QCOMPARE(bare.windowTitle(), QStringLiteral("Brimwell"));
+        QCOMPARE(bare.SplitterPos(), 200);
+        QCOMPARE(bare.StatusText(), QStringLiteral("Started"));
+        QCOMPARE(first.Store().ItemCount(), std::size_t{0});
+        bare.close();
+        QVERIFY(first.settings.writes.empty());  // nowhere to write
 
-    void savedPlacementTitleAndSplitterAreUsed() {
-        Fixture f;
-        f.settings.values = {{"MainWndW", "640"}, {"MainWndH", "480"},   {"MainWndL", "-8"},
-                             {"MainWndT", "-8"},  {"SPLITTERW0", "150"}, {"DEFAULT", " (work)"}};
-        MainWindow& window = f.Open();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        Fixture saved;
+        saved.settings.values = {{"MainWndW", "640"},   {"MainWndH", "480"},
+                                 {"MainWndL", "-8"},    {"MainWndT", "-8"},
+                                 {"SPLITTERW0", "150"}, {"DEFAULT", " (work)"}};
+        MainWindow& window = saved.Open();
+        QVERIFY(saved.Show());
         QCOMPARE(window.windowTitle(), QStringLiteral("Brimwell (work)"));
         QCOMPARE(window.frameGeometry(), QRect(0, 0, 640, 480));
         QCOMPARE(window.Tree().View().width(), 147);
-    }
-
-    void closingWritesPlacementUnlessMinimised() {
-        Fixture f;
-        f.settings.values = {{"MainWndW", "700"},
-                             {"MainWndH", "500"},
-                             {"MainWndL", "10"},
-                             {"MainWndT", "20"},
-                             {"SPLITTERW0", "250"}};
-        MainWindow& window = f.Open();
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.showMinimized();
         QTRY_VERIFY(window.isMinimized());
         window.close();
-        QVERIFY(f.settings.writes.empty());
+        QVERIFY(saved.settings.writes.empty());
 
         Fixture g;
         MainWindow& normal = g.Open();
         normal.setGeometry(30, 40, 600, 400);
-        normal.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&normal));
+        QVERIFY(g.Show());
         QRect outer = normal.frameGeometry();
         normal.close();
         QCOMPARE(g.settings.writes,
@@ -162,53 +154,102 @@ class MainWindowTest : public QObject {
                                            "SPLITTERW0=200"}));
     }
 
-    void removeWithNothingSelectedEmptiesTheTreeAndRefreshBringsTheFolderBack() {
-        TempDir dir;
-        test::MakeTree(dir, "a", 2, 2);
-        test::MakeTree(dir, "b", 2, 1);
+    void dragsWithinTwoPixelsOfTheBarAndWithinTheLimits() {
         Fixture f;
-        f.roots.Add(dir / "a", false);
-        f.roots.Add(dir / "b", false);
         MainWindow& window = f.Open();
-        QVERIFY(window.ExecuteCommand(Command::FirstStartingFolder));
-        QTRY_COMPARE_WITH_TIMEOUT(window.StatusText(), f.Complete(dir / "a"), 30000);
-        QVERIFY(window.ExecuteCommand(Command::FirstStartingFolder + 1));
-        QTRY_COMPARE_WITH_TIMEOUT(window.StatusText(), f.Complete(dir / "b"), 30000);
-        QCOMPARE(window.StartFolder(), dir / "b");
-        QCOMPARE(f.Store().Top().children.size(), std::size_t{2});
+        window.resize(800, 600);
+        QVERIFY(f.Show());
+        ContentArea& area = *window.Content();
+        const int y = area.height() / 2;
+        QCOMPARE(Panes(window), QPoint(197, 203));
+        // The bar between them: outer left edge, face, inner and outer right edge, top edge.
+        const QImage image = area.grab().toImage();
+        const QPalette& colours = area.palette();
+        QCOMPARE((QList<QRgb>{image.pixel(197, y), image.pixel(199, y), image.pixel(201, y),
+                              image.pixel(202, y), image.pixel(200, 0)}),
+                 (QList<QRgb>{colours.light().color().rgb(), colours.button().color().rgb(),
+                              colours.dark().color().rgb(), colours.shadow().color().rgb(),
+                              colours.light().color().rgb()}));
 
-        f.Store().Select(TreeItem::None);
-        QVERIFY(window.ExecuteCommand(Command::Remove));
-        QCOMPARE(f.Store().ItemCount(), std::size_t{0});
-        QCOMPARE(f.roots.Size(), std::size_t{2});  // the list keeps both
+        for (int offset : {-3, -2, 2, 3}) {
+            area.SetSplitterPos(200);
+            Mouse(QTest::MousePress, area, 200 + offset, y);
+            const bool hit = offset == -2 || offset == 2;
+            QVERIFY2(area.Dragging() == hit, qPrintable(QString::number(offset)));
+            if (hit)
+                QCOMPARE(area.DragLine()->geometry(), QRect(197 + offset, 0, 6, area.height()));
+            Mouse(QTest::MouseRelease, area, 200 + offset, y);
+            QCOMPARE(area.DragLine(), nullptr);
+            // A click on the bar centres the splitter on the pointer; anything else leaves it.
+            QCOMPARE(area.SplitterPos(), hit ? 200 + offset : 200);
+        }
+        area.SetSplitterPos(200);
+        Mouse(QTest::MouseMove, area, 201, y);
+        QCOMPARE(area.cursor().shape(), Qt::SizeHorCursor);
+        Mouse(QTest::MouseMove, area, 197, y);
+        QCOMPARE(area.cursor().shape(), Qt::ArrowCursor);
 
-        QVERIFY(window.ExecuteCommand(Command::FirstStartingFolder + 7));  // no such entry
-        QTRY_COMPARE_WITH_TIMEOUT(f.Store().Top().children.size(), std::size_t{1}, 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(window.StatusText(), f.Complete(dir / "b"), 30000);
-        QCOMPARE(test::Dump(f.Store()), test::ReferenceScan(dir / "b"));
+        // A drag shows its line and applies on release, within the limits: the line stops
+        // at 3 and at width - 6, the splitter at 6 and at width - 3.
+        const int width = area.width();
+        struct Drag {
+            int from, to, line, splitter;
+        };
+        for (Drag drag : {Drag{201, 350, 347, 350}, Drag{350, -40, 3, 6},
+                          Drag{7, width + 50, width - 6, width - 3}}) {
+            const QPoint before = Panes(window);
+            Mouse(QTest::MousePress, area, drag.from, y);
+            Mouse(QTest::MouseMove, area, drag.to, y);
+            QCOMPARE(area.DragLine()->geometry(), QRect(drag.line, 0, 6, area.height()));
+            QCOMPARE(Panes(window), before);  // nothing moves before the release
+            Mouse(QTest::MouseRelease, area, drag.to, y);
+            QCOMPARE(area.SplitterPos(), drag.splitter);
+            QCOMPARE(Panes(window), QPoint(drag.splitter - 3, drag.splitter + 3));
+            QCOMPARE(window.Panel()->geometry().right(), width + 5);
+        }
+
+        // A window narrower than the splitter hides the panel and keeps the position.
+        area.SetSplitterPos(width + 40);
+        QCOMPARE(window.Panel()->width(), 0);
+        area.SetSplitterPos(200);
+        Mouse(QTest::MousePress, area, 200, y);
+        Mouse(QTest::MouseMove, area, 260, y);
+        Mouse(QTest::MouseRelease, area, 260, y);
+        window.close();
+        QCOMPARE(f.settings.values["SPLITTERW0"], std::string("260"));
     }
 
     void removeAndRefreshDuringARunningScan() {
         TempDir dir;
+        test::MakeTree(dir, "b", 2, 1);
         test::MakeTree(dir, "big", 4, 3);
         Fixture f;
+        f.roots.Add(dir / "b", false);
         MainWindow& window = f.Open();
+        QVERIFY(window.ExecuteCommand(Command::FirstStartingFolder));
+        QVERIFY(f.Scanned(dir / "b"));
+        QCOMPARE(window.StartFolder(), dir / "b");
+        const std::size_t shown = f.Store().ItemCount();
+
         test::Gate gate;
         window.Tree().SetSourceFactory(
             [&] { return std::make_unique<test::GatedSource>(gate, 8); });
         QSignalSpy completed(&window.Tree(), &FolderTreeView::ScanCompleted);
         f.chosenFolder = dir / "big";
         QVERIFY(window.ExecuteCommand(Command::Open));
-        QCOMPARE(f.roots.Entries(), std::vector<std::string>{dir / "big"});
+        QCOMPARE(f.roots.Entries(), (std::vector<std::string>{dir / "b", dir / "big"}));
         QTRY_VERIFY_WITH_TIMEOUT(gate.HasWaiter(), 30000);
-        QTRY_VERIFY_WITH_TIMEOUT(f.Store().ItemCount() > 4, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(f.Store().ItemCount() > shown + 4, 30000);
 
         window.ExecuteCommand(Command::Refresh);  // the same root is being scanned: dropped
         QCOMPARE(window.Tree().RunningScans(), std::size_t{1});
+        f.Store().Select(TreeItem::None);
         QVERIFY(window.ExecuteCommand(Command::Remove));  // nothing selected: everything
         QCOMPARE(f.Store().ItemCount(), std::size_t{0});
+        QCOMPARE(f.roots.Size(), std::size_t{2});  // the list keeps both
         window.Tree().SetSourceFactory(nullptr);
-        QVERIFY(window.ExecuteCommand(Command::Refresh));  // starts afresh at once
+        // No such entry: the start folder is scanned again, afresh at once.
+        QVERIFY(window.ExecuteCommand(Command::FirstStartingFolder + 7));
         QCOMPARE(window.Tree().RunningScans(), std::size_t{2});
         gate.Open();
         QTRY_COMPARE_WITH_TIMEOUT(window.Tree().RunningScans(), std::size_t{0}, 60000);
@@ -219,7 +260,7 @@ class MainWindowTest : public QObject {
         f.chosenFolder = dir / "big";  // chosen again: scanned, not listed twice
         QVERIFY(window.ExecuteCommand(Command::Open));
         QTRY_COMPARE_WITH_TIMEOUT(window.Tree().RunningScans(), std::size_t{0}, 60000);
-        QCOMPARE(f.roots.Size(), std::size_t{1});
+        QCOMPARE(f.roots.Size(), std::size_t{2});
         QCOMPARE(f.Store().Top().children.size(), std::size_t{1});
     }
 
@@ -228,7 +269,7 @@ class MainWindowTest : public QObject {
         test::MakeTree(dir, "large", 14, 3);  // 2,955 folders, more operations than fit
         Fixture f;
         test::Gate gate;  // holds the first listing, after the scan has found its root
-        MainWindow& window = f.Open("", true);
+        MainWindow& window = f.Open();
         window.Tree().SetSourceFactory(
             [&] { return std::make_unique<test::GatedSource>(gate, 0); });
         window.SetStartFolder(dir / "large");
@@ -238,10 +279,7 @@ class MainWindowTest : public QObject {
         // Without the event loop the queue fills up and the scan waits for room.
         gate.Open();
         ScanQueue& queue = window.Tree().Queue();
-        auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (queue.Pending() < 16384 && std::chrono::steady_clock::now() < end)
-            std::this_thread::yield();
-        QCOMPARE(queue.Pending(), std::size_t{16384});
+        QVERIFY(test::SpinUntil([&] { return queue.Pending() == 16384; }));
         QCOMPARE(window.Tree().RunningScans(), std::size_t{1});
 
         QElapsedTimer clock;
@@ -254,32 +292,61 @@ class MainWindowTest : public QObject {
         f.window.reset();  // the store goes only now; no scan is left to touch it
     }
 
-    void exploreSelectedOpensTheSelectedFolder() {
+    // Explore, Export, Print and the item menu on a scanned folder, with the dialogs answered
+    // through Dialogs and failures shown where the user sees them.
+    void commandsOnAScannedFolder() {
         TempDir dir;
-        test::MakeTree(dir, "x", 1, 1);
+        test::MakeTree(dir, "e", 3, 2);
+        dir.MakeFile("plain", 3);  // a file where a folder should be
         Fixture f;
-        MainWindow& window = f.Open(dir / "x");
-        QTRY_COMPARE_WITH_TIMEOUT(window.StatusText(), f.Complete(dir / "x"), 30000);
-        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));
-        f.Store().Select(TreeItem::None);
-        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));
-        QCOMPARE(f.explored, std::vector<std::string>{dir / "x"});
-    }
-
-    void itemMenuOpensOnARightClickAndIssuesItsCommands() {
-        TempDir dir;
-        test::MakeTree(dir, "x", 2, 1);
-        Fixture f;
-        MainWindow& window = f.Open(dir / "x");
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTRY_COMPARE_WITH_TIMEOUT(window.StatusText(), f.Complete(dir / "x"), 30000);
-        TreeItem sub = f.Store().GetChild(f.Store().GetChild(TreeItem::None));
+        MainWindow& window = f.Open(dir / "e");
+        QVERIFY(f.Show());
+        QVERIFY(f.Scanned(dir / "e"));
+        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));  // the root is selected
+        QCOMPARE(f.explored, std::vector<std::string>{dir / "e"});
         QTreeView& view = window.Tree().View();
+        view.setFocus();
+
+        StopRequested = false;
+        f.dialogs.savePath = QString::fromStdString(dir / "report.txt");
+        QTest::keyClick(&view, Qt::Key_E, Qt::ControlModifier);
+        QVERIFY(f.dialogs.stopRequestedWhenAsked);  // running scans were asked to stop first
+        QCOMPARE(ReadAll(dir / "report.txt"), EngineReport(f.Store()));
+        QVERIFY(ReadAll(dir / "report.txt").startsWith(QByteArray::fromStdString(dir / "e   ( ")));
+        QCOMPARE(window.StatusText(), f.Complete(dir / "e"));  // success says nothing
+
+        const std::string unwritable = dir / "plain/report.txt";
+        f.dialogs.savePath = QString::fromStdString(unwritable);
+        QVERIFY(window.ExecuteCommand(Command::ExportInfo));
+        const QString prefix = QString::fromStdString("Could not write " + unwritable + ": ");
+        QVERIFY2(window.StatusText().startsWith(prefix), qPrintable(window.StatusText()));
+        QVERIFY(window.StatusText().size() > prefix.size());  // and the reason
+        QCOMPARE(ReadAll(dir / "plain"), QByteArray("xxx"));
+
+        StopRequested = false;
+        const std::string pdf = dir / "page.pdf";
+        auto printTo = [&](const std::string& file) {
+            return [file](QPrinter& printer) {
+                printer.setOutputFormat(QPrinter::PdfFormat);
+                printer.setOutputFileName(QString::fromStdString(file));
+            };
+        };
+        f.dialogs.choosePrinter = printTo(pdf);
+        QTest::keyClick(&view, Qt::Key_P, Qt::ControlModifier);
+        QVERIFY(!StopRequested);  // printing does not stop a scan
+        QVERIFY(ReadAll(pdf).startsWith("%PDF"));
+        f.dialogs.choosePrinter = printTo(dir / "plain/page.pdf");  // the job cannot start
+        QVERIFY(window.ExecuteCommand(Command::PrintSelected));
+        f.dialogs.choosePrinter = nullptr;  // cancelled
+        QVERIFY(window.ExecuteCommand(Command::PrintSelected));
+        QCOMPARE(f.dialogs.log,
+                 std::vector<std::string>({"save", "save", "print", "print",
+                                           "message Error: Error setting up AbortProc", "print"}));
+
+        TreeItem sub = f.Store().GetChild(f.Store().GetChild(TreeItem::None));
         QPoint at = view.visualRect(window.Tree().Model().IndexOf(sub)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
         QApplication::sendEvent(view.viewport(), &click);
-        QCOMPARE(f.Store().Selection(), sub);
         QMenu* menu = window.ItemMenu();
         QVERIFY(menu);
         QTRY_VERIFY(menu->isVisible());
@@ -288,18 +355,13 @@ class MainWindowTest : public QObject {
             items << action->text();
         QCOMPARE(items,
                  QStringList({"Refresh", "Remove", "Explore Selected", "Export Info To File"}));
-        menu->actions().at(1)->trigger();  // Remove
+        menu->actions().at(1)->trigger();  // Remove, of the item clicked
         QCOMPARE(f.Store().Node(sub), nullptr);
         QCOMPARE(f.Store().Selection(), TreeItem::None);
         QVERIFY(!view.currentIndex().isValid());
         menu->close();
-    }
-
-    void unknownCommandsDoNothing() {
-        Fixture f;
-        MainWindow& window = f.Open();
-        QVERIFY(!window.ExecuteCommand(Command::ChooseFolder));
-        QVERIFY(!window.ExecuteCommand(133));
+        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));  // nothing selected: nothing
+        QCOMPARE(f.explored.size(), std::size_t{1});
     }
 };
 

@@ -1,8 +1,6 @@
 // Start-up: the command line and the steps of every mode, in order, and the real steps
 // with the setup library and the window in a temporary home.
 #include <QApplication>
-#include <QLabel>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -10,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/MainWindow.h"
+#include "WindowFixture.h"
 #include "app/Startup.h"
 #include "app/SystemStartup.h"
 #include "platform/Registry.h"
@@ -75,27 +73,6 @@ std::vector<std::string> FilesBelow(const fs::path& root) {
     return files;
 }
 
-// Answers the question as told and records what was asked and shown.
-struct ScriptedDialogs : Dialogs {
-    bool answer = false;
-    std::vector<std::string> seen;
-    bool AskYesNo(const std::string& caption, const std::string& text) override {
-        seen.push_back("ask " + caption + ": " + text);
-        return answer;
-    }
-    void ShowMessage(const std::string& caption, const std::string&, Icon) override {
-        seen.push_back("message " + caption);
-    }
-    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
-        seen.push_back("save");
-        return std::nullopt;
-    }
-    bool ChoosePrinter(QWidget*, QPrinter&) override {
-        seen.push_back("print");
-        return false;
-    }
-};
-
 // While alive, closes the main window once done(window) holds, and remembers its last status
 // text and title.
 class WindowCloser {
@@ -159,19 +136,17 @@ class StartupTest : public QObject {
         QTest::newRow("-U yes") << "-U" << true << 0 << Calls{"ask", "uninstall", "remove command"}
                                 << Calls{};
         QTest::newRow("-U no") << "-U" << false << -1 << Calls{"ask"} << Calls{};
-        QTest::newRow("quoted folder with blanks")
-            << "\"/tmp/a b\"" << true << 7 << Calls{"defaults", "window [long:/tmp/a b]"}
-            << WithDefaults({"/tmp/a b"});
-        QTest::newRow("two quotation marks")
-            << "\"\"" << true << 7 << Calls{"defaults", "window [long:]"} << WithDefaults({""});
-        QTest::newRow("-r is a folder")
-            << "-r" << true << 7 << Calls{"defaults", "window [long:-r]"} << WithDefaults({"-r"});
-        QTest::newRow("-U and a blank is a folder")
-            << "-U " << true << 7 << Calls{"defaults", "window [long:-U ]"}
-            << WithDefaults({"-U "});
-        QTest::newRow("quotation mark at one end only")
-            << "\"/tmp" << true << 7 << Calls{"defaults", "window [long:\"/tmp]"}
-            << WithDefaults({"\"/tmp"});
+        // Anything else is one folder, taken in its long form and listed first.
+        auto folderRow = [](const char* line, const std::string& folder) {
+            QTest::newRow(line) << QString(line) << true << 7
+                                << Calls{"defaults", "window [long:" + folder + "]"}
+                                << WithDefaults({folder});
+        };
+        folderRow("\"/tmp/a b\"", "/tmp/a b");
+        folderRow("\"\"", "");
+        folderRow("-r", "-r");
+        folderRow("-U ", "-U ");
+        folderRow("\"/tmp", "\"/tmp");
     }
     void everyModeRunsItsSteps() {
         QFETCH(QString, commandLine);
@@ -187,62 +162,49 @@ class StartupTest : public QObject {
         QCOMPARE(list.Entries(), roots);
     }
 
-    void uninstallAnsweredNoTouchesNothing() {
+    // In a temporary home: uninstall answered no touches nothing; a folder is scanned
+    // without touching the folder command, and the placement is saved; an ordinary start
+    // registers the folder command; -R installs and removes it.
+    void realStepsInATemporaryHome() {
         QTemporaryDir home;
-        PlatformPaths paths = PathsUnder(home.path().toStdString());
-        ScriptedDialogs dialogs;
+        const fs::path root = home.path().toStdString();
+        PlatformPaths paths = PathsUnder(root);
+        test::AnsweredDialogs dialogs;
         SystemStartup startup(paths, dialogs);
         RootList roots;
         QCOMPARE(RunStartup("-U", startup, roots), -1);
-        QCOMPARE(dialogs.seen,
+        QCOMPARE(dialogs.log,
                  std::vector<std::string>{"ask Brimwell: Brimwell is about to uninstall.\r\n\r\n"
                                           "Are you sure you want to do this?"});
-        QCOMPARE(FilesBelow(home.path().toStdString()), std::vector<std::string>{"opt/brimwell"});
-    }
+        QCOMPARE(FilesBelow(root), std::vector<std::string>{"opt/brimwell"});
 
-    void installThenWindowWithTheFolderCommandRemoved() {
-        QTemporaryDir home;
-        PlatformPaths paths = PathsUnder(home.path().toStdString());
-        ScriptedDialogs dialogs;
-        SystemStartup startup(paths, dialogs);
-        FolderCommand(paths).Refresh(true);
-        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
-        RootList roots;
-        WindowCloser closer([](MainWindow&) { return true; });
-        QCOMPARE(RunStartup("-R", startup, roots), 0);
-        QCOMPARE(closer.status, QStringLiteral("Started"));
-        QCOMPARE(closer.title, QStringLiteral("Brimwell"));
-        QVERIFY(fs::exists(paths.userApplications / "Brimwell.desktop"));
-        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
-        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
-        QVERIFY(roots.Size() >= 1);
-        QCOMPARE(roots.Entries().back().front(), '/');
-    }
-
-    void folderModeScansTheFolderAndSavesThePlacement() {
-        QTemporaryDir home;
-        PlatformPaths paths = PathsUnder(home.path().toStdString());
-        fs::path folder = fs::path(home.path().toStdString()) / "my folder";
+        const fs::path folder = root / "my folder";
         fs::create_directories(folder / "sub");
         std::ofstream(folder / "sub/file") << "12345";
-        ScriptedDialogs dialogs;
-        SystemStartup startup(paths, dialogs);
-        RootList roots;
         QString complete = QString::fromStdString("Scanning " + folder.string() + " Complete");
-        WindowCloser closer([&](MainWindow& window) { return window.StatusText() == complete; });
-        QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
-        QCOMPARE(closer.status, complete);
+        {
+            WindowCloser closer(
+                [&](MainWindow& window) { return window.StatusText() == complete; });
+            QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
+            QCOMPARE(closer.status, complete);
+        }
         QCOMPARE(roots.Entries().front(), folder.string());
         QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));  // not refreshed
         SettingsStore settings(paths);
         QCOMPARE(settings.ReadInt("USERPREFS", "SPLITTERW0", -5), 200);
         QVERIFY(settings.ReadInt("USERPREFS", "MainWndW", -1) > 0);
 
-        // An ordinary start registers the folder command and takes the saved placement.
-        WindowCloser again([](MainWindow&) { return true; });
+        WindowCloser closer([](MainWindow&) { return true; });
         QCOMPARE(RunStartup("", startup, roots), 0);
         QVERIFY(
             Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey + std::string("\\command")));
+        QCOMPARE(RunStartup("-R", startup, roots), 0);
+        QCOMPARE(closer.status, QStringLiteral("Started"));
+        QCOMPARE(closer.title, QStringLiteral("Brimwell"));
+        QVERIFY(fs::exists(paths.userApplications / "Brimwell.desktop"));
+        QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));
+        QVERIFY(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
+        QCOMPARE(roots.Entries().back().front(), '/');  // the real default folders
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPrinter>
+#include <QTest>
 #include <QTimer>
 
 #include <functional>
@@ -19,6 +20,7 @@
 
 #include "GuiTestSupport.h"
 #include "app/MainWindow.h"
+#include "app/ResourceTables.h"
 #include "platform/Dialogs.h"
 
 namespace test {
@@ -46,7 +48,6 @@ class MemorySettings : public WindowSettings {
 // Dialogs answered by the test; every call is logged.
 struct AnsweredDialogs : Dialogs {
     std::vector<std::string> log;
-    std::vector<SaveFileRequest> saveRequests;
     bool stopRequestedWhenAsked = false;  // StopRequested when the save dialog was shown
     std::optional<QString> savePath;      // nothing: the save dialog is cancelled
     // Sets up the printer as the user would; null: the print dialog is cancelled.
@@ -59,9 +60,8 @@ struct AnsweredDialogs : Dialogs {
     void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
         log.push_back("message " + caption + ": " + text);
     }
-    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest& request) override {
+    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
         log.push_back("save");
-        saveRequests.push_back(request);
         stopRequestedWhenAsked = StopRequested.load();
         return savePath;
     }
@@ -102,6 +102,16 @@ struct Fixture {
     ItemStore& Store() { return window->Tree().Store(); }
     QString Complete(const std::string& folder) {
         return QString::fromStdString("Scanning " + folder + " Complete");
+    }
+    // Shows the window; whether it was exposed.
+    bool Show() {
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get());
+    }
+    // Whether the status bar says the scan of folder is complete within the time.
+    bool Scanned(const std::string& folder, int milliseconds = 30000) {
+        return QTest::qWaitFor([&] { return window->StatusText() == Complete(folder); },
+                               milliseconds);
     }
 };
 

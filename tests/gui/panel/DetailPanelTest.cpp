@@ -22,9 +22,10 @@ QFont TestFont() {
     return font;
 }
 
-QFontMetrics Metrics() {
+const QFontMetrics& Metrics() {
     static QImage device(1, 1, QImage::Format_RGB32);
-    return QFontMetrics(TestFont(), &device);
+    static QFontMetrics metrics(TestFont(), &device);
+    return metrics;
 }
 
 QImage Render(const ItemStore& store, int width, int height, QRect area = {}) {
@@ -50,12 +51,12 @@ bool AllWhite(const QImage& image, const QRect& box) {
 
 // First and last red column of row y: (-1, -1) without red, last -2 if not one run.
 std::pair<int, int> RedRun(const QImage& image, int y) {
-    int count = Count(image, QRect(0, y, image.width(), 1), kRed);
-    int first = 0;
-    while (count > 0 && image.pixel(first, y) != kRed)
-        ++first;
+    const int count = Count(image, QRect(0, y, image.width(), 1), kRed);
     if (count == 0)
         return {-1, -1};
+    int first = 0;
+    while (image.pixel(first, y) != kRed)
+        ++first;
     bool oneRun = Count(image, QRect(first, y, count, 1), kRed) == count;
     return {first, oneRun ? first + count - 1 : -2};
 }
@@ -76,22 +77,16 @@ struct SampleTree {
     }
 };
 
-class PaintCounter : public QObject {
+// Counts the paints of the widget it filters, and the context menus that reach it.
+class Watcher : public QWidget {
   public:
-    int paints = 0;
+    int paints = 0, menus = 0;
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
         paints += event->type() == QEvent::Paint;
         return false;
     }
-};
-
-class MenuWatcher : public QWidget {
-  public:
-    int menus = 0;
-
-  protected:
     void contextMenuEvent(QContextMenuEvent* event) override {
         ++menus;
         event->accept();
@@ -104,10 +99,11 @@ class DetailPanelTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // White without a selected record; never a pixel outside the area, even for a header
-    // wider than the area.
-    void drawsOnlyInsideItsArea() {
-        SampleTree tree({{"child", 100}});
+    // White without a selected record; never a pixel outside the area. The header's top left
+    // corner is at ((width - text width) / 2, 0), truncated toward zero, so a header wider
+    // than the panel is cut at both sides.
+    void headerIsCentredInsideTheArea() {
+        SampleTree tree({{"Holiday", 1000}});
         TreeItem bare = AddBareItem(tree.store, TreeItem::None, "/srv/pending");
         const QRect area(10, 20, 100, 100);
         for (TreeItem selected : {TreeItem::None, bare, tree.root}) {
@@ -116,25 +112,18 @@ class DetailPanelTest : public QObject {
             QCOMPARE(AllWhite(image, area), selected != tree.root);
             QCOMPARE(Count(image, image.rect(), kUnpainted), 140 * 140 - 100 * 100);
         }
-    }
 
-    // The header's top left corner is at ((width - text width) / 2, 0), truncated toward
-    // zero, so a header wider than the panel is cut at both sides.
-    void headerIsCentredAndCutAtBothSides() {
-        SampleTree tree({{"Holiday", 1000}});
-        const QFontMetrics metrics = Metrics();
         QString header =
             QString::fromStdString(ReportText::HeaderText(*tree.store.Record(tree.root)));
-        const int textWidth = metrics.horizontalAdvance(header);
-        QImage reference(textWidth + 40, metrics.height(), QImage::Format_RGB32);
+        const int textWidth = Metrics().horizontalAdvance(header);
+        QImage reference(textWidth + 40, Metrics().height(), QImage::Format_RGB32);
         reference.fill(kWhite);
         QPainter painter(&reference);
         painter.setFont(TestFont());
-        painter.drawText(QPoint(0, metrics.ascent()), header);
+        painter.drawText(QPoint(0, Metrics().ascent()), header);
         painter.end();
-
         for (int width : {textWidth + 101, textWidth + 100, textWidth - 51}) {
-            QImage image = Render(tree.store, width, 3 * metrics.height());
+            QImage image = Render(tree.store, width, 3 * Metrics().height());
             const int x = (width - textWidth) / 2;
             int mismatches = 0;
             for (int y = 0; y < reference.height(); ++y) {
@@ -173,7 +162,7 @@ class DetailPanelTest : public QObject {
         QCOMPARE(image.pixel(width - 6, height / 2), kWhite);
 
         for (int line = 1; line <= 5; ++line) {
-            const int top = line * lineHeight, mid = top + lineHeight / 2;
+            const int top = line * lineHeight, middle = top + lineHeight / 2;
             const std::uint64_t size = line <= 4 ? sizes[line - 1].second : 0;
             QVERIFY(AllWhite(image, QRect(0, top, 4, lineHeight)));  // texts start at x = 6
             QCOMPARE(AllWhite(image, QRect(6, top, x0 - 6, lineHeight)), line == 5);
@@ -182,19 +171,20 @@ class DetailPanelTest : public QObject {
                 continue;
             }
             const int end = size == 1000 ? width - 6 : int(x0 + size / 1000.0 * scale);
-            QCOMPARE(RedRun(image, mid), std::make_pair(x0 + 6, end - 7));
-            QCOMPARE(image.pixel(x0 + 6, top + 5), kWhite);
-            QCOMPARE(image.pixel(x0 + 6, top + 6), kRed);
-            QCOMPARE(image.pixel(x0 + 6, top + lineHeight - 7), kRed);
-            QCOMPARE(image.pixel(x0 + 6, top + lineHeight - 6), kWhite);
-            const QRgb outer = image.pixel(x0 + 3, mid), inner = image.pixel(x0 + 4, mid);
+            QCOMPARE(RedRun(image, middle), std::make_pair(x0 + 6, end - 7));
+            QCOMPARE((QList<QRgb>{image.pixel(x0 + 6, top + 5), image.pixel(x0 + 6, top + 6),
+                                  image.pixel(x0 + 6, top + lineHeight - 7),
+                                  image.pixel(x0 + 6, top + lineHeight - 6)}),
+                     (QList<QRgb>{kWhite, kRed, kRed, kWhite}));
+            const QRgb outer = image.pixel(x0 + 3, middle), inner = image.pixel(x0 + 4, middle);
             QVERIFY(outer != kWhite && qGray(inner) < qGray(outer));
         }
     }
 
     // All children empty: every bar is full and nothing divides by zero. No children: W and
-    // L are 0, so the frame runs from (6, 0) around the header.
-    void emptyChildrenAndNoChildren() {
+    // L are 0, so the frame runs from (6, 0) around the header. A child still without a
+    // record ends the measuring and the drawing.
+    void emptyNoneAndBareChildren() {
         SampleTree empty({{"one", 0}, {"FILES", 0}});
         const int lineHeight = Metrics().height(), width = 300;
         QImage image = Render(empty.store, width, 4 * lineHeight);
@@ -210,6 +200,17 @@ class DetailPanelTest : public QObject {
         QCOMPARE(image.pixel(width / 2, 0), outerTopLeft);
         QCOMPARE(image.pixel(5, 2 * lineHeight), kWhite);
         QCOMPARE(Count(image, image.rect(), kRed), 0);
+
+        SampleTree bare({{"Small", 100}});  // later children count neither for W nor size
+        AddBareItem(bare.store, bare.root, "pending");
+        AddFolder(bare.store, bare.root, "a much longer name than any other", 100000);
+        const int x0 = bare.nameWidth + 6;
+        image = Render(bare.store, width, 6 * lineHeight);
+        QCOMPARE(image.pixel(x0, 3 * lineHeight), image.pixel(x0 + 10, lineHeight));
+        QCOMPARE(RedRun(image, lineHeight + lineHeight / 2), std::make_pair(x0 + 6, width - 13));
+        QVERIFY(AllWhite(image, QRect(0, 2 * lineHeight, x0, 4 * lineHeight)));
+        QCOMPARE(Count(image, image.rect(), kRed),
+                 Count(image, QRect(0, lineHeight, width, lineHeight), kRed));
     }
 
     // The fill needs S = width - W - 12 >= 13; lines need (i + 1) * L <= height.
@@ -219,12 +220,11 @@ class DetailPanelTest : public QObject {
         const int mid = lineHeight + lineHeight / 2;
         QImage image = Render(tree.store, tree.nameWidth + 12 + 13, 4 * lineHeight);
         QCOMPARE(RedRun(image, mid), std::make_pair(x0 + 6, x0 + 6));
-        for (int width : {tree.nameWidth + 12 + 12, tree.nameWidth + 12, tree.nameWidth / 2}) {
+        for (int width : {tree.nameWidth + 12 + 12, tree.nameWidth / 2}) {
             image = Render(tree.store, width, 4 * lineHeight);
             QCOMPARE(Count(image, image.rect(), kRed), 0);
             const int column = std::min(width, x0) - 6;
-            QVERIFY(!AllWhite(image, QRect(6, lineHeight, column, lineHeight)));  // texts stay
-            QVERIFY(!AllWhite(image, QRect(6, 2 * lineHeight, column, lineHeight)));
+            QVERIFY(!AllWhite(image, QRect(6, 2 * lineHeight, column, lineHeight)));  // texts
         }
 
         const int width = 300;
@@ -232,26 +232,9 @@ class DetailPanelTest : public QObject {
         QCOMPARE(Count(image, image.rect(), kRed), 0);
         QVERIFY(AllWhite(image, QRect(0, lineHeight, x0, lineHeight - 1)));
         QVERIFY(image.pixel(x0, lineHeight + 2) != kWhite);  // the frame is still drawn
-        image = Render(tree.store, width, 2 * lineHeight);
-        QVERIFY(RedRun(image, mid).first > 0);
         image = Render(tree.store, width, 3 * lineHeight - 1);
         QVERIFY(RedRun(image, mid).first > 0);
         QCOMPARE(Count(image, QRect(0, 2 * lineHeight, width, lineHeight - 1), kRed), 0);
-    }
-
-    // A child still without a record ends the measuring and the drawing: later children
-    // count neither for the name column nor for the largest size.
-    void bareChildEndsBothPasses() {
-        SampleTree tree({{"Small", 100}});
-        AddBareItem(tree.store, tree.root, "pending");
-        AddFolder(tree.store, tree.root, "a much longer name than any other", 100000);
-        const int lineHeight = Metrics().height(), width = 500, x0 = tree.nameWidth + 6;
-        QImage image = Render(tree.store, width, 6 * lineHeight);
-        QCOMPARE(image.pixel(x0, 3 * lineHeight), image.pixel(x0 + 10, lineHeight));
-        QCOMPARE(RedRun(image, lineHeight + lineHeight / 2), std::make_pair(x0 + 6, width - 13));
-        QVERIFY(AllWhite(image, QRect(0, 2 * lineHeight, x0, 4 * lineHeight)));
-        QCOMPARE(Count(image, image.rect(), kRed),
-                 Count(image, QRect(0, lineHeight, width, lineHeight), kRed));
     }
 
     // The widget paints inside its border in black whatever the theme, repaints on
@@ -259,7 +242,7 @@ class DetailPanelTest : public QObject {
     void widget() {
         SampleTree tree({{"Big", 1000}});
         tree.store.Select(TreeItem::None);
-        MenuWatcher parent;
+        Watcher parent;
         auto* panel = new DetailPanel(tree.store, &parent);
         panel->setGeometry(0, 0, 400, 200);
         QPalette palette = panel->palette();
@@ -272,11 +255,10 @@ class DetailPanelTest : public QObject {
         parent.show();
         QVERIFY(QTest::qWaitForWindowExposed(&parent));
         QCoreApplication::processEvents();
-        PaintCounter counter;
-        panel->installEventFilter(&counter);
+        panel->installEventFilter(&parent);
         tree.store.Select(tree.root);
         panel->Refresh();
-        QTRY_VERIFY_WITH_TIMEOUT(counter.paints > 0, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(parent.paints > 0, 10000);
         QImage shown = panel->grab().toImage();
         QVERIFY(Count(shown, shown.rect(), kRed) > 0);
         for (int y = 1; y < 199; ++y)
