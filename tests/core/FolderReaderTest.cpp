@@ -3,13 +3,10 @@
 // limit, ancestors reopened for later siblings, and what cannot or must not be listed.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/sysmacros.h>
 
 #include "ReaderFixture.h"
 #include "platform/DirectoryReader.h"
-#include "platform/MountTable.h"
 #include "platform/ReadAheadReader.h"
-#include "platform/StorageDevice.h"
 #include "scan/SizeUnit.h"
 
 using namespace reader_test;
@@ -110,30 +107,6 @@ TEST(FolderReaders, ReopenClosedAncestorsForLaterSiblingsAndListNoPseudoFileSyst
         for (std::string start : {dir / "plain", dir / "absent", std::string("/proc")})
             EXPECT_EQ(ScanWith(*reader, store, start)->totalBytes, 0u) << start;
     }
-}
-
-TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
-    TempDir sys;
-    for (const char* folder :
-         {"dev", "dev/block", "devices", "devices/sda", "devices/sda/queue", "devices/sda/sda1",
-          "devices/nvme0n1", "devices/nvme0n1/queue", "devices/vda", "devices/vda/queue",
-          "devices/vda/device", "bus", "bus/virtio_blk"})
-        sys.MakeFolder(folder);
-    WriteText(sys / "devices/sda/queue/rotational", "1\n");
-    WriteText(sys / "devices/sda/sda1/partition", "1\n");
-    WriteText(sys / "devices/nvme0n1/queue/rotational", "0\n");
-    WriteText(sys / "devices/vda/queue/rotational", "1\n");
-    ASSERT_TRUE(Link("../../devices/sda", sys / "dev/block/8:0"));
-    ASSERT_TRUE(Link("../../devices/sda/sda1", sys / "dev/block/8:1"));
-    ASSERT_TRUE(Link("../../devices/nvme0n1", sys / "dev/block/259:0"));
-    ASSERT_TRUE(Link("../../../bus/virtio_blk", sys / "devices/vda/device/driver"));
-    ASSERT_TRUE(Link("../../devices/vda", sys / "dev/block/254:0"));
-
-    EXPECT_TRUE(IsRotatingDevice(makedev(8, 0), sys.Path()));
-    EXPECT_TRUE(IsRotatingDevice(makedev(8, 1), sys.Path()));
-    EXPECT_FALSE(IsRotatingDevice(makedev(259, 0), sys.Path()));
-    EXPECT_FALSE(IsRotatingDevice(makedev(254, 0), sys.Path()));  // a virtio disk says nothing
-    EXPECT_FALSE(IsRotatingDevice(makedev(0, 42), sys.Path()));   // tmpfs and the like
 }
 
 }  // namespace
