@@ -12,15 +12,9 @@ TEST(DesktopEntry, LauncherGetsEveryExecArgumentBackUnchanged) {
     const std::vector<std::string> arguments = {"/opt/Brim Tools/brimwell",
                                                 "-U",
                                                 "",
-                                                "quote\"d",
-                                                "it's",
-                                                "back\\slash",
-                                                "$HOME",
-                                                "`id`",
-                                                "100%",
+                                                "quote\"d it's back\\slash $HOME `id` 100%",
                                                 "%f",
-                                                "new\nline",
-                                                "tab\there",
+                                                "new\nline\ttab",
                                                 " lead",
                                                 "a;b|c&d>e<f~*?#()"};
     std::vector<ExecArgument> exec;

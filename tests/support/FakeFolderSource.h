@@ -31,13 +31,9 @@ struct FakeFolder {
     std::vector<Entry> entries;
     bool unreadable = false;
 
-    // Adds a file; returns this folder for chaining.
-    FakeFolder& File(std::string name, std::uint64_t size) {
-        entries.push_back({std::move(name), size, false, 0, nullptr});
-        return *this;
-    }
-    FakeFolder& CompressedFile(std::string name, std::uint64_t size, std::uint64_t onDisk) {
-        entries.push_back({std::move(name), size, true, onDisk, nullptr});
+    // Adds a file, compressed when onDisk is given; returns this folder for chaining.
+    FakeFolder& File(std::string name, std::uint64_t size, std::uint64_t onDisk = 0) {
+        entries.push_back({std::move(name), size, onDisk != 0, onDisk, nullptr});
         return *this;
     }
     // Adds a sub-folder and returns it.
@@ -64,13 +60,10 @@ class FakeFolderSource : public FolderSource {
     }
     void Enter(std::string_view name) override {
         ++enterCount;
-        FakeFolder* parent = stack_.empty() ? nullptr : stack_.back().folder;
         FakeFolder* child = nullptr;
-        if (parent) {
-            for (auto& entry : parent->entries) {
-                if (entry.name == name && entry.folder)
-                    child = entry.folder.get();
-            }
+        for (auto& entry : stack_.back().folder ? stack_.back().folder->entries : none_) {
+            if (entry.name == name && entry.folder)
+                child = entry.folder.get();
         }
         stack_.push_back({child, stack_.back().path + "/" + std::string(name)});
     }
@@ -103,4 +96,5 @@ class FakeFolderSource : public FolderSource {
         std::string path;
     };
     std::vector<Level> stack_;
+    std::vector<FakeFolder::Entry> none_;
 };
