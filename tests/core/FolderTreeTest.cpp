@@ -53,7 +53,7 @@ TEST_F(ScanTest, FiguresLabelsRecordsAndFilesEntries) {
     data.entries.back().folder->unreadable = true;  // vanished: counts as empty
     data.File(".profile", 2048);                    // bytes count, the file does not
     data.Folder(".cache").File("big", 50 * kMiB);   // never entered
-    data.File("packed", 10 * kMiB, kMiB);  // compressed
+    data.File("packed", 10 * kMiB, kMiB);           // compressed
     Scan("/data");
 
     TreeItem root = Root();

@@ -1,5 +1,5 @@
 // Self-install: the start-menu and program-group desktop entries, which folder receives
-// them, their removal, and the uninstall entry in the machine root.
+// them, and their removal.
 #include <gtest/gtest.h>
 
 #include "SetupTestSupport.h"
@@ -61,18 +61,4 @@ TEST_F(SelfInstall, AllUsersFolderIsUsedWhenItExistsEvenIfItCannotBeWritten) {
     paths.allUsersApplications = "/proc/self";  // exists, but nobody can create files there
     ::Setup(paths).Run(false);
     EXPECT_FALSE(fs::exists(paths.userApplications));
-}
-
-TEST_F(SelfInstall, UninstallEntryNamesTheRunningProgramAndComesBackAfterRemoval) {
-    Registry registry(paths);
-    ::Setup(paths).WriteUninstallEntry();
-    EXPECT_EQ(registry.GetValue(RegistryRoot::Machine, kUninstallKey, "DisplayName"), "Brimwell");
-    ::Setup(paths).DeleteUninstallEntry();
-    EXPECT_FALSE(registry.KeyExists(RegistryRoot::Machine, kUninstallKey));
-    EXPECT_TRUE(registry.KeyExists(RegistryRoot::Machine, "SOFTWARE\\Microsoft"));
-
-    paths.programPath = root / "moved/brimwell";
-    ::Setup(paths).WriteUninstallEntry();
-    EXPECT_EQ(registry.GetValue(RegistryRoot::Machine, kUninstallKey, "UninstallString"),
-              paths.programPath.string() + " -U");
 }

@@ -98,8 +98,12 @@ TEST_F(UninstallerTest, AutostartEntryDeletesFilesThenEmptyFoldersAndClearsUp) {
 TEST_F(UninstallerTest, RunRemovesEntriesAndShortcutsSchedulesAndAsksForARestart) {
     ::Setup(paths).Run(false);
     ::Setup(paths).WriteUninstallEntry();
+    Registry registry(paths);
+    EXPECT_EQ(registry.GetValue(RegistryRoot::Machine, kUninstallKey, "UninstallString"),
+              paths.programPath.string() + " -U");
     Uninstaller(paths, dialogs).Run();
-    EXPECT_FALSE(Registry(paths).KeyExists(RegistryRoot::Machine, kUninstallKey));
+    EXPECT_FALSE(registry.KeyExists(RegistryRoot::Machine, kUninstallKey));
+    EXPECT_TRUE(registry.KeyExists(RegistryRoot::Machine, "SOFTWARE\\Microsoft"));
     EXPECT_FALSE(fs::exists(paths.userApplications / "Brimwell"));
     EXPECT_EQ(ReadText(wininit), "[rename]\r\n" + Lines());
     const std::pair<std::string, std::string> restart = {
