@@ -92,7 +92,8 @@ void GenerateTree(const TempDir& tree, unsigned seed, int folders, int files) {
     std::filesystem::create_symlink("../" + paths[1], tree / (paths[2] + "folder-link"));
 }
 
-// An item store that writes every operation the scan issues, with its arguments, to log.
+// An item store that logs the operations whose arguments come from the listings: the scan
+// issues expansion, selection, sorting and refreshes from those alone.
 class RecordingTree : public ItemStore {
   public:
     std::vector<std::string> log;  // left empty when quiet, for trees too large to log
@@ -116,20 +117,6 @@ class RecordingTree : public ItemStore {
         deepest = std::max(deepest, record ? record->path.size() : 0);
         ItemStore::SetItemData(item, std::move(record));
     }
-    void Expand(TreeItem item, bool expand) override {
-        Write("expand", item, expand ? "1" : "0");
-        ItemStore::Expand(item, expand);
-    }
-    void Select(TreeItem item) override {
-        Write("select", item, "");
-        ItemStore::Select(item);
-    }
-    void SortChildren(TreeItem parent, ItemCompare compare, std::intptr_t context) override {
-        Write("sort", parent, "");
-        ItemStore::SortChildren(parent, compare, context);
-    }
-    void RefreshTree() override { log.push_back("refresh"); }
-    void RefreshPanel() override { log.push_back("panel"); }
 
   private:
     static std::string Id(TreeItem item) {
