@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <wordexp.h>
 
 #include <filesystem>
 #include <map>
@@ -82,34 +83,22 @@ inline std::map<std::string, std::string> ReadDesktopEntry(const fs::path& file)
     return keys;
 }
 
-// The words a launcher makes of an Exec value: double quotes group, inside them a
-// backslash escapes " ` $ and \, and %% becomes %; field codes stay as they are.
+// The words a launcher makes of an Exec value: its quoting is the shell's double quoting
+// (which wordexp undoes; it fails on a command substitution) and %% becomes %; field codes
+// stay as they are.
 inline std::vector<std::string> SplitExec(const std::string& exec) {
     std::vector<std::string> words;
-    std::string word;
-    bool inWord = false, quoted = false;
-    for (size_t i = 0; i < exec.size(); ++i) {
-        char c = exec[i];
-        if (c == '%' && i + 1 < exec.size() && exec[i + 1] == '%') {
-            word += exec[i++];
-        } else if (quoted && c == '\\' && i + 1 < exec.size() &&
-                   std::string("\"`$\\").find(exec[i + 1]) != std::string::npos) {
-            word += exec[++i];
-        } else if (c == '"') {
-            quoted = !quoted;
-            inWord = true;
-        } else if (c == ' ' && !quoted) {
-            if (inWord)
-                words.push_back(word);
-            word.clear();
-            inWord = false;
-        } else {
-            word += c;
-            inWord = true;
-        }
-    }
-    if (inWord)
+    wordexp_t parsed;
+    if (::wordexp(exec.c_str(), &parsed, WRDE_NOCMD | WRDE_UNDEF) != 0)
+        return words;
+    for (std::size_t i = 0; i < parsed.we_wordc; ++i) {
+        std::string word = parsed.we_wordv[i];
+        for (std::size_t at = word.find("%%"); at != std::string::npos;
+             at = word.find("%%", at + 1))
+            word.erase(at, 1);
         words.push_back(word);
+    }
+    ::wordfree(&parsed);
     return words;
 }
 
