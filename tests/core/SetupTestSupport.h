@@ -1,6 +1,6 @@
 // Helpers for the settings and setup tests: a temporary folder with PlatformPaths pointing
-// into it, file helpers, scripted dialogs, and a desktop entry reader that undoes the
-// escapes and Exec quoting the way a launcher does.
+// into it, and a desktop entry reader that undoes the escapes and Exec quoting the way a
+// launcher does.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,15 +13,11 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "platform/Dialogs.h"
 #include "platform/PlatformPaths.h"
 
 namespace setuptest {
 
 namespace fs = std::filesystem;
-
-constexpr const char* kUninstallKey =
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwell";
 
 // Every base folder below `root`; the program file exists, in a folder whose name holds a
 // blank; the all-users folder does not exist.
@@ -38,20 +34,6 @@ inline fs::path Uncreatable(const fs::path& root) {
     WriteText(root / "plain-file", "not a folder");
     return root / "plain-file/inside";
 }
-
-// Answers every question with Yes and records everything shown, in order.
-struct ScriptedDialogs : Dialogs {
-    std::vector<std::pair<std::string, std::string>> shown;  // caption, text
-    bool AskYesNo(const std::string&, const std::string&) override { return true; }
-    void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
-        shown.emplace_back(caption, text);
-    }
-    // Setup never asks for a file or a printer; the user would cancel.
-    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
-        return std::nullopt;
-    }
-    bool ChoosePrinter(QWidget*, QPrinter&) override { return false; }
-};
 
 // A test with its own temporary folder and base folders inside it.
 class TempPathsTest : public ::testing::Test {

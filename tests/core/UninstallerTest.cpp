@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 
 #include "SetupTestSupport.h"
+#include "platform/Dialogs.h"
 #include "platform/PendingDeletions.h"
 #include "setup/Setup.h"
 #include "setup/Uninstaller.h"
@@ -12,6 +13,27 @@
 extern char** environ;
 
 using namespace setuptest;
+
+namespace {
+
+constexpr const char* kUninstallKey =
+    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Brimwell";
+
+// Answers every question with Yes and records everything shown, in order.
+struct ScriptedDialogs : Dialogs {
+    std::vector<std::pair<std::string, std::string>> shown;  // caption, text
+    bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
+        shown.emplace_back(caption, text);
+    }
+    // Setup never asks for a file or a printer; the user would cancel.
+    std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
+        return std::nullopt;
+    }
+    bool ChoosePrinter(QWidget*, QPrinter&) override { return false; }
+};
+
+}  // namespace
 
 class UninstallerTest : public TempPathsTest {
   protected:
