@@ -101,58 +101,46 @@ const char* kVerbKey = "Folder\\shell\\Brimwell";
 
 }  // namespace
 
-Q_DECLARE_METATYPE(Calls)
-
 class StartupTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void commandLineIsTheArgumentsJoinedByBlanks() {
-        QCOMPARE(CommandLineText({"-U", ""}), std::string("-U "));
-        QCOMPARE(CommandLineText({"\"/x", "y\""}), std::string("\"/x y\""));
-    }
-
-    void everyModeRunsItsSteps_data() {
-        QTest::addColumn<QString>("commandLine");
-        QTest::addColumn<bool>("answerYes");
-        QTest::addColumn<int>("exitCode");
-        QTest::addColumn<Calls>("calls");
-        QTest::addColumn<Calls>("roots");
-
-        QTest::newRow("empty") << "" << true << 7
-                               << Calls{"register command", "defaults", "window []"}
-                               << WithDefaults({});
-        QTest::newRow("-R") << "-R" << true << 7
-                            << Calls{"install", "remove command", "defaults", "window []"}
-                            << WithDefaults({});
-        QTest::newRow("-I") << "-I" << true << 7
-                            << Calls{"register command", "defaults", "window []"}
-                            << WithDefaults({});
-        QTest::newRow("-U yes") << "-U" << true << 0 << Calls{"ask", "uninstall", "remove command"}
-                                << Calls{};
-        QTest::newRow("-U no") << "-U" << false << -1 << Calls{"ask"} << Calls{};
-        // Anything else is one folder, taken in its long form and listed first.
-        auto folderRow = [](const char* line, const std::string& folder) {
-            QTest::newRow(line) << QString(line) << true << 7
-                                << Calls{"defaults", "window [long:" + folder + "]"}
-                                << WithDefaults({folder});
-        };
-        folderRow("\"/tmp/a b\"", "/tmp/a b");
-        folderRow("-r", "-r");
-        folderRow("-U ", "-U ");
-    }
+    // Every mode runs its steps in order; anything else is one folder, taken in its long
+    // form and listed first. The command line is the arguments joined by blanks.
     void everyModeRunsItsSteps() {
-        QFETCH(QString, commandLine);
-        QFETCH(bool, answerYes);
-        QFETCH(int, exitCode);
-        QFETCH(Calls, calls);
-        QFETCH(Calls, roots);
-        RecordingActions actions;
-        actions.answerYes = answerYes;
-        RootList list;
-        QCOMPARE(RunStartup(commandLine.toStdString(), actions, list), exitCode);
-        QCOMPARE(actions.calls, calls);
-        QCOMPARE(list.Entries(), roots);
+        QCOMPARE(CommandLineText({"-U", ""}), std::string("-U "));
+        struct Mode {
+            std::string line;
+            bool answerYes;
+            int exitCode;
+            Calls calls, roots;
+        };
+        const Calls window{"register command", "defaults", "window []"};
+        const Mode modes[] = {
+            {"", true, 7, window, WithDefaults({})},
+            {"-R",
+             true,
+             7,
+             {"install", "remove command", "defaults", "window []"},
+             WithDefaults({})},
+            {"-I", true, 7, window, WithDefaults({})},
+            {"-U", true, 0, {"ask", "uninstall", "remove command"}, {}},
+            {"-U", false, -1, {"ask"}, {}},
+            {"\"/tmp/a b\"",
+             true,
+             7,
+             {"defaults", "window [long:/tmp/a b]"},
+             WithDefaults({"/tmp/a b"})},
+            {"-r", true, 7, {"defaults", "window [long:-r]"}, WithDefaults({"-r"})},
+            {"-U ", true, 7, {"defaults", "window [long:-U ]"}, WithDefaults({"-U "})}};
+        for (const Mode& mode : modes) {
+            RecordingActions actions;
+            actions.answerYes = mode.answerYes;
+            RootList list;
+            QCOMPARE(RunStartup(mode.line, actions, list), mode.exitCode);
+            QCOMPARE(actions.calls, mode.calls);
+            QCOMPARE(list.Entries(), mode.roots);
+        }
     }
 
     // In a temporary home: uninstall answered no touches nothing; a folder is scanned
