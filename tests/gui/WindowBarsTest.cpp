@@ -90,21 +90,13 @@ class WindowBarsTest : public QObject {
                               "139 Show Sizes in Megabytes or Kilobytes", "-",
                               "141 Prit File Size Info", "-", "105 Exit"}));
 
-        // Opens menu and highlights its item `text`, as the arrow keys or the pointer do.
-        auto hintOf = [&](QMenu& menu, const QString& text) {
-            if (!menu.isVisible())
-                menu.popup(window.mapToGlobal(QPoint(0, 0)));
-            window.SetStatusText(QStringLiteral("-"));
-            for (QAction* item : menu.actions()) {
-                if (item->text() == text)
-                    menu.setActiveAction(item);
-            }
-            return window.StatusText();
-        };
+        // A highlighted menu item shows its hint; a closed menu leaves "Ready".
         QMenu* file = window.menuBar()->actions().at(0)->menu();
-        QCOMPARE(hintOf(*file, "Open\tCtrl+O"), QStringLiteral("Browse Folder"));
+        file->popup(window.mapToGlobal(QPoint(0, 0)));
+        file->setActiveAction(file->actions().at(0));
+        QCOMPARE(window.StatusText(), QStringLiteral("Browse Folder"));
         file->close();
-        QCOMPARE(window.StatusText(), QStringLiteral("Ready"));  // a closed menu
+        QCOMPARE(window.StatusText(), QStringLiteral("Ready"));
 
         // The accelerator, the menu item and the button each switch; the menu's check mark
         // and the button follow, every label is rewritten at once in the folder format
@@ -118,8 +110,7 @@ class WindowBarsTest : public QObject {
         QSignalSpy changed(&window.Tree().Model(), &QAbstractItemModel::dataChanged);
         const std::function<void()> switches[] = {
             [&] { QTest::keyClick(&view, Qt::Key_T, Qt::ControlModifier); },
-            [&] { menu->trigger(); }, [&] { QTest::mouseClick(button, Qt::LeftButton); },
-            [&] { QTest::keyClick(&view, Qt::Key_T, Qt::ControlModifier); }};
+            [&] { menu->trigger(); }, [&] { QTest::mouseClick(button, Qt::LeftButton); }};
         for (const auto& toggle : switches) {
             const bool megabytes = !SizeUnit::InMegabytes();
             changed.clear();
