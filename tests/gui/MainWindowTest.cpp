@@ -88,12 +88,15 @@ class MainWindowTest : public QObject {
         QVERIFY(StopRequested);
         for (Qt::Key key : {Qt::Key_Slash, Qt::Key_Question}) {
             QVERIFY(focusTree());
-            QStringList about;
-            test::WithPopup([&] { QTest::keyClick(&view, key, Qt::AltModifier); },
-                            [&](QWidget& modal) { about = test::TextsOf(modal); });
-            QVERIFY2(!about.isEmpty(), "no About box");
-            QCOMPARE(about.first(), QStringLiteral("About"));
-            QVERIFY(about.join(' ').contains(QStringLiteral("Brimwell Version " BRIMWELL_VERSION)));
+            QString about;  // the title and the labels
+            QVERIFY(test::WithPopup([&] { QTest::keyClick(&view, key, Qt::AltModifier); },
+                                    [&](QWidget& modal) {
+                                        about = modal.windowTitle();
+                                        for (QLabel* label : modal.findChildren<QLabel*>())
+                                            about += " " + label->text();
+                                    }));
+            QVERIFY2(about.startsWith(QStringLiteral("About ")), qPrintable(about));
+            QVERIFY(about.contains(QStringLiteral("Brimwell Version " BRIMWELL_VERSION)));
         }
         QVERIFY(focusTree());
         QTest::keyClick(&view, Qt::Key_O, Qt::ControlModifier);  // Open, cancelled: nothing
