@@ -73,30 +73,6 @@ std::vector<std::string> FilesBelow(const fs::path& root) {
     return files;
 }
 
-// While alive, closes the main window once done(window) holds, and remembers its last status
-// text.
-class WindowCloser {
-  public:
-    explicit WindowCloser(std::function<bool(MainWindow&)> done) : done_(std::move(done)) {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, &timer_, [this] {
-            for (QWidget* widget : QApplication::topLevelWidgets()) {
-                auto* window = qobject_cast<MainWindow*>(widget);
-                if (window && window->isVisible() && done_(*window)) {
-                    status = window->StatusText();
-                    window->close();
-                }
-            }
-        });
-        timer_.start();
-    }
-    QString status;
-
-  private:
-    std::function<bool(MainWindow&)> done_;
-    QTimer timer_;
-};
-
 const char* kVerbKey = "Folder\\shell\\Brimwell";
 
 }  // namespace
@@ -144,8 +120,7 @@ class StartupTest : public QObject {
     }
 
     // In a temporary home: uninstall answered no touches nothing; a folder is scanned
-    // without touching the folder command, and the placement is saved; an ordinary start
-    // registers the folder command.
+    // without touching the folder command, and the placement is saved.
     void realStepsInATemporaryHome() {
         QTemporaryDir home;
         const fs::path root = home.path().toStdString();
@@ -163,23 +138,23 @@ class StartupTest : public QObject {
         fs::create_directories(folder / "sub");
         std::ofstream(folder / "sub/file") << "12345";
         QString complete = QString::fromStdString("Scanning " + folder.string() + " Complete");
-        {
-            WindowCloser closer(
-                [&](MainWindow& window) { return window.StatusText() == complete; });
-            QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
-            QCOMPARE(closer.status, complete);
-        }
+        bool closed = false;  // the window, once its scan is complete
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, &closer, [&] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                auto* window = qobject_cast<MainWindow*>(widget);
+                if (window && window->isVisible() && window->StatusText() == complete)
+                    closed = window->close();
+            }
+        });
+        closer.start(10);
+        QCOMPARE(RunStartup("\"" + folder.string() + "\"", startup, roots), 0);
+        QVERIFY(closed);
         QCOMPARE(roots.Entries().front(), folder.string());
         QVERIFY(!Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey));  // not refreshed
         SettingsStore settings(paths);
         QCOMPARE(settings.ReadInt("USERPREFS", "SPLITTERW0", -5), 200);
         QVERIFY(settings.ReadInt("USERPREFS", "MainWndW", -1) > 0);
-
-        WindowCloser closer([](MainWindow&) { return true; });
-        QCOMPARE(RunStartup("", startup, roots), 0);
-        QVERIFY(
-            Registry(paths).KeyExists(RegistryRoot::Classes, kVerbKey + std::string("\\command")));
-        QCOMPARE(closer.status, QStringLiteral("Started"));
     }
 };
 
