@@ -84,9 +84,9 @@ class ReportOutputTest : public QObject {
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
         for (const QString& name : {QStringLiteral("plain/report.txt"), QStringLiteral("folder")}) {
             const QString failing = dir.filePath(name);
-            std::optional<QString> error = WriteReportFile(tree.store, failing);
-            QVERIFY(error && error->contains(failing));
-            QVERIFY2(error->size() > failing.size() + 4, qPrintable(*error));  // and a reason
+            const QString named = "Could not write " + failing + ": ";  // and then the reason
+            const QString error = WriteReportFile(tree.store, failing).value_or(QString());
+            QVERIFY2(error.startsWith(named) && error.size() > named.size(), qPrintable(error));
         }
         QCOMPARE(Entries(dir.path()),
                  (QStringList{QStringLiteral("folder"), QStringLiteral("plain"),
