@@ -18,11 +18,12 @@
 namespace test {
 
 // Fills dir/name with a deterministic tree: `breadth` sub-folders per folder down to
-// `depth` levels, and in every folder a few files of different sizes.
+// `depth` levels, and in every folder a few files of different sizes. Files grow with the
+// length of their path, so the odd sub-folders, named with an "x", come first by size.
 inline void MakeTree(const TempDir& dir, const std::string& name, int breadth, int depth) {
     dir.MakeFolder(name);
     for (int file = 0; file < 3; ++file)
-        dir.MakeFile(name + "/file" + std::to_string(file), static_cast<std::size_t>(100 * file));
+        dir.MakeFile(name + "/file" + std::to_string(file), 100 * file + name.size());
     if (depth == 0)
         return;
     for (int folder = 0; folder < breadth; ++folder) {

@@ -1,5 +1,4 @@
-// The queue between scan threads and the item store: order, bounds, answers, closing, and
-// operations on items the user has deleted.
+// The queue between scan threads and the item store: order, bounds, answers and closing.
 #include <QSignalSpy>
 #include <QTest>
 
@@ -102,36 +101,6 @@ class ScanQueueTest : public QObject {
         QCOMPARE(foundNext, second);
         QCOMPARE(foundParent, second);
         QVERIFY(record && record->totalBytes == 7);
-    }
-
-    void operationsOnDeletedItemsAreDropped() {
-        ItemStore store;
-        ScanQueue queue(store);
-        TreeItem root{}, child{};
-        QVERIFY(RunAside([&] {
-            root = queue.InsertItem("root", 0, TreeItem::None, InsertAt::Last);
-            child = queue.InsertItem("child", 0, root, InsertAt::Last);
-        }));
-        queue.Flush();
-        QVERIFY(store.Node(child));
-        store.Select(child);
-        store.DeleteItem(root);  // the user removes the root while the scan still holds handles
-        QCOMPARE(store.Selection(), TreeItem::None);
-        QVERIFY(RunAside([&] {
-            queue.SetItemText(child, "late");
-            queue.SetItemData(child, FolderRecord::Full("/x", "x", 1, 1, 0, 0, false));
-            queue.SetItemData(root, FolderRecord::Placeholder("/x"));
-            TreeItem grandchild = queue.InsertItem("grandchild", 0, child, InsertAt::Sorted);
-            queue.SetItemData(grandchild, FolderRecord::Full("/y", "y", 1, 1, 0, 0, false));
-            queue.SortChildren(root, FolderTree::CompareBySize, 0);
-            queue.Expand(child, true);
-            queue.Select(child);
-            queue.RemoveChildren(root);
-            queue.DeleteItem(child);
-        }));
-        queue.Flush();
-        QCOMPARE(store.ItemCount(), std::size_t{0});
-        QCOMPARE(store.Selection(), TreeItem::None);
     }
 
     void closeReleasesWaitingProducersAndKeepsScansStopping() {

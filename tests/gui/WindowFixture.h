@@ -3,7 +3,6 @@
 // that run their own event loop.
 #pragma once
 
-#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QPointer>
@@ -140,16 +139,6 @@ inline bool WithPopup(const std::function<void()>& trigger,
     poll.start();
     trigger();
     return seen;
-}
-
-// The texts of a dialog's window title, labels and buttons.
-inline QStringList TextsOf(QWidget& dialog) {
-    QStringList texts{dialog.windowTitle()};
-    for (QLabel* label : dialog.findChildren<QLabel*>())
-        texts << label->text();
-    for (QAbstractButton* button : dialog.findChildren<QAbstractButton*>())
-        texts << button->text();
-    return texts;
 }
 
 }  // namespace test

@@ -1,8 +1,7 @@
 // Text export and printing: the report file is the engine's report or nothing at all, and
-// a printed page of the panel reaches a PDF file. Also: the toolbar images are compiled in.
+// a printed page of the panel reaches a PDF file.
 #include <QDir>
 #include <QFileDialog>
-#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
 #include <QRegularExpression>
@@ -71,53 +70,37 @@ class ReportOutputTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // The command asks for a file, then replaces it with the engine's report; an empty
-    // selection gives an empty file.
-    void exportWritesTheEngineReport() {
+    // The file is replaced by the engine's report, empty for an empty selection. When it
+    // cannot be created: an error that names it and gives the reason, and nothing left behind.
+    void exportWritesTheEngineReportOrNothing() {
         QTemporaryDir dir;
         ReportTree tree;
         const QString path = dir.filePath(QStringLiteral("report"));  // typed without extension
         QVERIFY(WriteAll(path, QByteArray(5000, '#')));
-        bool asked = false;
-        auto choose = [&](const SaveFileRequest&) -> std::optional<QString> {
-            asked = true;
-            return path;
-        };
-        QCOMPARE(ExportReport(tree.store, choose), std::nullopt);
-        QVERIFY(asked);
+        QCOMPARE(WriteReportFile(tree.store, path), std::nullopt);
         QCOMPARE(ReadAll(path), EngineReport(tree.store));
-        QVERIFY(!ReadAll(path).isEmpty());
-        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("report")});
+
+        QVERIFY(WriteAll(dir.filePath(QStringLiteral("plain")), "keep me"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+        for (const QString& name : {QStringLiteral("plain/report.txt"), QStringLiteral("folder")}) {
+            const QString failing = dir.filePath(name);
+            const QString named = "Could not write " + failing + ": ";  // and then the reason
+            const QString error = WriteReportFile(tree.store, failing).value_or(QString());
+            QVERIFY2(error.startsWith(named) && error.size() > named.size(), qPrintable(error));
+        }
+        QCOMPARE(Entries(dir.path()),
+                 (QStringList{QStringLiteral("folder"), QStringLiteral("plain"),
+                              QStringLiteral("report")}));
+        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("plain"))), QByteArray("keep me"));
+        QVERIFY(Entries(dir.filePath(QStringLiteral("folder"))).isEmpty());
 
         tree.store.Select(TreeItem::None);
         QCOMPARE(WriteReportFile(tree.store, path), std::nullopt);
         QCOMPARE(ReadAll(path), QByteArray());
         QVERIFY(QFileInfo::exists(path));
-
-        auto cancel = [](const SaveFileRequest&) -> std::optional<QString> { return {}; };
-        QCOMPARE(ExportReport(tree.store, cancel), std::nullopt);
-        QCOMPARE(Entries(dir.path()), QStringList{QStringLiteral("report")});
     }
 
-    // The file cannot be created: a status text that names it, and nothing left behind.
-    void failedExportLeavesNothingBehind() {
-        QTemporaryDir dir;
-        ReportTree tree;
-        QVERIFY(WriteAll(dir.filePath(QStringLiteral("plain")), "keep me"));
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-        for (const QString& name : {QStringLiteral("plain/report.txt"), QStringLiteral("folder")}) {
-            const QString path = dir.filePath(name);
-            std::optional<QString> error = WriteReportFile(tree.store, path);
-            QVERIFY(error && error->contains(path));
-            QVERIFY2(error->size() > path.size() + 4, qPrintable(*error));  // and a reason
-        }
-        QCOMPARE(Entries(dir.path()),
-                 (QStringList{QStringLiteral("folder"), QStringLiteral("plain")}));
-        QCOMPARE(ReadAll(dir.filePath(QStringLiteral("plain"))), QByteArray("keep me"));
-        QVERIFY(Entries(dir.filePath(QStringLiteral("folder"))).isEmpty());
-    }
-
-    void dialogsAreSetUpAsDescribed() {
+    void saveDialogIsSetUp() {
         QFileDialog save;
         save.setOption(QFileDialog::DontUseNativeDialog);
         ConfigureSaveDialog(save, SaveFileRequest{});
@@ -127,12 +110,6 @@ class ReportOutputTest : public QObject {
         QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
         QVERIFY(save.defaultSuffix().isEmpty());  // a name typed without extension stays so
         QVERIFY(save.selectedFiles().value(0).endsWith(QStringLiteral("/File Size Info.txt")));
-
-        QPrinter printer;
-        QPrintDialog print(&printer);
-        ConfigurePrintDialog(print);
-        QCOMPARE(print.options(),
-                 QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintCollateCopies);
     }
 
     // One page in a PDF file under the job name: the header and the first children are on
@@ -163,21 +140,6 @@ class ReportOutputTest : public QObject {
             QVERIFY(info.contains(QRegularExpression(QStringLiteral("\\nPages:\\s+1\\n"))));
             QVERIFY(info.contains(QStringLiteral("File Size Information for")));
         }
-    }
-
-    // Eight distinct toolbar images and the program icon in every size.
-    void toolbarImagesAreCompiledIn() {
-        QSet<QByteArray> distinct;
-        for (const char* name :
-             {"choose", "open", "refresh", "stop", "remove", "megabytes", "print", "exit"}) {
-            QImage image(QStringLiteral(":/toolbar/%1.png").arg(QLatin1String(name)));
-            QCOMPARE(image.size(), QSize(16, 16));
-            distinct.insert(
-                QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
-        }
-        QCOMPARE(distinct.size(), 8);
-        for (int size : {16, 32, 48, 64, 256})
-            QCOMPARE(QImage(QStringLiteral(":/icons/brimwell-%1.png").arg(size)).width(), size);
     }
 };
 
