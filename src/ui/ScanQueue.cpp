@@ -311,25 +311,17 @@ void ScanQueue::PostScanEnded(std::uint64_t id) {
 }
 
 std::optional<FolderRecord> ScanQueue::GetItemData(TreeItem item) {
-    std::optional<FolderRecord> record;
-    Ask([&](ItemStore& store) { record = store.GetItemData(item); });
-    return record;
+    return AskStore(&ItemStore::GetItemData, item);
 }
 
 TreeItem ScanQueue::GetChild(TreeItem item) {
-    TreeItem child = TreeItem::None;
-    Ask([&](ItemStore& store) { child = store.GetChild(item); });
-    return child;
+    return AskStore(&ItemStore::GetChild, item);
 }
 
 TreeItem ScanQueue::GetNextItem(TreeItem item) {
-    TreeItem next = TreeItem::None;
-    Ask([&](ItemStore& store) { next = store.GetNextItem(item); });
-    return next;
+    return AskStore(&ItemStore::GetNextItem, item);
 }
 
 TreeItem ScanQueue::GetParent(TreeItem item) {
-    TreeItem parent = TreeItem::None;
-    Ask([&](ItemStore& store) { parent = store.GetParent(item); });
-    return parent;
+    return AskStore(&ItemStore::GetParent, item);
 }

@@ -85,6 +85,13 @@ class ScanQueue : public QObject, public TreeControl {
     void Push(Operation operation, bool urgent = false);
     // Runs ask on the owner thread after everything queued before it; waits for it.
     void Ask(std::function<void(ItemStore&)> ask);
+    // One of the store's item readers through Ask; an empty result when the queue closed.
+    template <typename Result>
+    Result AskStore(Result (ItemStore::*read)(TreeItem), TreeItem item) {
+        Result result{};
+        Ask([&](ItemStore& store) { result = (store.*read)(item); });
+        return result;
+    }
     bool OnOwnerThread() const;
     void Wake(bool urgent);
     void OnWoken();
