@@ -17,7 +17,6 @@
 #include "report/DetailPanel.h"
 #include "report/ReportExport.h"
 #include "report/ReportPrint.h"
-#include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
 #include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
@@ -221,11 +220,7 @@ void MainWindow::ChooseStartingFolder(int index) {
 void MainWindow::ToggleUnits() {
     SizeUnit::Toggle();
     ShowUnit();
-    // Labels the scans formatted before the switch are applied first, so that the
-    // relabelling rewrites them too.
-    tree_->Queue().Flush();
-    FolderTree::Relabel(tree_->Store(), TreeItem::None);
-    tree_->Model().SendPendingChanges();
+    tree_->Relabel();
     RefreshPanel();
 }
 

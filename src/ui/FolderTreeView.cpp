@@ -9,6 +9,7 @@
 
 #include "platform/ReadAheadReader.h"
 #include "platform/ThreadPriority.h"
+#include "scan/FolderTree.h"
 
 namespace {
 
@@ -114,8 +115,21 @@ std::unique_ptr<FolderSource> FolderTreeView::NewSource(const std::atomic<bool>&
     return std::make_unique<CancellableSource>(std::move(inner), cancelled);
 }
 
+void FolderTreeView::Relabel() {
+    queue_->Flush();  // what the scans queued before the switch is rewritten too
+    RelabelNow();
+}
+
+void FolderTreeView::RelabelNow() {
+    FolderTree::Relabel(store_, TreeItem::None);
+    model_->SendPendingChanges();
+    relabelAtScanEnd_ = RunningScans() > 0;
+}
+
 void FolderTreeView::OnScanEnded(quint64 id) {
     std::optional<std::string> folder = scans_->Ended(id);
+    if (relabelAtScanEnd_)
+        RelabelNow();
     if (!folder)
         return;
     QString text = QString::fromStdString(*folder);

@@ -47,6 +47,10 @@ class FolderTreeView : public QObject, public ScanTarget {
     // Closes the queue, stops and joins every scan. Nothing reaches the store afterwards.
     void StopScans();
     std::size_t RunningScans() const { return scans_->Count(); }
+    // Rewrites every label in the current unit. A running scan may still deliver labels it
+    // formatted before the switch, so the tree is relabelled again as each scan that was
+    // running then ends.
+    void Relabel();
 
     // Replaces the folder listings the scans read (by default the file system).
     void SetSourceFactory(SourceFactory factory) { sourceFactory_ = std::move(factory); }
@@ -75,7 +79,10 @@ class FolderTreeView : public QObject, public ScanTarget {
     void ShowStoreExpansion(const QModelIndex& item, bool expand);
     void FollowViewExpansion(const QModelIndex& item, bool expand);
 
+    void RelabelNow();
+
     const std::string& startFolder_;
+    bool relabelAtScanEnd_ = false;
     ItemStore store_;
     std::unique_ptr<FolderTreeModel> model_;
     std::unique_ptr<ScanQueue> queue_;
