@@ -1,6 +1,7 @@
-// Folder checks through stat, terminal check through isatty.
+// Folder checks through stat and open, terminal check through isatty.
 #include "platform/FileSystem.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,6 +14,11 @@ std::optional<std::string> FolderProblem(const std::string& path) {
         return std::string(std::strerror(errno));
     if (!S_ISDIR(info.st_mode))
         return std::string(std::strerror(ENOTDIR));
+    // A folder that cannot be opened would scan as empty: say why instead.
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return std::string(std::strerror(errno));
+    ::close(fd);
     return std::nullopt;
 }
 

@@ -1,7 +1,9 @@
 // brimwell-report as a user runs it: output, units, errors and exit statuses.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "TempDir.h"
 
@@ -20,9 +22,9 @@ std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
-ToolRun RunTool(const std::string& arguments) {
+ToolRun RunTool(const std::string& arguments, const std::string& prefix = "") {
     TempDir scratch;
-    std::string command = std::string(BRIMWELL_REPORT_PATH) + " " + arguments + " >" +
+    std::string command = prefix + BRIMWELL_REPORT_PATH + " " + arguments + " >" +
                           Quote(scratch / "out") + " 2>" + Quote(scratch / "err") + " </dev/null";
     int raw = std::system(command.c_str());
     return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(scratch / "out"),
@@ -68,6 +70,18 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
         EXPECT_EQ(run.out, "");
         EXPECT_EQ(run.err, "brimwell-report: " + dir / name + ": " + problem + "\n");
     }
+    // A folder the user may not read: as root, the tool runs as nobody to see it.
+    dir.MakeFolder("locked");
+    ::chmod(dir.Path().c_str(), 0711);
+    ::chmod((dir / "locked").c_str(), 0);
+    const std::string asUser =
+        ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    if (asUser.empty() || std::system((asUser + "test -x " + BRIMWELL_REPORT_PATH).c_str()) == 0) {
+        ToolRun run = RunTool(Quote(dir / "locked"), asUser);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, "brimwell-report: " + dir / "locked" + ": Permission denied\n");
+    }
+    ::chmod((dir / "locked").c_str(), 0755);
     const std::string folder = " " + Quote(dir.Path());
     for (const std::string& wrong :
          {std::string(), "-x" + folder, "-j 0" + folder, "-j 257" + folder}) {
