@@ -9,7 +9,7 @@ namespace {
 enum class State { Pending, Reading, Done, Taken };
 
 bool IsScannedFolder(const FolderEntry& entry, std::string_view name) {
-    return entry.isDirectory && !name.empty() && name.front() != '.';
+    return entry.isDirectory && IsScannedName(name);
 }
 
 }  // namespace

@@ -20,6 +20,11 @@ struct FolderEntry {
 
 // One folder's entries, "." and ".." included, in the order the file system lists them.
 // Names live in one buffer so that a listing of a million files costs two allocations.
+// Entries whose names start with a dot are left out of the scan: neither counted nor entered.
+inline bool IsScannedName(std::string_view name) {
+    return !name.empty() && name.front() != '.';
+}
+
 struct FolderListing {
     std::vector<FolderEntry> entries;
     std::string names;

@@ -120,7 +120,7 @@ void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::
         std::uint64_t size = entry.compressed ? entry.sizeOnDisk : entry.size;
         sums.total += size;
         std::string_view name = listing.Name(entry);
-        if (name.empty() || name.front() == '.')
+        if (!IsScannedName(name))
             continue;
         if (!entry.isDirectory) {
             AddCount(sums.files, 1);
