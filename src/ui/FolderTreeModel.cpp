@@ -20,7 +20,7 @@ const ItemNode* FolderTreeModel::NodeAt(const QModelIndex& index) const {
 QModelIndex FolderTreeModel::IndexOfNode(const ItemNode& node) const {
     if (!node.parent)
         return {};
-    return createIndex(static_cast<int>(node.row), 0, const_cast<ItemNode*>(&node));
+    return createIndex(static_cast<int>(node.Row()), 0, const_cast<ItemNode*>(&node));
 }
 
 QModelIndex FolderTreeModel::IndexOf(TreeItem item) const {

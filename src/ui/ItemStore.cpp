@@ -74,12 +74,6 @@ const FolderRecord* ItemStore::Record(TreeItem item) const {
     return node ? node->record.get() : nullptr;
 }
 
-void ItemStore::Renumber(ItemNode& parent, std::uint32_t from) {
-    for (std::uint32_t row = from; row < parent.children.size(); ++row) {
-        parent.children[row]->row = row;
-    }
-}
-
 void ItemStore::InsertItemAs(TreeItem id, std::string text, int image, TreeItem parentItem,
                              InsertAt where) {
     ItemNode* parent = Find(parentItem);
@@ -103,7 +97,7 @@ void ItemStore::InsertItemAs(TreeItem id, std::string text, int image, TreeItem 
     if (listener_)
         listener_->BeginInsert(*parent, static_cast<int>(row));
     siblings.insert(position, std::move(node));
-    Renumber(*parent, row);
+    parent->ChildRowsChangedFrom(row);
     if (listener_)
         listener_->EndInsert();
 }
@@ -160,7 +154,8 @@ TreeItem ItemStore::GetNextItem(TreeItem item) {
     if (!node)
         return TreeItem::None;
     auto& siblings = node->parent->children;
-    return node->row + 1 < siblings.size() ? siblings[node->row + 1]->id : TreeItem::None;
+    const std::uint32_t next = node->Row() + 1;
+    return next < siblings.size() ? siblings[next]->id : TreeItem::None;
 }
 
 TreeItem ItemStore::GetParent(TreeItem item) {
@@ -188,7 +183,7 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
                      [&](const auto& a, const auto& b) {
                          return compare(a->record.get(), b->record.get(), context) < 0;
                      });
-    Renumber(*parent, 0);
+    parent->ChildRowsChangedFrom(0);
     if (listener_)
         listener_->EndReorder(*parent);
 }
@@ -210,7 +205,7 @@ void ItemStore::RemoveRows(ItemNode& parent, std::uint32_t first, std::uint32_t 
     for (std::uint32_t row = first; row <= last; ++row)
         ForgetSubtree(*parent.children[row]);
     parent.children.erase(parent.children.begin() + first, parent.children.begin() + last + 1);
-    Renumber(parent, first);
+    parent.ChildRowsChangedFrom(first);
     if (listener_)
         listener_->EndRemove();
 }
@@ -224,7 +219,8 @@ void ItemStore::DeleteItem(TreeItem item) {
     if (!node)
         return;
     node->record.reset();
-    RemoveRows(*node->parent, node->row, node->row);
+    const std::uint32_t row = node->Row();
+    RemoveRows(*node->parent, row, row);
 }
 
 void ItemStore::ClearSubtreeData(TreeItem item) {

@@ -4,6 +4,7 @@
 // ReserveItem() and the selection may be used from other threads.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -20,8 +21,31 @@ struct ItemNode {
     std::string text;
     std::unique_ptr<FolderRecord> record;
     int image = 0;
-    std::uint32_t row = 0;  // position among the parent's children
     bool expanded = false;
+
+    // Position among the parent's children. Rows are renumbered when first read after an
+    // insertion or removal, not at once: a folder with many sub-folders gets them inserted
+    // one by one in name order, and renumbering every later sibling each time would make
+    // its scan quadratic.
+    std::uint32_t Row() const {
+        if (parent && parent->staleRowsFrom < parent->children.size())
+            parent->RenumberChildren();
+        return row_;
+    }
+    // Rows from this one on may be wrong until the next Row().
+    void ChildRowsChangedFrom(std::uint32_t first) {
+        staleRowsFrom = std::min(staleRowsFrom, first);
+    }
+
+  private:
+    void RenumberChildren() const {
+        for (std::uint32_t row = staleRowsFrom; row < children.size(); ++row)
+            children[row]->row_ = row;
+        staleRowsFrom = UINT32_MAX;
+    }
+
+    mutable std::uint32_t row_ = 0;
+    mutable std::uint32_t staleRowsFrom = UINT32_MAX;
 };
 
 // Told about every change, so that a view can follow. Called on the owning thread, before
@@ -87,7 +111,6 @@ class ItemStore : public TreeControl {
     void ForgetSubtree(const ItemNode& node);
     static void ClearRecordsBelow(ItemNode& node);
     void RemoveRows(ItemNode& parent, std::uint32_t first, std::uint32_t last);
-    static void Renumber(ItemNode& parent, std::uint32_t from);
 
     ItemNode top_;
     ItemIndex index_;
