@@ -75,6 +75,9 @@ void MainWindow::CreateBars() {
     const Dispatch dispatch = [this](int command) { ExecuteCommand(command); };
     desktopMenu_ = new DesktopMenu(*roots_, Command::FirstStartingFolder, dispatch, this);
     hints_->Watch(*desktopMenu_);
+    itemMenu_ = new QMenu(this);
+    FillMenu(*itemMenu_, Resources::ItemMenu(), dispatch);
+    hints_->Watch(*itemMenu_);
     toolbar_.Create(*this, Resources::ToolbarButtons(), dispatch, desktopMenu_);
 }
 
@@ -251,9 +254,6 @@ void MainWindow::ShowDesktopMenu() {
 }
 
 void MainWindow::ShowItemMenu(const QPoint& globalPos) {
-    itemMenu_ = std::make_unique<QMenu>(this);
-    FillMenu(*itemMenu_, Resources::ItemMenu(), [this](int command) { ExecuteCommand(command); });
-    hints_->Watch(*itemMenu_);
     itemMenu_->popup(globalPos);
 }
 

@@ -74,7 +74,7 @@ class MainWindow : public QMainWindow {
     // The menu-bar item of a command, or null.
     QAction* MenuAction(int command) const;
     // The item menu as last shown; null before the first right click.
-    QMenu* ItemMenu() const { return itemMenu_.get(); }
+    QMenu* ItemMenu() const { return itemMenu_; }
 
     // Command handlers.
     void ShowAbout();
@@ -121,6 +121,6 @@ class MainWindow : public QMainWindow {
     StatusHints* hints_ = nullptr;        // owned by the window
     CommandTable commands_;
     std::map<int, QAction*> menuActions_;
-    std::unique_ptr<QMenu> itemMenu_;
+    QMenu* itemMenu_ = nullptr;           // the item menu, built once; owned by the window
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
 };

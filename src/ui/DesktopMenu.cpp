@@ -1,16 +1,9 @@
 // Filling the Desktop menu from the list of starting folders.
 #include "ui/DesktopMenu.h"
 
-#include <QApplication>
-#include <QFileIconProvider>
-#include <QStyle>
+#include "ui/StandardIcons.h"
 
 namespace {
-
-QIcon FolderIcon() {
-    QIcon icon = QFileIconProvider().icon(QAbstractFileIconProvider::Folder);
-    return icon.isNull() ? QApplication::style()->standardIcon(QStyle::SP_DirIcon) : icon;
-}
 
 // A menu reads "&" as the mark of a shortcut letter; a folder's name shows it as it is.
 QString MenuText(const std::string& name) {

@@ -1,28 +1,19 @@
 // The folder tree: store, model, view, queue and scans, and the two-way sync between them.
 #include "ui/FolderTreeView.h"
 
-#include <QApplication>
 #include <QContextMenuEvent>
-#include <QFileIconProvider>
 #include <QHeaderView>
-#include <QStyle>
 
 #include "platform/ReadAheadReader.h"
 #include "platform/ThreadPriority.h"
 #include "scan/FolderTree.h"
+#include "ui/StandardIcons.h"
 
 namespace {
 
 // The tree's icon list: image 0 is the folder icon, image 1 a file.
 std::vector<QIcon> TreeIcons() {
-    QFileIconProvider provider;
-    QIcon folder = provider.icon(QAbstractFileIconProvider::Folder);
-    if (folder.isNull())
-        folder = QApplication::style()->standardIcon(QStyle::SP_DirIcon);
-    QIcon file = provider.icon(QAbstractFileIconProvider::File);
-    if (file.isNull())
-        file = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
-    return {folder, file};
+    return {FolderIcon(), FileIcon()};
 }
 
 // A tree view that hands its context-menu events to its owner.
