@@ -5,6 +5,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/AsciiCase.h"
+
 namespace {
 
 std::string_view Trim(std::string_view text) {
@@ -13,17 +15,6 @@ std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
         text.remove_suffix(1);
     return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i]))
-            return false;
-    }
-    return true;
 }
 
 // One line without its line feed; `body` also without a carriage return before it.
@@ -80,11 +71,11 @@ std::optional<std::string> FindIniValue(std::string_view text, std::string_view 
     bool inSection = false;
     for (const Line& line : SplitLines(text)) {
         if (auto name = SectionOf(line.body)) {
-            inSection = SameName(*name, section);
+            inSection = SameAsciiName(*name, section);
             continue;
         }
         auto lineKey = KeyOf(line.body);
-        if (!inSection || !lineKey || !SameName(*lineKey, key))
+        if (!inSection || !lineKey || !SameAsciiName(*lineKey, key))
             continue;
         std::string_view value = Trim(line.body.substr(line.body.find('=') + 1));
         if (value.size() >= 2 && value.front() == value.back() &&
@@ -108,7 +99,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
         if (auto name = SectionOf(lines[i].body)) {
             if (header)
                 break;  // the end of the first matching section
-            if (SameName(*name, section))
+            if (SameAsciiName(*name, section))
                 header = insertAfter = i;
             continue;
         }
@@ -117,7 +108,7 @@ std::string SetIniValue(std::string_view text, std::string_view section, std::st
         if (!Trim(lines[i].body).empty())
             insertAfter = i;
         auto lineKey = KeyOf(lines[i].body);
-        if (lineKey && SameName(*lineKey, key)) {
+        if (lineKey && SameAsciiName(*lineKey, key)) {
             replace = i;
             break;
         }
