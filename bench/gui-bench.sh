@@ -8,10 +8,11 @@
 # the memory per tree item.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+repo=$(pwd)
 rounds="${1:-5}"
 tree="${2:-home}"
 root=/tmp/perf
-gen_tree="${GEN_TREE:-/work/shared/tools/gen-tree}"
+gen_tree="${GEN_TREE:-$repo/../shared/tools/gen-tree}"
 
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target brimwell_gui_bench brimwell-report >/dev/null

@@ -14,7 +14,6 @@ perf_root=${PERF_ROOT:-/tmp/perf}
 runs=${RUNS:-10}
 warmup=${WARMUP:-2}
 gen_tree=${GEN_TREE:-$repo/../shared/tools/gen-tree}
-[[ -x $gen_tree ]] || gen_tree=/work/shared/tools/gen-tree
 build=${BUILD:-$repo/build/dev}
 trees=("$@")
 [[ ${#trees[@]} -gt 0 ]] || trees=(home wide deep)

@@ -15,8 +15,8 @@
 
 #include "app/Commands.h"
 #include "app/WindowSettings.h"
+#include "scan/RootList.h"
 #include "ui/FolderTreeView.h"
-#include "ui/RootList.h"
 #include "ui/Toolbar.h"
 
 class ContentArea;

@@ -8,12 +8,12 @@
 #include <string>
 #include <thread>
 
-#include "platform/FileSystem.h"
-#include "platform/ReadAheadReader.h"
+#include "fs/FileSystem.h"
+#include "fs/ReadAheadReader.h"
 #include "report/ReportText.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ int main(int argc, char** argv) {
         SizeUnit::Toggle();
 
     ItemStore tree;
-    ReadAheadReader reader(options.threads);
+    ReadAheadReader reader(options.threads, ReadAheadLimits{}, &StopRequested);
     ScanCounters counters;
     ScanContext context{reader, &counters};
     {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/RootList.h"
+#include "scan/RootList.h"
 
 enum class StartMode { Ordinary, Install, Register, Uninstall, Folder };
 

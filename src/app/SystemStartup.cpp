@@ -4,12 +4,12 @@
 #include <QApplication>
 
 #include "app/MainWindow.h"
-#include "platform/DesktopFolders.h"
-#include "platform/PathForm.h"
+#include "fs/PathForm.h"
 #include "setup/FolderCommand.h"
 #include "setup/SettingsStore.h"
 #include "setup/Setup.h"
 #include "setup/Uninstaller.h"
+#include "ui/DesktopFolders.h"
 
 SystemStartup::SystemStartup(PlatformPaths paths, Dialogs& dialogs)
     : paths_(std::move(paths)), dialogs_(dialogs) {}

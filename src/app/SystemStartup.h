@@ -3,8 +3,8 @@
 #pragma once
 
 #include "app/Startup.h"
-#include "platform/Dialogs.h"
-#include "platform/PlatformPaths.h"
+#include "desktop/Dialogs.h"
+#include "desktop/PlatformPaths.h"
 
 class SystemStartup : public StartupActions {
   public:

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/SystemStartup.h"
-#include "platform/QtDialogs.h"
+#include "ui/QtDialogs.h"
 
 namespace {
 

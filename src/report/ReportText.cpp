@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "scan/SizeUnit.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 namespace ReportText {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "scan/FolderRecord.h"
+#include "tree/FolderRecord.h"
 
 class ItemStore;
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "scan/FolderSource.h"
-#include "ui/TreeControl.h"
+#include "fs/FolderSource.h"
+#include "tree/TreeControl.h"
 
 // The five figures one folder's scan reports to its caller.
 struct ScanSums {

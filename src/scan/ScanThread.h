@@ -11,8 +11,8 @@
 #include <string>
 #include <thread>
 
-#include "scan/FolderSource.h"
-#include "ui/TreeControl.h"
+#include "fs/FolderSource.h"
+#include "tree/TreeControl.h"
 
 // What a scan thread reaches through the tree wrapper. Every operation may be called from
 // the scan thread.

@@ -8,9 +8,9 @@
 #include <iostream>
 #include <string>
 
-#include "platform/PlatformPaths.h"
-#include "platform/PrivateProfile.h"
-#include "platform/Registry.h"
+#include "desktop/PlatformPaths.h"
+#include "desktop/PrivateProfile.h"
+#include "desktop/Registry.h"
 
 class SettingsStore {
   public:

@@ -4,7 +4,7 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/DesktopEntry.h"
+#include "desktop/DesktopEntry.h"
 
 namespace {
 

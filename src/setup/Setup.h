@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/PlatformPaths.h"
-#include "platform/Registry.h"
+#include "desktop/PlatformPaths.h"
+#include "desktop/Registry.h"
 
 class Setup {
   public:

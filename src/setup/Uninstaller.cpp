@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/AtomicFile.h"
-#include "platform/PendingDeletions.h"
+#include "desktop/AtomicFile.h"
+#include "desktop/PendingDeletions.h"
 #include "setup/Setup.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "platform/Dialogs.h"
-#include "platform/PlatformPaths.h"
+#include "desktop/Dialogs.h"
+#include "desktop/PlatformPaths.h"
 
 class Uninstaller {
   public:

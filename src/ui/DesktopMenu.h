@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "ui/RootList.h"
+#include "scan/RootList.h"
 
 class DesktopMenu : public QMenu {
     Q_OBJECT

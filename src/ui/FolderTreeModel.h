@@ -10,7 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
     Q_OBJECT

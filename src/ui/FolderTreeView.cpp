@@ -4,9 +4,10 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 
-#include "platform/ReadAheadReader.h"
-#include "platform/ThreadPriority.h"
+#include "fs/ReadAheadReader.h"
+#include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
+#include "scan/SizeUnit.h"
 #include "ui/StandardIcons.h"
 
 namespace {
@@ -102,7 +103,8 @@ std::unique_ptr<FolderSource> FolderTreeView::NewSource(const std::atomic<bool>&
     // yield to the user interface when they compete with it for a processor.
     MakeThisThreadBackground();
     std::unique_ptr<FolderSource> inner =
-        sourceFactory_ ? sourceFactory_() : std::make_unique<ReadAheadReader>();
+        sourceFactory_ ? sourceFactory_()
+                       : std::make_unique<ReadAheadReader>(0, ReadAheadLimits{}, &StopRequested);
     return std::make_unique<CancellableSource>(std::move(inner), cancelled);
 }
 

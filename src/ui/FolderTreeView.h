@@ -13,8 +13,8 @@
 #include <string>
 
 #include "scan/ScanThread.h"
+#include "tree/ItemStore.h"
 #include "ui/FolderTreeModel.h"
-#include "ui/ItemStore.h"
 #include "ui/ScanQueue.h"
 
 class QContextMenuEvent;

@@ -16,8 +16,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/WakeupSignal.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
+#include "ui/WakeupSignal.h"
 
 class ScanQueue : public QObject, public TreeControl {
     Q_OBJECT

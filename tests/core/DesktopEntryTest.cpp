@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "SetupTestSupport.h"
-#include "platform/DesktopEntry.h"
-#include "platform/FolderVerbs.h"
+#include "desktop/DesktopEntry.h"
+#include "desktop/FolderVerbs.h"
 
 using namespace setuptest;
 

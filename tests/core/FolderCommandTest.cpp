@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SetupTestSupport.h"
-#include "platform/FolderVerbs.h"
+#include "desktop/FolderVerbs.h"
 #include "setup/FolderCommand.h"
 
 using namespace setuptest;

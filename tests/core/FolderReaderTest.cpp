@@ -20,11 +20,11 @@
 
 #include "FakeFolderSource.h"
 #include "TempDir.h"
-#include "platform/DirectoryReader.h"
-#include "platform/ReadAheadReader.h"
+#include "fs/DirectoryReader.h"
+#include "fs/ReadAheadReader.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 namespace {
 
@@ -194,7 +194,7 @@ std::function<void(RecordingTree&)> StopAt(int insertion, std::function<void()> 
 std::unique_ptr<FolderSource> MakeReader(bool readAhead, bool tight) {
     if (readAhead)
         return std::make_unique<ReadAheadReader>(
-            4, tight ? ReadAheadLimits{6, 50, 1} : ReadAheadLimits{});
+            4, tight ? ReadAheadLimits{6, 50, 1} : ReadAheadLimits{}, &StopRequested);
     return std::make_unique<DirectoryReader>(tight ? 3 : 16);
 }
 
@@ -317,7 +317,7 @@ TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {
     const std::size_t stillBusyBelow = 1000;
     std::size_t listedAtStop = 0;
     for (int round = 0; round < 5; ++round) {
-        ReadAheadReader reader(threads, ReadAheadLimits{100000, 1 << 20, 128});
+        ReadAheadReader reader(threads, ReadAheadLimits{100000, 1 << 20, 128}, &StopRequested);
         std::size_t listedAfterStop = 0;
         auto busy = [&] {
             EXPECT_TRUE(WaitUntil([&] { return reader.Stats()->listedByReaders > 20; }));

@@ -4,7 +4,7 @@
 #include "FakeFolderSource.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 namespace {
 

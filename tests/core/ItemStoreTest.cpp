@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "scan/FolderTree.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 namespace {
 

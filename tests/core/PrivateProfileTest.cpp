@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "SetupTestSupport.h"
-#include "platform/IniText.h"
-#include "platform/PrivateProfile.h"
+#include "desktop/IniText.h"
+#include "desktop/PrivateProfile.h"
 
 using namespace setuptest;
 

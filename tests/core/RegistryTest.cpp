@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "SetupTestSupport.h"
-#include "platform/Registry.h"
+#include "desktop/Registry.h"
 
 using namespace setuptest;
 

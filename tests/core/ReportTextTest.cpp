@@ -5,7 +5,7 @@
 
 #include "report/ReportText.h"
 #include "scan/SizeUnit.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 namespace {
 

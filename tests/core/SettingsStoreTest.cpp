@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "SetupTestSupport.h"
-#include "platform/PrivateProfile.h"
+#include "desktop/PrivateProfile.h"
 #include "setup/SettingsStore.h"
 
 using namespace setuptest;

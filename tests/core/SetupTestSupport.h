@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "TempDir.h"
-#include "platform/PlatformPaths.h"
+#include "desktop/PlatformPaths.h"
 
 namespace setuptest {
 

@@ -6,9 +6,9 @@
 #include <unistd.h>
 
 #include "TempDir.h"
-#include "platform/MountTable.h"
-#include "platform/PathForm.h"
-#include "ui/RootList.h"
+#include "fs/MountTable.h"
+#include "fs/PathForm.h"
+#include "scan/RootList.h"
 
 TEST(RootList, AppendsInOrderAndSkipsOnlyExactDuplicatesWhenAsked) {
     RootList list;

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "TempDir.h"
-#include "platform/StorageDevice.h"
+#include "fs/StorageDevice.h"
 
 TEST(StorageDevice, RotationalFlagOfTheDiskOrOfThePartitionsDisk) {
     TempDir sys;

@@ -5,8 +5,8 @@
 #include <sys/wait.h>
 
 #include "SetupTestSupport.h"
-#include "platform/Dialogs.h"
-#include "platform/PendingDeletions.h"
+#include "desktop/Dialogs.h"
+#include "desktop/PendingDeletions.h"
 #include "setup/Setup.h"
 #include "setup/Uninstaller.h"
 

@@ -10,10 +10,10 @@
 #include <thread>
 
 #include "TempDir.h"
-#include "platform/DirectoryReader.h"
+#include "fs/DirectoryReader.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 namespace test {
 

@@ -11,7 +11,7 @@
 #include "WindowFixture.h"
 #include "app/Startup.h"
 #include "app/SystemStartup.h"
-#include "platform/Registry.h"
+#include "desktop/Registry.h"
 #include "setup/FolderCommand.h"
 #include "setup/SettingsStore.h"
 

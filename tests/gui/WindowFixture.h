@@ -20,7 +20,7 @@
 #include "GuiTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/ResourceTables.h"
-#include "platform/Dialogs.h"
+#include "desktop/Dialogs.h"
 
 namespace test {
 

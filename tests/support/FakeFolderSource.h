@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "scan/FolderRecord.h"
-#include "scan/FolderSource.h"
+#include "fs/FolderSource.h"
+#include "tree/FolderRecord.h"
 
 // A record's figures in one line: path|name|total|files bytes|folders|files, then F for a
 // FILES entry and P for a placeholder.

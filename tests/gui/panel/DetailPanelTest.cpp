@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "PanelTrees.h"
-#include "report/DetailPanel.h"
+#include "panel/DetailPanel.h"
 #include "report/ReportText.h"
 
 namespace {

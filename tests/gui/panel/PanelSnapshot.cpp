@@ -6,12 +6,12 @@
 
 #include <cstdio>
 
-#include "platform/DirectoryReader.h"
-#include "report/DetailPanel.h"
-#include "report/ReportPrint.h"
+#include "fs/DirectoryReader.h"
+#include "panel/DetailPanel.h"
+#include "panel/ReportPrint.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

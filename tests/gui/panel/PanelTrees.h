@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ui/ItemStore.h"
+#include "tree/ItemStore.h"
 
 // Adds a folder item with a finished record under parent (None: a root), after its siblings.
 inline TreeItem AddFolder(ItemStore& store, TreeItem parent, const std::string& name,

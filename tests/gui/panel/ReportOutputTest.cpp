@@ -12,8 +12,8 @@
 #include <sstream>
 
 #include "PanelTrees.h"
-#include "report/ReportExport.h"
-#include "report/ReportPrint.h"
+#include "panel/ReportExport.h"
+#include "panel/ReportPrint.h"
 #include "report/ReportText.h"
 
 namespace {

@@ -1,0 +1,66 @@
+// Lists folders with getdents64 and statx relative to the folder's own descriptor, so that
+// depth is not limited by PATH_MAX, and keeps at most a fixed number of descriptors open,
+// so that depth is not limited by the open-file limit either.
+#pragma once
+
+#include <sys/types.h>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "fs/FileDescriptor.h"
+#include "fs/FolderSource.h"
+
+// Reads one folder's entries into out, from an open directory descriptor. Directories get
+// no statx (they count 0 bytes); everything else is stat'ed without following links.
+// buffer is scratch space for getdents64. Returns false when the folder cannot be read.
+bool ReadFolder(int dirFd, std::vector<char>& buffer, FolderListing& out);
+
+// Opens sub-folder name of dirFd without following a symbolic link; -1 on failure.
+int OpenSubFolder(int dirFd, std::string_view name);
+// Opens a starting folder by its path (a link given as the start is followed); -1 on failure.
+int OpenStartFolder(const std::string& path);
+
+// The devices of mounted pseudo file systems (proc, sysfs, ...), which a scan never enters.
+class PseudoDevices {
+  public:
+    PseudoDevices();
+    bool Contains(int dirFd) const;  // is the open folder on a pseudo file system?
+
+  private:
+    std::unordered_set<dev_t> devices_;
+};
+
+class DirectoryReader : public FolderSource {
+  public:
+    // maxOpen: directory descriptors kept open at most (the current path's deepest ones).
+    explicit DirectoryReader(std::size_t maxOpen = 64);
+    ~DirectoryReader() override;
+
+    void EnterRoot(const std::string& path) override;
+    void Enter(std::string_view name) override;
+    void Leave() override;
+    bool List(FolderListing& out) override;
+
+    std::size_t OpenDescriptors() const { return openCount_; }
+
+  private:
+    struct Level {
+        std::string name;  // the root's path at level 0, a folder name below
+        FileDescriptor fd;
+        bool failed = false;  // could not be opened: nothing below it can be either
+    };
+
+    bool EnsureOpen(std::size_t depth);
+    bool OpenLevel(std::size_t depth);
+    void CloseShallowestExcept(std::size_t keep);
+
+    std::vector<Level> levels_;
+    std::vector<char> buffer_;
+    PseudoDevices pseudo_;
+    std::size_t maxOpen_;
+    std::size_t openCount_ = 0;
+};

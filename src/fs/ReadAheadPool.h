@@ -1,0 +1,114 @@
+// The read-ahead of one root scan: reader threads list the folders the scan will enter next,
+// in the order it will enter them, and the scan takes each listing whole. Lives from the
+// scan's EnterRoot to its last Leave; the scan thread alone calls Enter, Leave and List.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "fs/DirectoryReader.h"
+#include "fs/FolderSource.h"
+
+// How far the readers may run ahead of the scan.
+struct ReadAheadLimits {
+    std::size_t folders = 128;      // listed or being listed and not yet taken, at most
+    std::size_t entries = 1 << 18;  // entries in those listings; no new listing starts past it
+    std::size_t descriptors = 128;  // folder descriptors kept open for listings still to come
+};
+
+// A snapshot of the read-ahead, for tests and benchmarks.
+struct ReadAheadStats {
+    std::size_t foldersKnown = 0;  // folder records held: on the scan's path, listed or to list
+    std::size_t foldersAhead = 0;  // listed or being listed by readers, not yet taken
+    std::size_t entriesAhead = 0;
+    std::size_t openDescriptors = 0;
+    std::size_t listedByReaders = 0;  // listings the reader threads have made so far
+    std::size_t readersListing = 0;   // reader threads in the middle of a listing
+};
+
+class ReadAheadPool {
+  public:
+    // Starts `threads` reader threads; rootPath is the current folder. While *stop is true
+    // (stop may be null) the readers start no new listing. The readers never
+    // list the folder the scan needs next unless they began it before the scan got there:
+    // the scan lists that one itself rather than wait for a thread to be woken for it.
+    ReadAheadPool(const std::string& rootPath, unsigned threads, ReadAheadLimits limits = {},
+                  const std::atomic<bool>* stop = nullptr);
+    // Stops and joins the readers, closes every descriptor and frees everything read ahead.
+    ~ReadAheadPool();
+    ReadAheadPool(const ReadAheadPool&) = delete;
+    ReadAheadPool& operator=(const ReadAheadPool&) = delete;
+
+    // Sub-folder name of the current folder becomes current. Sub-folders listed before it
+    // and not entered are given up, with everything read ahead below them.
+    void Enter(std::string_view name);
+    // The parent becomes current; false when the starting folder itself was left.
+    bool Leave();
+    // The current folder's listing, as DirectoryReader would give it. Once per folder.
+    bool List(FolderListing& out);
+
+    ReadAheadStats Stats() const;
+
+  private:
+    struct Folder;
+    using FolderPtr = std::shared_ptr<Folder>;
+
+    void Work();
+    Folder* NextForReader();
+    bool RoomAhead() const;
+    bool HasClaimable() const;
+    bool Claim(Folder& folder);
+    void Read(const FolderPtr& folder, bool parentOpen, std::vector<char>& buffer,
+              std::unique_lock<std::mutex>& lock);
+    void Publish(Folder& folder, bool listed, FolderListing listing,
+                 std::vector<FolderPtr> children, FileDescriptor fd);
+    void Take(Folder& folder, FolderListing& out);
+    void Abandon(Folder& folder);
+    void AbandonChildren(Folder& folder, std::size_t from);
+    void WakeReadersIfRoom();
+
+    bool EnsureOpen(Folder& folder);
+    void AddOpen(Folder& folder, int fd);
+    void CloseDescriptor(Folder& folder);
+    void Unpin(Folder& folder);
+    void ReleaseIfUnused(Folder& folder);
+
+    void LinkChildren(Folder& folder);
+    void LinkAfter(Folder* position, Folder& folder);
+    void Unlink(Folder& folder);
+
+    const ReadAheadLimits limits_;
+    const std::atomic<bool>* const stop_;
+    const PseudoDevices pseudo_;
+    std::atomic<std::size_t> foldersKnown_{0};
+
+    mutable std::mutex mutex_;
+    std::condition_variable work_;  // readers wait here for something to list
+    std::condition_variable done_;  // the scan waits here for a listing a reader is making
+    std::vector<FolderPtr> path_;   // the scan's current folder and its ancestors
+    // Folders not yet entered by the scan, in the order it will enter them (a depth-first
+    // pre-order): a folder's sub-folders are linked right after it once it is listed.
+    Folder* head_ = nullptr;
+    Folder* tail_ = nullptr;
+    std::size_t pendingLinked_ = 0;  // linked folders nobody has started to list
+    std::size_t ahead_ = 0;
+    std::size_t entriesAhead_ = 0;
+    std::size_t listedByReaders_ = 0;
+    std::size_t readersListing_ = 0;
+    std::set<std::pair<std::size_t, Folder*>> open_;  // folders with a descriptor, by depth
+    Folder* scanWaitsFor_ = nullptr;
+    unsigned idle_ = 0;
+    bool windowFull_ = false;
+    bool quit_ = false;
+    std::vector<char> scanBuffer_;
+    std::vector<std::thread> readers_;
+};

@@ -1,0 +1,193 @@
+// Drawing of the detail panel: header, bar frame, child lines and bars, all in the device
+// pixels of whatever the painter draws on.
+#include "panel/DetailPanel.h"
+
+#include <QContextMenuEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "report/ReportText.h"
+#include "tree/ItemStore.h"
+
+namespace {
+
+constexpr int kMargin = 6;    // text indent; gap between name column, frame and right edge
+constexpr int kBarInset = 3;  // a bar's edge inside its line, and the fill inside the edge
+
+const QColor kWhite(255, 255, 255);
+const QColor kBlack(0, 0, 0);
+const QColor kRed(255, 0, 0);
+
+// The classic colours of a three-dimensional edge.
+const QColor kHighlight(255, 255, 255);
+const QColor kLight(227, 227, 227);
+const QColor kShadow(160, 160, 160);
+const QColor kDarkShadow(105, 105, 105);
+
+// A two-pixel edge: an outer and an inner ring, each with its top and left sides in one
+// colour and its bottom and right sides in another.
+struct EdgeColours {
+    QColor outerTopLeft, outerBottomRight, innerTopLeft, innerBottomRight;
+};
+const EdgeColours kBump{kLight, kDarkShadow, kDarkShadow, kLight};  // raised outer, sunken inner
+const EdgeColours kSunken{kShadow, kHighlight, kDarkShadow, kLight};
+
+// The rectangle from left to right and top to bottom, right and bottom excluded.
+QRect Span(int left, int top, int right, int bottom) {
+    return QRect(left, top, right - left, bottom - top);
+}
+
+// One ring of 1-pixel lines along the inside of box. The top-right and bottom-left corner
+// pixels belong to the bottom and right sides. An empty box draws nothing.
+void DrawRing(QPainter& painter, const QRect& box, const QColor& topLeft,
+              const QColor& bottomRight) {
+    if (box.width() <= 0 || box.height() <= 0)
+        return;
+    painter.fillRect(QRect(box.left(), box.top(), box.width() - 1, 1), topLeft);
+    painter.fillRect(QRect(box.left(), box.top(), 1, box.height() - 1), topLeft);
+    painter.fillRect(QRect(box.left(), box.bottom(), box.width(), 1), bottomRight);
+    painter.fillRect(QRect(box.right(), box.top(), 1, box.height()), bottomRight);
+}
+
+void DrawEdge(QPainter& painter, const QRect& box, const EdgeColours& colours) {
+    DrawRing(painter, box, colours.outerTopLeft, colours.outerBottomRight);
+    DrawRing(painter, box.adjusted(1, 1, -1, -1), colours.innerTopLeft, colours.innerBottomRight);
+}
+
+// Draws text with the top of its line at y, as the panel's layout counts lines.
+void DrawTextAt(QPainter& painter, int x, int y, const QString& text) {
+    painter.drawText(QPoint(x, y + painter.fontMetrics().ascent()), text);
+}
+
+QString ChildLabel(const FolderRecord& record) {
+    return QString::fromStdString(ReportText::ChildText(record));
+}
+
+// What the measuring pass finds among the children that have a record, up to the first
+// one that has none (it is still being filled in; the rest waits for the next paint).
+struct ChildMeasure {
+    std::uint64_t largest = 0;
+    int nameWidth = 0;   // the widest child text: the name column
+    int lineHeight = 0;  // the tallest child text: every line below the header
+};
+
+ChildMeasure MeasureChildren(const ItemNode& node, const QFontMetrics& metrics) {
+    ChildMeasure measure;
+    for (const auto& child : node.children) {
+        if (!child->record)
+            break;
+        const FolderRecord& record = *child->record;
+        measure.largest = std::max(measure.largest, record.totalBytes);
+        measure.nameWidth =
+            std::max(measure.nameWidth, metrics.horizontalAdvance(ChildLabel(record)));
+        measure.lineHeight = std::max(measure.lineHeight, metrics.height());
+    }
+    return measure;
+}
+
+// The horizontal layout of the bars: the scale starts at x0 and is `scale` pixels wide.
+struct BarScale {
+    int x0;
+    int scale;
+    int right;  // the drawing area's width
+};
+
+// Where a child's bar ends. A child as large as the largest gets the full bar, which also
+// covers a set of children that are all empty; every other child is smaller than the
+// largest, so the division is safe.
+int BarEnd(std::uint64_t size, std::uint64_t largest, const BarScale& bars) {
+    if (size == largest)
+        return bars.right - kMargin;
+    double ratio = static_cast<double>(size) / static_cast<double>(largest);
+    return static_cast<int>(bars.x0 + ratio * bars.scale);
+}
+
+// A sunken edge inset 3 inside the line, and a red fill inset 3 further. Narrow bars lose
+// their fill, then their edge.
+void DrawBar(QPainter& painter, int x0, int end, int top, int bottom) {
+    if (end <= 0)
+        return;
+    QRect edge = Span(x0 + kBarInset, top + kBarInset, end - kBarInset, bottom - kBarInset);
+    if (edge.width() > 0)
+        DrawEdge(painter, edge, kSunken);
+    QRect fill = edge.adjusted(kBarInset, kBarInset, -kBarInset, -kBarInset);
+    if (fill.width() > 0 && fill.height() > 0)
+        painter.fillRect(fill, kRed);
+}
+
+// The drawing pass: line i (from 1) spans i * L to (i + 1) * L; a line that would end below
+// the area is not drawn, nor is anything after it.
+void DrawChildLines(QPainter& painter, const ItemNode& node, const ChildMeasure& measure,
+                    const BarScale& bars, int height) {
+    const int lineHeight = measure.lineHeight;
+    int line = 1;
+    for (const auto& child : node.children) {
+        if (!child->record)
+            break;
+        const int top = line * lineHeight;
+        const int bottom = top + lineHeight;
+        if (bottom > height)
+            break;
+        DrawTextAt(painter, kMargin, top, ChildLabel(*child->record));
+        int end = BarEnd(child->record->totalBytes, measure.largest, bars);
+        DrawBar(painter, bars.x0, end, top, bottom);
+        ++line;
+    }
+}
+
+// The selected item when it carries a record; null otherwise.
+const ItemNode* SelectedNode(const ItemStore& tree) {
+    TreeItem selected = tree.Selection();
+    if (selected == TreeItem::None)
+        return nullptr;
+    const ItemNode* node = tree.Node(selected);
+    return node && node->record ? node : nullptr;
+}
+
+void PaintContent(QPainter& painter, int width, int height, const ItemStore& tree) {
+    painter.fillRect(QRect(0, 0, width, height), kWhite);
+    const ItemNode* node = SelectedNode(tree);
+    if (!node)
+        return;
+    painter.setPen(kBlack);
+    const QFontMetrics metrics = painter.fontMetrics();
+
+    QString header = QString::fromStdString(ReportText::HeaderText(*node->record));
+    // Integer division truncates toward zero, so a header wider than the area starts left
+    // of it and is cut at both sides.
+    DrawTextAt(painter, (width - metrics.horizontalAdvance(header)) / 2, 0, header);
+
+    ChildMeasure measure = MeasureChildren(*node, metrics);
+    const int x0 = measure.nameWidth + kMargin;
+    DrawEdge(painter, Span(x0, measure.lineHeight, width - kMargin, height), kBump);
+    BarScale bars{x0, width - measure.nameWidth - 2 * kMargin, width};
+    DrawChildLines(painter, *node, measure, bars, height);
+}
+
+}  // namespace
+
+DetailPanel::DetailPanel(const ItemStore& tree, QWidget* parent) : QFrame(parent), tree_(tree) {
+    setFrameStyle(QFrame::Box | QFrame::Plain);  // a thin border around the panel
+    setLineWidth(1);
+    setAttribute(Qt::WA_OpaquePaintEvent);  // Paint() covers every pixel inside the border
+}
+
+void DetailPanel::Paint(QPainter& painter, const QRect& area, const ItemStore& tree) {
+    painter.save();
+    painter.setClipRect(area);
+    painter.translate(area.topLeft());
+    PaintContent(painter, area.width(), area.height(), tree);
+    painter.restore();
+}
+
+void DetailPanel::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    Paint(painter, contentsRect(), tree_);
+}
+
+void DetailPanel::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+}
