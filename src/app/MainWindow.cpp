@@ -209,7 +209,7 @@ void MainWindow::BrowseForFolder() {
 
 void MainWindow::ExploreSelected() {
     ItemStore& store = tree_->Store();
-    const FolderRecord* record = store.Record(store.Selection());
+    std::optional<FolderRecord> record = store.Record(store.Selection());
     if (record && services_.openFolder)
         services_.openFolder(record->path);
 }

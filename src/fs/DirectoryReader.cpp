@@ -7,6 +7,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -81,16 +82,32 @@ int OpenStartFolder(const std::string& path) {
     return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
 }
 
+namespace {
+
+std::string_view LastPart(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    std::size_t slash = path.rfind('/');
+    return slash == std::string_view::npos || path.size() == 1 ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
 PseudoDevices::PseudoDevices() {
     for (const Mount& mount : ReadMountTable()) {
-        if (IsPseudoFileSystem(mount.type))
+        if (IsPseudoFileSystem(mount.type)) {
             devices_.insert(mount.device);
+            mountNames_.emplace_back(LastPart(mount.mountPoint));
+        }
     }
 }
 
-bool PseudoDevices::Contains(int dirFd) const {
+bool PseudoDevices::Contains(int dirFd, std::string_view name) const {
     if (devices_.empty())
         return false;
+    if (name.find('/') == std::string_view::npos &&
+        std::find(mountNames_.begin(), mountNames_.end(), name) == mountNames_.end())
+        return false;  // neither a starting folder nor named like a mount point
     struct stat info;
     return ::fstat(dirFd, &info) == 0 && devices_.count(info.st_dev) > 0;
 }
@@ -166,7 +183,7 @@ bool DirectoryReader::List(FolderListing& out) {
     if (levels_.empty() || !EnsureOpen(levels_.size() - 1))
         return false;
     int fd = levels_.back().fd.Get();
-    if (pseudo_.Contains(fd))
+    if (pseudo_.Contains(fd, levels_.size() == 1 ? std::string_view("/") : levels_.back().name))
         return false;
     return ReadFolder(fd, buffer_, out);
 }

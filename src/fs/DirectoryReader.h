@@ -28,10 +28,15 @@ int OpenStartFolder(const std::string& path);
 class PseudoDevices {
   public:
     PseudoDevices();
-    bool Contains(int dirFd) const;  // is the open folder on a pseudo file system?
+    // Is the open folder on a pseudo file system? name is its name in its parent, or "/"
+    // for a starting folder. Only a starting folder or a folder named like the last part of
+    // a pseudo file system's mount point can be the root of one, and only those cost a
+    // system call.
+    bool Contains(int dirFd, std::string_view name) const;
 
   private:
     std::unordered_set<dev_t> devices_;
+    std::vector<std::string> mountNames_;  // a handful: compared one by one
 };
 
 class DirectoryReader : public FolderSource {

@@ -215,8 +215,9 @@ void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, std::vector<c
     else if (parentFd >= 0)
         fd.Reset(OpenSubFolder(parentFd, folder->name));
     FolderListing listing;
-    bool listed =
-        fd.IsOpen() && !pseudo_.Contains(fd.Get()) && ReadFolder(fd.Get(), buffer, listing);
+    bool listed = fd.IsOpen() &&
+                  !pseudo_.Contains(fd.Get(), parent ? folder->name : std::string_view("/")) &&
+                  ReadFolder(fd.Get(), buffer, listing);
     std::vector<FolderPtr> children;
     if (listed) {
         for (const FolderEntry& entry : listing.entries) {

@@ -61,8 +61,8 @@ void DrawTextAt(QPainter& painter, int x, int y, const QString& text) {
     painter.drawText(QPoint(x, y + painter.fontMetrics().ascent()), text);
 }
 
-QString ChildLabel(const FolderRecord& record) {
-    return QString::fromStdString(ReportText::ChildText(record));
+QString ChildLabel(const ItemNode& child) {
+    return QString::fromStdString(ReportText::ChildText(child.RecordName(), child.TotalBytes()));
 }
 
 // What the measuring pass finds among the children that have a record, up to the first
@@ -75,13 +75,12 @@ struct ChildMeasure {
 
 ChildMeasure MeasureChildren(const ItemNode& node, const QFontMetrics& metrics) {
     ChildMeasure measure;
-    for (const auto& child : node.children) {
-        if (!child->record)
+    for (const ItemNode& child : node.Children()) {
+        if (!child.HasRecord())
             break;
-        const FolderRecord& record = *child->record;
-        measure.largest = std::max(measure.largest, record.totalBytes);
+        measure.largest = std::max(measure.largest, child.TotalBytes());
         measure.nameWidth =
-            std::max(measure.nameWidth, metrics.horizontalAdvance(ChildLabel(record)));
+            std::max(measure.nameWidth, metrics.horizontalAdvance(ChildLabel(child)));
         measure.lineHeight = std::max(measure.lineHeight, metrics.height());
     }
     return measure;
@@ -123,15 +122,15 @@ void DrawChildLines(QPainter& painter, const ItemNode& node, const ChildMeasure&
                     const BarScale& bars, int height) {
     const int lineHeight = measure.lineHeight;
     int line = 1;
-    for (const auto& child : node.children) {
-        if (!child->record)
+    for (const ItemNode& child : node.Children()) {
+        if (!child.HasRecord())
             break;
         const int top = line * lineHeight;
         const int bottom = top + lineHeight;
         if (bottom > height)
             break;
-        DrawTextAt(painter, kMargin, top, ChildLabel(*child->record));
-        int end = BarEnd(child->record->totalBytes, measure.largest, bars);
+        DrawTextAt(painter, kMargin, top, ChildLabel(child));
+        int end = BarEnd(child.TotalBytes(), measure.largest, bars);
         DrawBar(painter, bars.x0, end, top, bottom);
         ++line;
     }
@@ -143,7 +142,7 @@ const ItemNode* SelectedNode(const ItemStore& tree) {
     if (selected == TreeItem::None)
         return nullptr;
     const ItemNode* node = tree.Node(selected);
-    return node && node->record ? node : nullptr;
+    return node && node->HasRecord() ? node : nullptr;
 }
 
 void PaintContent(QPainter& painter, int width, int height, const ItemStore& tree) {
@@ -154,7 +153,7 @@ void PaintContent(QPainter& painter, int width, int height, const ItemStore& tre
     painter.setPen(kBlack);
     const QFontMetrics metrics = painter.fontMetrics();
 
-    QString header = QString::fromStdString(ReportText::HeaderText(*node->record));
+    QString header = QString::fromStdString(ReportText::HeaderText(*node->Record()));
     // Integer division truncates toward zero, so a header wider than the area starts left
     // of it and is cut at both sides.
     DrawTextAt(painter, (width - metrics.horizontalAdvance(header)) / 2, 0, header);

@@ -12,6 +12,7 @@ namespace {
 
 constexpr std::size_t kMaxNameColumn = 50;
 constexpr int kBarWidth = 30;
+constexpr std::size_t kWriteChunk = 64 * 1024;
 
 std::string SizeInUnit(std::uint64_t bytes) {
     SizeUnit::Snapshot unit = SizeUnit::Current();
@@ -59,18 +60,22 @@ std::size_t SequenceLength(std::string_view text, std::size_t i) {
 }
 
 struct ChildLine {
-    const FolderRecord* record;
-    std::size_t length;  // of the child's text, in characters
-    double size;         // in the current unit
+    std::string name;
+    std::string sizeText;  // "0.25 M"
+    std::size_t length;    // of the child's text, in characters
+    double size;           // in the current unit
 };
 
 std::vector<ChildLine> ChildLines(const ItemNode& parent) {
     std::vector<ChildLine> lines;
-    for (const auto& child : parent.children) {
-        if (!child->record)
+    for (const ItemNode& child : parent.Children()) {
+        if (!child.HasRecord())
             continue;  // still being scanned, or interrupted
-        const FolderRecord& record = *child->record;
-        lines.push_back({&record, Utf8Length(ChildText(record)), InUnit(record.totalBytes)});
+        std::string name = child.RecordName();
+        std::string sizeText = SizeInUnit(child.TotalBytes());
+        // The characters of ChildText: the name, " ( ", the size, " ) ".
+        std::size_t length = Utf8Length(name) + sizeText.size() + 6;
+        lines.push_back({std::move(name), std::move(sizeText), length, InUnit(child.TotalBytes())});
     }
     return lines;
 }
@@ -84,7 +89,11 @@ std::string HeaderText(const FolderRecord& record) {
 }
 
 std::string ChildText(const FolderRecord& record) {
-    return record.name + " ( " + SizeInUnit(record.totalBytes) + " ) ";
+    return ChildText(record.name, record.totalBytes);
+}
+
+std::string ChildText(std::string_view name, std::uint64_t totalBytes) {
+    return std::string(name) + " ( " + SizeInUnit(totalBytes) + " ) ";
 }
 
 std::size_t Utf8Length(std::string_view text) {
@@ -98,28 +107,39 @@ std::size_t Utf8Length(std::string_view text) {
 
 void WriteReport(const ItemStore& tree, std::ostream& out) {
     TreeItem selected = tree.Selection();
-    const ItemNode* node = tree.Node(selected);
-    if (selected == TreeItem::None || !node || !node->record)
+    std::optional<FolderRecord> record = tree.Record(selected);
+    if (selected == TreeItem::None || !record)
         return;
-    out << HeaderText(*node->record) << '\n' << std::flush;
-    out << std::string(88, '-') << '\n' << std::flush;
+    out << HeaderText(*record) << '\n';
+    out << std::string(88, '-') << '\n';
 
-    std::vector<ChildLine> lines = ChildLines(*node);
+    std::vector<ChildLine> lines = ChildLines(*tree.Node(selected));
     std::size_t column = 0;
     double largest = 0.0;
     for (const ChildLine& line : lines) {
         column = std::min(kMaxNameColumn, std::max(column, line.length));
         largest = std::max(largest, line.size);
     }
+    // Lines are gathered into one buffer and written in large pieces: a folder may have a
+    // million children.
+    std::string buffer;
     for (const ChildLine& line : lines) {
         int stars = largest > 0.0 ? static_cast<int>(line.size * kBarWidth / largest) : 0;
         stars = std::clamp(stars, 0, kBarWidth);
-        out << line.record->name
-            << std::string(column > line.length ? column - line.length : 0, ' ') << " ( "
-            << SizeInUnit(line.record->totalBytes) << " ) |"
-            << std::string(static_cast<std::size_t>(stars), '*') << '\n'
-            << std::flush;
+        buffer.append(line.name);
+        buffer.append(column > line.length ? column - line.length : 0, ' ');
+        buffer.append(" ( ");
+        buffer.append(line.sizeText);
+        buffer.append(" ) |");
+        buffer.append(static_cast<std::size_t>(stars), '*');
+        buffer.push_back('\n');
+        if (buffer.size() >= kWriteChunk) {
+            out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+            buffer.clear();
+        }
     }
+    out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    out.flush();
 }
 
 }  // namespace ReportText

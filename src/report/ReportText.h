@@ -16,6 +16,7 @@ namespace ReportText {
 std::string HeaderText(const FolderRecord& record);
 // "NAME ( 0.25 M ) " in the current unit.
 std::string ChildText(const FolderRecord& record);
+std::string ChildText(std::string_view name, std::uint64_t totalBytes);
 // Characters as UTF-8 decodes them; every byte that is not part of a valid sequence
 // counts as one character.
 std::size_t Utf8Length(std::string_view text);

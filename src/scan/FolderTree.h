@@ -8,7 +8,8 @@
 #include "fs/FolderSource.h"
 #include "tree/TreeControl.h"
 
-// The five figures one folder's scan reports to its caller.
+// The five figures one folder's scan reports to its caller. Sums stop at 2^64-1 and counts
+// at 2^31-1 instead of wrapping around.
 struct ScanSums {
     std::uint64_t total = 0;      // every entry listed directly in the folder, plus sub-folders
     std::uint64_t filesOnly = 0;  // files directly in the folder
@@ -43,17 +44,17 @@ std::string WorkingPath(const std::string& path);
 // a root that still holds its placeholder record is dropped.
 void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& context);
 
-// Scans folderPath, the current folder of context.source, whose item is parentItem, adding
-// its figures to sums.
+// Scans folderPath, the current folder of context.source, whose item is parentItem, and
+// everything below it, adding its figures to sums. Walks with a stack of its own, so depth
+// is limited by memory, not by the thread's stack.
 void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::string& folderPath,
                 ScanSums& sums, ScanContext& context);
 
-// Larger totalBytes first: 1 when b is larger, -1 when smaller, 0 when equal. A missing
-// record counts as 0 bytes.
-int CompareBySize(const FolderRecord* a, const FolderRecord* b, std::intptr_t sortData);
+// CompareBySize (larger totalBytes first) is declared with the records, in
+// tree/FolderRecord.h: the item store sorts by it without calling it once per comparison.
 
 // Rewrites the label of every item below item that has a record, children first, in the
-// current unit. None relabels the whole tree.
+// current unit. None relabels the whole tree. Walks with a stack of its own.
 void Relabel(TreeControl& tree, TreeItem item);
 
 }  // namespace FolderTree

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tree/ItemLabel.h"  // FormatSize, FormatCount
+
 // One atomic flag carries the unit, so a reader always sees a divisor and a letter that
 // belong together, whichever thread toggles.
 class SizeUnit {
@@ -28,8 +30,3 @@ class SizeUnit {
 
 // Set by Exit, Remove, Stop and Export; cleared when a root scan begins; read by the scan.
 extern std::atomic<bool> StopRequested;
-
-// Size in the current unit, printed as "%4.2f" with a full stop whatever the locale.
-std::string FormatSize(std::uint64_t bytes, double divisor);
-// A count printed as "%ld".
-std::string FormatCount(std::int32_t count);

@@ -1,5 +1,7 @@
-// Construction of the two forms of folder record.
+// Construction of the forms of folder record, and saturating arithmetic for their figures.
 #include "tree/FolderRecord.h"
+
+#include <limits>
 
 std::unique_ptr<FolderRecord> FolderRecord::Full(std::string path, std::string name,
                                                  std::uint64_t totalBytes, std::uint64_t filesBytes,
@@ -17,8 +19,37 @@ std::unique_ptr<FolderRecord> FolderRecord::Full(std::string path, std::string n
     return record;
 }
 
+std::unique_ptr<FolderRecord> FolderRecord::Placed(PathOrigin origin, std::string name,
+                                                   std::uint64_t totalBytes,
+                                                   std::uint64_t filesBytes,
+                                                   std::int32_t folderCount, std::int32_t fileCount,
+                                                   bool isFilesEntry) {
+    auto record = Full(std::string(), std::move(name), totalBytes, filesBytes, folderCount,
+                       fileCount, isFilesEntry);
+    record->pathOrigin = origin;
+    return record;
+}
+
 std::unique_ptr<FolderRecord> FolderRecord::Placeholder(std::string path) {
     auto record = std::make_unique<FolderRecord>();
     record->path = std::move(path);
     return record;
+}
+
+int FolderTree::CompareBySize(const FolderRecord* a, const FolderRecord* b,
+                              std::intptr_t /*sortData*/) {
+    std::uint64_t sizeA = a ? a->totalBytes : 0;
+    std::uint64_t sizeB = b ? b->totalBytes : 0;
+    return sizeB > sizeA ? 1 : (sizeB < sizeA ? -1 : 0);
+}
+
+std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = a + b;
+    return sum < a ? std::numeric_limits<std::uint64_t>::max() : sum;
+}
+
+std::int32_t SaturatingAdd(std::int32_t count, std::int64_t amount) {
+    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
+    std::int64_t sum = static_cast<std::int64_t>(count) + amount;
+    return static_cast<std::int32_t>(sum > kMax ? kMax : (sum < 0 ? 0 : sum));
 }

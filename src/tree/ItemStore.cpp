@@ -1,8 +1,20 @@
-// The folder tree's item store and the order of labels in sorted insertion.
+// The folder tree's item store: items kept as parts, the order of labels in sorted
+// insertion, and walks of the tree that never recurse.
 #include "tree/ItemStore.h"
 
 #include <algorithm>
 #include <cstring>
+
+// The texts of an item that do not follow from its name: a root's progress label and
+// record, labels and records set by hand. Most items have none.
+struct ItemExtras {
+    std::string labelStem;
+    std::string recordName;
+    std::string recordPath;
+    std::uint64_t labelBytes = 0;
+    std::int32_t labelFiles = 0;
+    std::int32_t labelFolders = 0;
+};
 
 namespace {
 
@@ -10,7 +22,258 @@ unsigned char FoldCase(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
+constexpr std::string_view kFiles = "FILES";
+
+bool IsFilesForm(LabelForm form) {
+    return form == LabelForm::FilesOfFolder || form == LabelForm::FilesOfRoot;
+}
+
+// Where the label's text first differs from stem, ASCII case ignored, within the shorter
+// of the two: negative or positive as CompareLabels would answer, 0 when undecided there.
+int CompareFoldedPrefix(std::string_view text, std::string_view stem) {
+    std::size_t n = std::min(text.size(), stem.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = FoldCase(static_cast<unsigned char>(text[i]));
+        unsigned char y = FoldCase(static_cast<unsigned char>(stem[i]));
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
 }  // namespace
+
+int CompareLabels(std::string_view a, std::string_view b) {
+    if (int folded = CompareFoldedPrefix(a, b))
+        return folded;
+    if (a.size() != b.size())
+        return a.size() < b.size() ? -1 : 1;
+    int bytes = a.compare(b);
+    return bytes < 0 ? -1 : (bytes > 0 ? 1 : 0);
+}
+
+// ---- ItemNode ------------------------------------------------------------------------------
+
+ItemNode::ItemNode() = default;
+ItemNode::~ItemNode() = default;
+
+ItemExtras& ItemNode::Extras() {
+    if (!extras_)
+        extras_ = std::make_unique<ItemExtras>();
+    return *extras_;
+}
+
+std::string_view ItemNode::Resolve(Source source, std::string_view extra) const {
+    switch (source) {
+        case Source::Name:
+            return name_.View();
+        case Source::Files:
+            return kFiles;
+        case Source::Extra:
+            return extra;
+        case Source::None:
+            break;
+    }
+    return {};
+}
+
+std::string ItemNode::Text() const {
+    std::string text;
+    std::string_view stem = Resolve(LabelStem(), extras_ ? extras_->labelStem : std::string_view());
+    if (flags_ & kLabelFiguresApart) {
+        AppendLabel(text, Form(), flags_ & kMegabytes, stem, extras_->labelBytes,
+                    extras_->labelFiles, extras_->labelFolders);
+    } else {
+        AppendLabel(text, Form(), flags_ & kMegabytes, stem, totalBytes_, fileCount_, folderCount_);
+    }
+    return text;
+}
+
+std::uint64_t ItemNode::Key() const {
+    std::string_view stem = Resolve(LabelStem(), extras_ ? extras_->labelStem : std::string_view());
+    switch (Form()) {
+        case LabelForm::Text:
+            return LabelKey(stem);
+        case LabelForm::Folder:
+            if (stem.size() >= 8)
+                return LabelKey(stem);
+            if (stem.size() >= 3)  // the figures begin after "   ( "
+                return LabelKey(std::string(stem) + "   ( ");
+            break;
+        case LabelForm::FilesOfFolder:
+        case LabelForm::FilesOfRoot:
+            return LabelKey("FILES   ");
+    }
+    return LabelKey(Text());
+}
+
+std::string ItemNode::RecordName() const {
+    return std::string(
+        Resolve(RecordNameSource(), extras_ ? extras_->recordName : std::string_view()));
+}
+
+std::string ItemNode::FolderPath() const {
+    std::vector<const ItemNode*> chain;
+    for (const ItemNode* node = this; node->parent_; node = node->parent_)
+        chain.push_back(node);
+    if (chain.empty())
+        return {};
+    std::size_t length = 0;
+    for (const ItemNode* node : chain)
+        length += node->name_.View().size() + 1;
+    std::string path;
+    path.reserve(length);
+    path.append(chain.back()->name_.View());
+    for (std::size_t i = chain.size() - 1; i-- > 0;) {
+        if (path.empty() || path.back() != '/')
+            path.push_back('/');
+        path.append(chain[i]->name_.View());
+    }
+    return path;
+}
+
+std::optional<FolderRecord> ItemNode::RecordWithoutPath() const {
+    if (!HasRecord())
+        return std::nullopt;
+    FolderRecord record;
+    record.isFilesEntry = IsFilesEntry();
+    record.name = RecordName();
+    record.totalBytes = totalBytes_;
+    record.filesBytes = filesBytes_;
+    record.folderCount = folderCount_;
+    record.fileCount = fileCount_;
+    record.complete = IsComplete();
+    return record;
+}
+
+std::optional<FolderRecord> ItemNode::Record() const {
+    std::optional<FolderRecord> record = RecordWithoutPath();
+    if (!record)
+        return record;
+    switch (RecordPathSource()) {
+        case PathSource::ItemFolder:
+            record->path = FolderPath();
+            break;
+        case PathSource::ParentFolder:
+            record->path = parent_ ? parent_->FolderPath() : std::string();
+            break;
+        case PathSource::Name:
+            record->path = std::string(name_.View());
+            break;
+        case PathSource::Extra:
+            record->path = extras_->recordPath;
+            break;
+        case PathSource::None:
+            break;
+    }
+    return record;
+}
+
+void ItemNode::SetLabel(ItemLabel label) {
+    SetForm(label.form);
+    SetFlag(kMegabytes, label.megabytes);
+    if (IsFilesForm(label.form)) {
+        SetLabelStem(Source::None);
+    } else if (label.stem == name_.View()) {
+        SetLabelStem(Source::Name);
+    } else if (label.stem == kFiles) {
+        SetLabelStem(Source::Files);
+    } else {
+        Extras().labelStem = std::move(label.stem);
+        SetLabelStem(Source::Extra);
+    }
+    if (LabelStem() != Source::Extra && extras_)
+        extras_->labelStem.clear();
+
+    SetFlag(kLabelFiguresApart, false);
+    if (label.form == LabelForm::Text)
+        return;
+    bool same =
+        totalBytes_ == label.bytes &&
+        (IsFilesForm(label.form) || (fileCount_ == label.files && folderCount_ == label.folders));
+    if (!HasRecord()) {  // the figures are the label's until a record comes
+        totalBytes_ = label.bytes;
+        fileCount_ = label.files;
+        folderCount_ = label.folders;
+    } else if (!same) {
+        ItemExtras& extras = Extras();
+        extras.labelBytes = label.bytes;
+        extras.labelFiles = label.files;
+        extras.labelFolders = label.folders;
+        SetFlag(kLabelFiguresApart, true);
+    }
+}
+
+bool ItemNode::LabelFiguresMatch(const FolderRecord& record) const {
+    if (Form() == LabelForm::Text || (flags_ & kLabelFiguresApart))
+        return true;  // the label does not use the record's figures
+    if (record.totalBytes != totalBytes_)
+        return false;
+    return IsFilesForm(Form()) ||
+           (record.fileCount == fileCount_ && record.folderCount == folderCount_);
+}
+
+void ItemNode::MoveLabelFiguresApart() {
+    ItemExtras& extras = Extras();
+    extras.labelBytes = totalBytes_;
+    extras.labelFiles = fileCount_;
+    extras.labelFolders = folderCount_;
+    SetFlag(kLabelFiguresApart, true);
+}
+
+void ItemNode::SetRecord(const FolderRecord* record) {
+    if (extras_) {
+        extras_->recordName.clear();
+        extras_->recordPath.clear();
+    }
+    if (!record) {
+        SetFlag(kHasRecord, false);
+        SetRecordName(Source::None);
+        SetRecordPath(PathSource::None);
+        return;
+    }
+    if (!LabelFiguresMatch(*record))
+        MoveLabelFiguresApart();
+    totalBytes_ = record->totalBytes;
+    filesBytes_ = record->filesBytes;
+    folderCount_ = record->folderCount;
+    fileCount_ = record->fileCount;
+    SetFlag(kHasRecord, true);
+    SetFlag(kFilesEntry, record->isFilesEntry);
+    SetFlag(kComplete, record->complete);
+
+    if (record->name.empty()) {
+        SetRecordName(Source::None);
+    } else if (record->name == name_.View()) {
+        SetRecordName(Source::Name);
+    } else if (record->name == kFiles) {
+        SetRecordName(Source::Files);
+    } else {
+        Extras().recordName = record->name;
+        SetRecordName(Source::Extra);
+    }
+
+    switch (record->pathOrigin) {
+        case PathOrigin::ItemFolder:
+            SetRecordPath(PathSource::ItemFolder);
+            break;
+        case PathOrigin::ParentFolder:
+            SetRecordPath(PathSource::ParentFolder);
+            break;
+        case PathOrigin::Given:
+            if (record->path.empty()) {
+                SetRecordPath(PathSource::None);
+            } else if (record->path == name_.View()) {
+                SetRecordPath(PathSource::Name);
+            } else {
+                Extras().recordPath = record->path;
+                SetRecordPath(PathSource::Extra);
+            }
+            break;
+    }
+}
+
+// ---- ItemStore -----------------------------------------------------------------------------
 
 void ItemIndex::Add(std::uint64_t id, ItemNode* node) {
     std::size_t page = static_cast<std::size_t>(id >> kPageBits);
@@ -39,21 +302,39 @@ void ItemIndex::Remove(std::uint64_t id) {
         pages_[page].reset();
 }
 
-int CompareLabels(const std::string& a, const std::string& b) {
-    std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned char x = FoldCase(static_cast<unsigned char>(a[i]));
-        unsigned char y = FoldCase(static_cast<unsigned char>(b[i]));
-        if (x != y)
-            return x < y ? -1 : 1;
+namespace {
+
+// Deletes nodes and everything below them, without recursion.
+void DestroySubtrees(std::vector<ItemNode*> pending) {
+    while (!pending.empty()) {
+        ItemNode* node = pending.back();
+        pending.pop_back();
+        for (const ItemNode& child : node->Children())
+            pending.push_back(const_cast<ItemNode*>(&child));
+        delete node;
     }
-    if (a.size() != b.size())
-        return a.size() < b.size() ? -1 : 1;
-    return a.compare(b) < 0 ? -1 : (a == b ? 0 : 1);
 }
 
+// Every node below top, parents before their children.
+std::vector<ItemNode*> Descendants(const ItemNode& top) {
+    std::vector<ItemNode*> found;
+    for (const ItemNode& child : top.Children())
+        found.push_back(const_cast<ItemNode*>(&child));
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        for (const ItemNode& child : found[i]->Children())
+            found.push_back(const_cast<ItemNode*>(&child));
+    }
+    return found;
+}
+
+}  // namespace
+
 ItemStore::ItemStore() = default;
-ItemStore::~ItemStore() = default;
+
+ItemStore::~ItemStore() {
+    if (!top_.children_.Empty())
+        DestroySubtrees(top_.children_.Take(0, top_.children_.Size() - 1));
+}
 
 TreeItem ItemStore::ReserveItem() {
     return static_cast<TreeItem>(nextId_.fetch_add(1, std::memory_order_relaxed));
@@ -65,44 +346,58 @@ ItemNode* ItemStore::Find(TreeItem item) {
     return index_.Find(static_cast<std::uint64_t>(item));
 }
 
+ItemNode* ItemStore::FindItem(TreeItem item) {
+    return item == TreeItem::None ? nullptr : Find(item);
+}
+
 const ItemNode* ItemStore::Node(TreeItem item) const {
     return const_cast<ItemStore*>(this)->Find(item);
 }
 
-const FolderRecord* ItemStore::Record(TreeItem item) const {
+std::optional<FolderRecord> ItemStore::Record(TreeItem item) const {
     const ItemNode* node = item == TreeItem::None ? nullptr : Node(item);
-    return node ? node->record.get() : nullptr;
+    return node ? node->Record() : std::nullopt;
 }
 
-void ItemStore::InsertItemAs(TreeItem id, std::string text, int image, TreeItem parentItem,
+void ItemStore::InsertItemAs(TreeItem id, ItemLabel text, int image, TreeItem parentItem,
                              InsertAt where) {
     ItemNode* parent = Find(parentItem);
     if (!parent || id == TreeItem::None || Find(id))
         return;
-    auto& siblings = parent->children;
-    auto position = siblings.end();
-    if (where == InsertAt::Sorted) {
-        position = std::upper_bound(siblings.begin(), siblings.end(), text,
-                                    [](const std::string& label, const auto& sibling) {
-                                        return CompareLabels(label, sibling->text) < 0;
-                                    });
-    }
-    auto row = static_cast<std::uint32_t>(position - siblings.begin());
     auto node = std::make_unique<ItemNode>();
-    node->id = id;
-    node->parent = parent;
-    node->text = std::move(text);
-    node->image = image;
-    index_.Add(static_cast<std::uint64_t>(id), node.get());
+    node->id_ = id;
+    node->parent_ = parent;
+    node->image_ = static_cast<std::uint8_t>(image >= 0 && image <= 255 ? image : 0);
+    if (!IsFilesForm(text.form))
+        node->name_.Assign(text.stem);
+    node->SetLabel(std::move(text));
+
+    ChildList& siblings = parent->children_;
+    std::uint64_t key = node->Key();
+    std::size_t row = siblings.Size();
+    if (where == InsertAt::Sorted) {
+        const std::string label = node->Text();
+        row = siblings.UpperBound(key, [&](const ItemNode& sibling) {
+            // Most comparisons are decided within the sibling's stem; spell its label out
+            // only when they are not.
+            std::string_view stem = sibling.LabelStem() == ItemNode::Source::Name
+                                        ? sibling.name_.View()
+                                        : std::string_view();
+            if (int early = stem.empty() ? 0 : CompareFoldedPrefix(label, stem))
+                return early < 0;
+            return CompareLabels(label, sibling.Text()) < 0;
+        });
+    }
+    ItemNode* inserted = node.release();
+    index_.Add(static_cast<std::uint64_t>(id), inserted);
     if (listener_)
         listener_->BeginInsert(*parent, static_cast<int>(row));
-    siblings.insert(position, std::move(node));
-    parent->ChildRowsChangedFrom(row);
+    siblings.Insert(row, inserted, key);
     if (listener_)
         listener_->EndInsert();
 }
 
-TreeItem ItemStore::InsertItem(std::string text, int image, TreeItem parent, InsertAt where) {
+TreeItem ItemStore::InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) {
     if (!Find(parent))
         return TreeItem::None;
     TreeItem id = ReserveItem();
@@ -110,57 +405,61 @@ TreeItem ItemStore::InsertItem(std::string text, int image, TreeItem parent, Ins
     return id;
 }
 
-void ItemStore::SetItemText(TreeItem item, std::string text) {
-    ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
+void ItemStore::SetItemText(TreeItem item, ItemLabel text) {
+    ItemNode* node = FindItem(item);
     if (!node)
         return;
-    node->text = std::move(text);
+    node->SetLabel(std::move(text));
+    if (node->block_)  // a child of a long list: its key follows its label
+        node->parent_->children_.Rekey(*node, node->Key());
     if (listener_)
         listener_->ItemChanged(*node);
 }
 
 void ItemStore::SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) {
-    ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
+    ItemNode* node = FindItem(item);
     if (!node)
         return;  // the record is freed here, as the item no longer exists
-    node->record = std::move(record);
+    node->SetRecord(record.get());
     if (listener_)
         listener_->ItemChanged(*node);
 }
 
 std::optional<FolderRecord> ItemStore::GetItemData(TreeItem item) {
-    const FolderRecord* record = Record(item);
-    if (!record)
-        return std::nullopt;
-    return *record;
+    return Record(item);
+}
+
+std::optional<FolderRecord> ItemStore::GetItemDataWithoutPath(TreeItem item) {
+    const ItemNode* node = FindItem(item);
+    return node ? node->RecordWithoutPath() : std::nullopt;
 }
 
 void ItemStore::Expand(TreeItem item, bool expand) {
-    ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
-    if (!node || node->expanded == expand)
+    ItemNode* node = FindItem(item);
+    if (!node || node->Expanded() == expand)
         return;
-    node->expanded = expand;
+    node->SetFlag(ItemNode::kExpanded, expand);
     if (listener_)
         listener_->ExpandChanged(*node);
 }
 
 TreeItem ItemStore::GetChild(TreeItem item) {
     ItemNode* node = Find(item);
-    return node && !node->children.empty() ? node->children.front()->id : TreeItem::None;
+    return node && !node->children_.Empty() ? node->children_.Front()->id_ : TreeItem::None;
 }
 
 TreeItem ItemStore::GetNextItem(TreeItem item) {
-    ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
+    ItemNode* node = FindItem(item);
     if (!node)
         return TreeItem::None;
-    auto& siblings = node->parent->children;
-    const std::uint32_t next = node->Row() + 1;
-    return next < siblings.size() ? siblings[next]->id : TreeItem::None;
+    const ChildList& siblings = node->parent_->children_;
+    const std::size_t next = node->Row() + 1;
+    return next < siblings.Size() ? siblings.At(next)->id_ : TreeItem::None;
 }
 
 TreeItem ItemStore::GetParent(TreeItem item) {
-    ItemNode* node = item == TreeItem::None ? nullptr : Find(item);
-    return node ? node->parent->id : TreeItem::None;
+    ItemNode* node = FindItem(item);
+    return node ? node->parent_->id_ : TreeItem::None;
 }
 
 void ItemStore::Select(TreeItem item) {
@@ -175,37 +474,78 @@ void ItemStore::Select(TreeItem item) {
 
 void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intptr_t context) {
     ItemNode* parent = Find(parentItem);
-    if (!parent || parent->children.size() < 2)
+    if (!parent || parent->children_.Size() < 2)
         return;
     if (listener_)
         listener_->BeginReorder(*parent);
-    std::stable_sort(parent->children.begin(), parent->children.end(),
-                     [&](const auto& a, const auto& b) {
-                         return compare(a->record.get(), b->record.get(), context) < 0;
-                     });
-    parent->ChildRowsChangedFrom(0);
+    // The comparison sees each record's figures; the records' texts are left empty. The
+    // figures are gathered first, so that sorting does not chase the children in memory.
+    struct Figures {
+        ItemNode* node;
+        std::uint64_t totalBytes;
+        std::uint64_t filesBytes;
+        std::int32_t folderCount;
+        std::int32_t fileCount;
+        std::uint16_t flags;
+    };
+    std::vector<Figures> figures;
+    figures.reserve(parent->children_.Size());
+    for (ItemNode* child : parent->children_.Flatten()) {
+        figures.push_back({child, child->totalBytes_, child->filesBytes_, child->folderCount_,
+                           child->fileCount_, child->flags_});
+    }
+    auto recordOf = [](const Figures& f, FolderRecord& record) -> const FolderRecord* {
+        if (!(f.flags & ItemNode::kHasRecord))
+            return nullptr;
+        record.isFilesEntry = f.flags & ItemNode::kFilesEntry;
+        record.totalBytes = f.totalBytes;
+        record.filesBytes = f.filesBytes;
+        record.folderCount = f.folderCount;
+        record.fileCount = f.fileCount;
+        record.complete = f.flags & ItemNode::kComplete;
+        return &record;
+    };
+    if (compare == &FolderTree::CompareBySize) {  // the scan's sort, without the calls
+        auto size = [](const Figures& f) {
+            return (f.flags & ItemNode::kHasRecord) ? f.totalBytes : 0;
+        };
+        std::stable_sort(figures.begin(), figures.end(),
+                         [&](const Figures& a, const Figures& b) { return size(a) > size(b); });
+    } else {
+        std::stable_sort(figures.begin(), figures.end(), [&](const Figures& a, const Figures& b) {
+            FolderRecord ra, rb;
+            return compare(recordOf(a, ra), recordOf(b, rb), context) < 0;
+        });
+    }
+    std::vector<ItemNode*> children;
+    children.reserve(figures.size());
+    for (const Figures& f : figures)
+        children.push_back(f.node);
+    parent->children_.Assign(children);
     if (listener_)
         listener_->EndReorder(*parent);
 }
 
-void ItemStore::ForgetSubtree(const ItemNode& node) {
-    for (const auto& child : node.children)
-        ForgetSubtree(*child);
-    index_.Remove(static_cast<std::uint64_t>(node.id));
-    if (Selection() == node.id) {
-        selected_.store(0, std::memory_order_release);
-        if (listener_)
-            listener_->SelectionChanged(TreeItem::None);
+void ItemStore::ForgetSubtree(ItemNode& node) {
+    std::vector<ItemNode*> gone = Descendants(node);
+    gone.push_back(&node);
+    for (ItemNode* item : gone) {
+        index_.Remove(static_cast<std::uint64_t>(item->id_));
+        if (Selection() == item->id_) {
+            selected_.store(0, std::memory_order_release);
+            if (listener_)
+                listener_->SelectionChanged(TreeItem::None);
+        }
     }
 }
 
-void ItemStore::RemoveRows(ItemNode& parent, std::uint32_t first, std::uint32_t last) {
+void ItemStore::RemoveRows(ItemNode& parent, std::size_t first, std::size_t last) {
     if (listener_)
         listener_->BeginRemove(parent, static_cast<int>(first), static_cast<int>(last));
-    for (std::uint32_t row = first; row <= last; ++row)
-        ForgetSubtree(*parent.children[row]);
-    parent.children.erase(parent.children.begin() + first, parent.children.begin() + last + 1);
-    parent.ChildRowsChangedFrom(first);
+    std::vector<ItemNode*> taken = parent.children_.Take(first, last);
+    for (ItemNode* node : taken)
+        ForgetSubtree(*node);
+    DestroySubtrees(std::move(taken));
     if (listener_)
         listener_->EndRemove();
 }
@@ -218,25 +558,33 @@ void ItemStore::DeleteItem(TreeItem item) {
     ItemNode* node = Find(item);
     if (!node)
         return;
-    node->record.reset();
-    const std::uint32_t row = node->Row();
-    RemoveRows(*node->parent, row, row);
+    node->SetRecord(nullptr);
+    const std::size_t row = node->Row();
+    RemoveRows(*node->parent_, row, row);
 }
 
 void ItemStore::ClearSubtreeData(TreeItem item) {
-    ItemNode* node = Find(item);
-    if (!node)
+    ItemNode* top = Find(item);
+    if (!top)
         return;
-    for (const auto& child : node->children) {
-        ClearSubtreeData(child->id);
-        SetItemData(child->id, nullptr);
-    }
-}
-
-void ItemStore::ClearRecordsBelow(ItemNode& node) {
-    for (const auto& child : node.children) {
-        ClearRecordsBelow(*child);
-        child->record.reset();
+    // Children before their parent, siblings in order: each child's subtree is cleared
+    // before the child itself.
+    struct Level {
+        ItemNode* node;
+        std::size_t next;
+    };
+    std::vector<Level> levels{{top, 0}};
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.next < level.node->children_.Size()) {
+            ItemNode* child = level.node->children_.At(level.next++);
+            levels.push_back({child, 0});
+            continue;
+        }
+        ItemNode* done = level.node;
+        levels.pop_back();
+        if (done != top)
+            SetItemData(done->id_, nullptr);
     }
 }
 
@@ -244,10 +592,9 @@ bool ItemStore::RemoveChildren(TreeItem item) {
     ItemNode* node = Find(item);
     if (!node)
         return true;
-    // The same order as ClearSubtreeData, without telling a view about items it is about to lose.
-    ClearRecordsBelow(*node);
-    if (!node->children.empty()) {
-        RemoveRows(*node, 0, static_cast<std::uint32_t>(node->children.size() - 1));
-    }
+    for (ItemNode* below : Descendants(*node))  // without telling a view about items it loses
+        below->SetRecord(nullptr);
+    if (!node->children_.Empty())
+        RemoveRows(*node, 0, node->children_.Size() - 1);
     return true;
 }

@@ -1,51 +1,120 @@
-// The folder tree's items: text, icon index, one owned record, parent and ordered children.
-// This is the model's only structure. It carries out the TreeControl operations directly
-// and is owned by one thread (the user-interface thread in the window); only
-// ReserveItem() and the selection may be used from other threads.
+// The folder tree's items: label, icon index, one record, parent and ordered children. This
+// is the model's only structure. It carries out the TreeControl operations directly and is
+// owned by one thread (the user-interface thread in the window); only ReserveItem() and the
+// selection may be used from other threads.
+//
+// An item keeps its label and record as parts, not as strings: the name it was inserted
+// with, the figures, and how the texts are made of them. Paths are spelled out from the
+// names up the tree when a reader asks. So an item costs about a hundred bytes however deep
+// it lies, and a walk of the tree never recurses.
 #pragma once
 
-#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "tree/ChildList.h"
 #include "tree/ItemIndex.h"
+#include "tree/ShortText.h"
 #include "tree/TreeControl.h"
 
-struct ItemNode {
-    TreeItem id = TreeItem::None;
-    ItemNode* parent = nullptr;  // null only for the hidden top-level node
-    std::vector<std::unique_ptr<ItemNode>> children;
-    std::string text;
-    std::unique_ptr<FolderRecord> record;
-    int image = 0;
-    bool expanded = false;
+struct ItemExtras;
 
-    // Position among the parent's children. Rows are renumbered when first read after an
-    // insertion or removal, not at once: a folder with many sub-folders gets them inserted
-    // one by one in name order, and renumbering every later sibling each time would make
-    // its scan quadratic.
-    std::uint32_t Row() const {
-        if (parent && parent->staleRowsFrom < parent->children.size())
-            parent->RenumberChildren();
-        return row_;
-    }
-    // Rows from this one on may be wrong until the next Row().
-    void ChildRowsChangedFrom(std::uint32_t first) {
-        staleRowsFrom = std::min(staleRowsFrom, first);
-    }
+class ItemNode {
+  public:
+    TreeItem Id() const { return id_; }
+    const ItemNode* Parent() const { return parent_; }  // null only for the top-level node
+    const ChildList& Children() const { return children_; }
+    std::uint32_t Row() const { return parent_ ? parent_->children_.RowOf(*this) : 0; }
+    int Image() const { return image_; }
+    bool Expanded() const { return flags_ & kExpanded; }
+
+    // The label as shown.
+    std::string Text() const;
+    // LabelKey of the label, without spelling all of it out.
+    std::uint64_t Key() const;
+    bool HasRecord() const { return flags_ & kHasRecord; }
+    // The record's figures and name, valid when HasRecord().
+    std::uint64_t TotalBytes() const { return totalBytes_; }
+    std::uint64_t FilesBytes() const { return filesBytes_; }
+    std::int32_t FolderCount() const { return folderCount_; }
+    std::int32_t FileCount() const { return fileCount_; }
+    bool IsFilesEntry() const { return flags_ & kFilesEntry; }
+    bool IsComplete() const { return flags_ & kComplete; }
+    std::string RecordName() const;
+    // The record with its path spelled out (as long as the item's depth), or nothing.
+    std::optional<FolderRecord> Record() const;
+    // The record with an empty path, for readers that need the name and figures only.
+    std::optional<FolderRecord> RecordWithoutPath() const;
+    // The path of the folder the item stands for: the root's path, then the names of the
+    // items down to this one, joined by "/".
+    std::string FolderPath() const;
+
+    ItemNode();
+    ~ItemNode();
 
   private:
-    void RenumberChildren() const {
-        for (std::uint32_t row = staleRowsFrom; row < children.size(); ++row)
-            children[row]->row_ = row;
-        staleRowsFrom = UINT32_MAX;
-    }
+    friend class ItemStore;
+    friend class ChildList;
+    friend struct ChildBlock;
 
-    mutable std::uint32_t row_ = 0;
-    mutable std::uint32_t staleRowsFrom = UINT32_MAX;
+    // One 16-bit word holds the flags and how each text is made: the label's form and stem,
+    // the record's name and the record's path.
+    enum Flags : std::uint16_t {
+        kExpanded = 1 << 0,
+        kHasRecord = 1 << 1,
+        kFilesEntry = 1 << 2,
+        kComplete = 1 << 3,
+        kMegabytes = 1 << 4,          // the label's unit
+        kLabelFiguresApart = 1 << 5,  // the label's figures are in extras, not the record's
+    };
+    enum class Source : std::uint16_t { None, Name, Files, Extra };
+    enum class PathSource : std::uint16_t { None, ItemFolder, ParentFolder, Name, Extra };
+    static constexpr int kFormShift = 6, kStemShift = 8, kNameShift = 10, kPathShift = 12;
+
+    std::uint16_t Field(int shift, int width) const {
+        return static_cast<std::uint16_t>((flags_ >> shift) & ((1 << width) - 1));
+    }
+    void SetField(int shift, int width, std::uint16_t value) {
+        const auto mask = static_cast<std::uint16_t>(((1 << width) - 1) << shift);
+        flags_ = static_cast<std::uint16_t>((flags_ & ~mask) | ((value << shift) & mask));
+    }
+    void SetFlag(Flags flag, bool on) {
+        flags_ = static_cast<std::uint16_t>(on ? flags_ | flag : flags_ & ~flag);
+    }
+    LabelForm Form() const { return static_cast<LabelForm>(Field(kFormShift, 2)); }
+    Source LabelStem() const { return static_cast<Source>(Field(kStemShift, 2)); }
+    Source RecordNameSource() const { return static_cast<Source>(Field(kNameShift, 2)); }
+    PathSource RecordPathSource() const { return static_cast<PathSource>(Field(kPathShift, 3)); }
+    void SetForm(LabelForm form) { SetField(kFormShift, 2, static_cast<std::uint16_t>(form)); }
+    void SetLabelStem(Source s) { SetField(kStemShift, 2, static_cast<std::uint16_t>(s)); }
+    void SetRecordName(Source s) { SetField(kNameShift, 2, static_cast<std::uint16_t>(s)); }
+    void SetRecordPath(PathSource s) { SetField(kPathShift, 3, static_cast<std::uint16_t>(s)); }
+
+    ItemExtras& Extras();
+    void SetLabel(ItemLabel label);
+    void SetRecord(const FolderRecord* record);
+    bool LabelFiguresMatch(const FolderRecord& record) const;
+    void MoveLabelFiguresApart();
+    std::string_view Resolve(Source source, std::string_view extra) const;
+
+    TreeItem id_ = TreeItem::None;
+    ItemNode* parent_ = nullptr;
+    ChildList children_;
+    ShortText name_;  // the text the item was inserted with; a path component or a root path
+    std::unique_ptr<ItemExtras> extras_;
+    // The record's figures; also the label's while the label shows the same ones.
+    std::uint64_t totalBytes_ = 0;
+    std::uint64_t filesBytes_ = 0;
+    std::int32_t folderCount_ = 0;
+    std::int32_t fileCount_ = 0;
+    ChildBlock* block_ = nullptr;  // kept by the parent's ChildList
+    std::uint8_t image_ = 0;
+    std::uint16_t flags_ = kMegabytes | (static_cast<std::uint16_t>(Source::Name) << kStemShift);
 };
 
 // Told about every change, so that a view can follow. Called on the owning thread, before
@@ -59,13 +128,13 @@ class ItemStoreListener {
     virtual void EndRemove() = 0;
     virtual void BeginReorder(const ItemNode& parent) = 0;
     virtual void EndReorder(const ItemNode& parent) = 0;
-    virtual void ItemChanged(const ItemNode& item) = 0;  // text or record
+    virtual void ItemChanged(const ItemNode& item) = 0;  // label or record
     virtual void ExpandChanged(const ItemNode& item) = 0;
     virtual void SelectionChanged(TreeItem selected) = 0;
 };
 
 // Orders labels as a file manager lists names: ASCII case ignored, then plain byte order.
-int CompareLabels(const std::string& a, const std::string& b);
+int CompareLabels(std::string_view a, std::string_view b);
 
 class ItemStore : public TreeControl {
   public:
@@ -80,12 +149,13 @@ class ItemStore : public TreeControl {
     TreeItem ReserveItem();
     // Inserts an item under a handle from ReserveItem(). Does nothing when the parent no
     // longer exists (it was deleted after the handle was given out).
-    void InsertItemAs(TreeItem id, std::string text, int image, TreeItem parent, InsertAt where);
+    void InsertItemAs(TreeItem id, ItemLabel text, int image, TreeItem parent, InsertAt where);
 
-    TreeItem InsertItem(std::string text, int image, TreeItem parent, InsertAt where) override;
-    void SetItemText(TreeItem item, std::string text) override;
+    TreeItem InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) override;
+    void SetItemText(TreeItem item, ItemLabel text) override;
     void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) override;
     std::optional<FolderRecord> GetItemData(TreeItem item) override;
+    std::optional<FolderRecord> GetItemDataWithoutPath(TreeItem item) override;
     void Expand(TreeItem item, bool expand) override;
     TreeItem GetChild(TreeItem item) override;
     TreeItem GetNextItem(TreeItem item) override;
@@ -99,7 +169,7 @@ class ItemStore : public TreeControl {
 
     // Readers for the owning thread. Node(None) is the hidden top-level node.
     const ItemNode* Node(TreeItem item) const;
-    const FolderRecord* Record(TreeItem item) const;
+    std::optional<FolderRecord> Record(TreeItem item) const;
     const ItemNode& Top() const { return top_; }
     TreeItem Selection() const {
         return static_cast<TreeItem>(selected_.load(std::memory_order_acquire));
@@ -108,9 +178,9 @@ class ItemStore : public TreeControl {
 
   private:
     ItemNode* Find(TreeItem item);
-    void ForgetSubtree(const ItemNode& node);
-    static void ClearRecordsBelow(ItemNode& node);
-    void RemoveRows(ItemNode& parent, std::uint32_t first, std::uint32_t last);
+    ItemNode* FindItem(TreeItem item);  // like Find, but None names no item
+    void ForgetSubtree(ItemNode& node);
+    void RemoveRows(ItemNode& parent, std::size_t first, std::size_t last);
 
     ItemNode top_;
     ItemIndex index_;

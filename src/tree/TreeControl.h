@@ -9,6 +9,7 @@
 #include <string>
 
 #include "tree/FolderRecord.h"
+#include "tree/ItemLabel.h"
 
 // An item handle. Handles are never reused, so a handle kept after its item was deleted
 // simply names nothing. TreeItem::None is "no item" and, as a parent, the top level.
@@ -23,15 +24,19 @@ class TreeControl {
   public:
     virtual ~TreeControl() = default;
 
-    // Inserts an item without a record under parent (None: the top level). Sorted puts it
-    // before the first sibling whose label sorts after it, as a file manager orders names.
-    virtual TreeItem InsertItem(std::string text, int image, TreeItem parent, InsertAt where) = 0;
-    virtual void SetItemText(TreeItem item, std::string text) = 0;
+    // Inserts an item without a record under parent (None: the top level). Sorted finds its
+    // place among the siblings' labels by binary search (CompareLabels, after equal ones),
+    // as a file manager orders names. image is an icon index from 0 to 255.
+    virtual TreeItem InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) = 0;
+    virtual void SetItemText(TreeItem item, ItemLabel text) = 0;
     // Attaches record (may be null), freeing the item's previous record.
     virtual void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) = 0;
     // A copy of the item's record, or nothing for an item without one (or no such item).
     // A copy, because the caller may be another thread than the one that frees records.
     virtual std::optional<FolderRecord> GetItemData(TreeItem item) = 0;
+    // The same with an empty path, for callers that need the name and figures only: a path
+    // costs as much as the item's depth to spell out.
+    virtual std::optional<FolderRecord> GetItemDataWithoutPath(TreeItem item) = 0;
     virtual void Expand(TreeItem item, bool expand) = 0;
 
     virtual TreeItem GetChild(TreeItem item) = 0;     // first child; of None: first root

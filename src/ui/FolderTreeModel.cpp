@@ -18,7 +18,7 @@ const ItemNode* FolderTreeModel::NodeAt(const QModelIndex& index) const {
 }
 
 QModelIndex FolderTreeModel::IndexOfNode(const ItemNode& node) const {
-    if (!node.parent)
+    if (!node.Parent())
         return {};
     return createIndex(static_cast<int>(node.Row()), 0, const_cast<ItemNode*>(&node));
 }
@@ -29,12 +29,12 @@ QModelIndex FolderTreeModel::IndexOf(TreeItem item) const {
 }
 
 TreeItem FolderTreeModel::ItemAt(const QModelIndex& index) const {
-    return index.isValid() ? NodeAt(index)->id : TreeItem::None;
+    return index.isValid() ? NodeAt(index)->Id() : TreeItem::None;
 }
 
 bool FolderTreeModel::ChildrenShown(const ItemNode& item) const {
-    for (const ItemNode* node = &item; node->parent; node = node->parent) {
-        if (!node->expanded)
+    for (const ItemNode* node = &item; node->Parent(); node = node->Parent()) {
+        if (!node->Expanded())
             return false;
     }
     return true;
@@ -42,21 +42,21 @@ bool FolderTreeModel::ChildrenShown(const ItemNode& item) const {
 
 QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
     const ItemNode* node = NodeAt(parent);
-    if (column != 0 || row < 0 || static_cast<std::size_t>(row) >= node->children.size())
+    if (column != 0 || row < 0 || static_cast<std::size_t>(row) >= node->Children().Size())
         return {};
-    return createIndex(row, 0, node->children[static_cast<std::size_t>(row)].get());
+    return createIndex(row, 0, node->Children().At(static_cast<std::size_t>(row)));
 }
 
 QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
     if (!child.isValid())
         return {};
-    return IndexOfNode(*NodeAt(child)->parent);
+    return IndexOfNode(*NodeAt(child)->Parent());
 }
 
 int FolderTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() > 0)
         return 0;
-    return static_cast<int>(NodeAt(parent)->children.size());
+    return static_cast<int>(NodeAt(parent)->Children().Size());
 }
 
 int FolderTreeModel::columnCount(const QModelIndex& /*parent*/) const {
@@ -64,18 +64,19 @@ int FolderTreeModel::columnCount(const QModelIndex& /*parent*/) const {
 }
 
 bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
-    return parent.column() <= 0 && !NodeAt(parent)->children.empty();
+    return parent.column() <= 0 && !NodeAt(parent)->Children().Empty();
 }
 
 QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const ItemNode* node = NodeAt(index);
-    if (role == Qt::DisplayRole)
-        return QString::fromUtf8(node->text.data(), static_cast<qsizetype>(node->text.size()));
-    if (role == Qt::DecorationRole && node->image >= 0 &&
-        static_cast<std::size_t>(node->image) < icons_.size())
-        return icons_[static_cast<std::size_t>(node->image)];
+    if (role == Qt::DisplayRole) {
+        const std::string text = node->Text();
+        return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    }
+    if (role == Qt::DecorationRole && static_cast<std::size_t>(node->Image()) < icons_.size())
+        return icons_[static_cast<std::size_t>(node->Image())];
     return {};
 }
 
@@ -138,9 +139,9 @@ void FolderTreeModel::EndReorder(const ItemNode& parent) {
 }
 
 void FolderTreeModel::ItemChanged(const ItemNode& item) {
-    if (!changedSet_.insert(static_cast<std::uint64_t>(item.id)).second)
+    if (!changedSet_.insert(static_cast<std::uint64_t>(item.Id())).second)
         return;
-    changed_.push_back(item.id);
+    changed_.push_back(item.Id());
     if (!changeTimer_.isActive())
         changeTimer_.start();
 }
@@ -152,7 +153,7 @@ void FolderTreeModel::SendPendingChanges() {
     changedSet_.clear();
     for (TreeItem item : changed) {
         const ItemNode* node = store_.Node(item);
-        if (node && ChildrenShown(*node->parent)) {
+        if (node && ChildrenShown(*node->Parent())) {
             QModelIndex at = IndexOfNode(*node);
             emit dataChanged(at, at, {Qt::DisplayRole});
         }
@@ -160,7 +161,7 @@ void FolderTreeModel::SendPendingChanges() {
 }
 
 void FolderTreeModel::ExpandChanged(const ItemNode& item) {
-    emit ExpandRequested(IndexOfNode(item), item.expanded);
+    emit ExpandRequested(IndexOfNode(item), item.Expanded());
 }
 
 void FolderTreeModel::SelectionChanged(TreeItem selected) {

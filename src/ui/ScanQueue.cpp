@@ -15,14 +15,14 @@ constexpr qint64 kBatchBudgetMs = 8;
 
 struct Insert {
     TreeItem id;
-    std::string text;
+    ItemLabel text;
     int image;
     TreeItem parent;
     InsertAt where;
 };
 struct SetText {
     TreeItem item;
-    std::string text;
+    ItemLabel text;
 };
 struct SetData {
     TreeItem item;
@@ -259,13 +259,13 @@ void ScanQueue::Close() {
     }
 }
 
-TreeItem ScanQueue::InsertItem(std::string text, int image, TreeItem parent, InsertAt where) {
+TreeItem ScanQueue::InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) {
     TreeItem id = store_.ReserveItem();
     Push(Operation{Insert{id, std::move(text), image, parent, where}});
     return id;
 }
 
-void ScanQueue::SetItemText(TreeItem item, std::string text) {
+void ScanQueue::SetItemText(TreeItem item, ItemLabel text) {
     Push(Operation{SetText{item, std::move(text)}});
 }
 
@@ -312,6 +312,10 @@ void ScanQueue::PostScanEnded(std::uint64_t id) {
 
 std::optional<FolderRecord> ScanQueue::GetItemData(TreeItem item) {
     return AskStore(&ItemStore::GetItemData, item);
+}
+
+std::optional<FolderRecord> ScanQueue::GetItemDataWithoutPath(TreeItem item) {
+    return AskStore(&ItemStore::GetItemDataWithoutPath, item);
 }
 
 TreeItem ScanQueue::GetChild(TreeItem item) {

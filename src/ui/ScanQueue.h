@@ -37,11 +37,13 @@ class ScanQueue : public QObject, public TreeControl {
 
     // TreeControl, from any thread. On the owner thread every operation is applied at once,
     // after whatever is queued. GetChild, GetNextItem, GetParent and GetItemData apply the
-    // queue and answer on the owner thread; GetSelection reads the store's selection.
-    TreeItem InsertItem(std::string text, int image, TreeItem parent, InsertAt where) override;
-    void SetItemText(TreeItem item, std::string text) override;
+    // queue and answer on the owner thread (so do GetItemDataWithoutPath); GetSelection reads
+    // the store's selection.
+    TreeItem InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) override;
+    void SetItemText(TreeItem item, ItemLabel text) override;
     void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) override;
     std::optional<FolderRecord> GetItemData(TreeItem item) override;
+    std::optional<FolderRecord> GetItemDataWithoutPath(TreeItem item) override;
     void Expand(TreeItem item, bool expand) override;
     TreeItem GetChild(TreeItem item) override;
     TreeItem GetNextItem(TreeItem item) override;

@@ -101,21 +101,24 @@ class RecordingTree : public ItemStore {
     std::size_t deepest = 0;  // the length of the longest record path
     std::function<void(const std::string& text)> afterInsert;
 
-    TreeItem InsertItem(std::string text, int image, TreeItem parent, InsertAt where) override {
-        TreeItem item = ItemStore::InsertItem(text, image, parent, where);
+    TreeItem InsertItem(ItemLabel label, int image, TreeItem parent, InsertAt where) override {
+        std::string text = label.Text();
+        TreeItem item = ItemStore::InsertItem(std::move(label), image, parent, where);
         Write("insert", item, text + " under " + Id(parent) + (where == InsertAt::Last ? "." : ""));
         if (afterInsert)
             afterInsert(text);
         return item;
     }
-    void SetItemText(TreeItem item, std::string text) override {
-        Write("text", item, text);
-        ItemStore::SetItemText(item, std::move(text));
+    void SetItemText(TreeItem item, ItemLabel label) override {
+        Write("text", item, label.Text());
+        ItemStore::SetItemText(item, std::move(label));
     }
+    // Logs the record as a reader sees it, its path spelled out.
     void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) override {
-        Write("data", item, record ? RecordText(*record) : "none");
-        deepest = std::max(deepest, record ? record->path.size() : 0);
         ItemStore::SetItemData(item, std::move(record));
+        std::optional<FolderRecord> stored = ItemStore::GetItemData(item);
+        Write("data", item, stored ? RecordText(*stored) : "none");
+        deepest = std::max(deepest, stored ? stored->path.size() : 0);
     }
 
   private:
@@ -168,8 +171,8 @@ ScanResult Scan(FolderSource& source, const std::string& root,
     result.root = tree.GetItemData(rootItem);
     for (TreeItem item = tree.GetChild(rootItem); item != TreeItem::None;
          item = tree.GetNextItem(item)) {
-        if (const FolderRecord* record = tree.Record(item))
-            result.children[record->name] = tree.Node(item)->text;
+        if (std::optional<FolderRecord> record = tree.Record(item))
+            result.children[record->name] = tree.Node(item)->Text();
     }
     return result;
 }

@@ -30,7 +30,7 @@ class ScanTest : public ::testing::Test {
             c = tree.GetNextItem(c);
         return c;
     }
-    std::string Text(TreeItem item) { return tree.Node(item)->text; }
+    std::string Text(TreeItem item) { return tree.Node(item)->Text(); }
     std::string Record(TreeItem item) {
         return tree.Record(item) ? RecordText(*tree.Record(item)) : "none";
     }
@@ -100,7 +100,7 @@ TEST_F(ScanTest, ProgressNameOrderWhileScanningThenSizeOrderAndAKeptSelection) {
 
     TreeItem root = Root();
     EXPECT_EQ(Text(root), "/d   ( 2.00 M , Files : 2 , Folders : 5 )");
-    EXPECT_TRUE(tree.Node(root)->expanded);
+    EXPECT_TRUE(tree.Node(root)->Expanded());
     Strings labels = Labels(root);
     ASSERT_EQ(labels.size(), 4u);
     EXPECT_EQ(labels[0], "beta   ( 1.00 M , Files : 1 , Folders : 0 )");
@@ -121,7 +121,7 @@ TEST_F(ScanTest, RescanReusesTheRootAtItsPlaceAndAQueuedRootIsLeftAlone) {
     source.roots["/a"].Folder("new");
     Scan("/a");
     EXPECT_EQ(Root(), a);
-    EXPECT_EQ(tree.Top().children.size(), 2u);
+    EXPECT_EQ(tree.Top().Children().Size(), 2u);
     Strings labels = Labels(a);
     ASSERT_EQ(labels.size(), 2u);
     EXPECT_EQ(labels[0].substr(0, 3), "new");

@@ -19,7 +19,7 @@ std::unique_ptr<FolderRecord> Sized(std::uint64_t bytes) {
 Strings Labels(ItemStore& store, TreeItem parent) {
     Strings labels;
     for (TreeItem c = store.GetChild(parent); c != TreeItem::None; c = store.GetNextItem(c))
-        labels.push_back(store.Node(c)->text);
+        labels.push_back(store.Node(c)->Text());
     return labels;
 }
 
@@ -34,9 +34,9 @@ TEST(ItemStore, SortedInsertionIgnoresAsciiCaseThenUsesBytesAndLastAppends) {
     EXPECT_EQ(labels,
               (Strings{"Apple", "apple", "banana", "fig", "figs", "pear", "\xc3\xa9", "FILES"}));
     auto rowsInOrder = [&] {
-        const auto& children = store.Node(root)->children;
-        for (std::size_t i = 0; i < children.size(); ++i) {
-            if (children[i]->Row() != i)
+        const ChildList& children = store.Node(root)->Children();
+        for (std::size_t i = 0; i < children.Size(); ++i) {
+            if (children.At(i)->Row() != i)
                 return false;
         }
         return true;
@@ -95,7 +95,7 @@ TEST(ItemStore, HandlesFindLiveItemsAcrossPagesAndReservedOnesInsertLater) {
         const ItemNode* node = store.Node(items[i]);
         ASSERT_EQ(node != nullptr, i % 2 == 0) << i;
         if (node) {
-            EXPECT_EQ(node->text, "i" + std::to_string(i));
+            EXPECT_EQ(node->Text(), "i" + std::to_string(i));
         }
     }
 

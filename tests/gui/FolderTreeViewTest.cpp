@@ -36,7 +36,7 @@ class FolderTreeViewTest : public QObject {
         QVERIFY(tree.View().isExpanded(root));
         QCOMPARE(tree.Model().rowCount(root), 4);  // three sub-folders and FILES
         QCOMPARE(tree.Model().data(root).toString(),
-                 QString::fromStdString(tree.Store().Node(tree.Model().ItemAt(root))->text));
+                 QString::fromStdString(tree.Store().Node(tree.Model().ItemAt(root))->Text()));
 
         // A new root and a rescan of the first, both at once.
         folder = dir / "two";
@@ -44,10 +44,11 @@ class FolderTreeViewTest : public QObject {
         folder = dir / "one";
         tree.StartScan();
         QTRY_COMPARE_WITH_TIMEOUT(completed.count(), 3, 60000);
-        QCOMPARE(tree.Store().Top().children.size(), std::size_t{2});
-        for (const auto& top : tree.Store().Top().children) {
-            QVERIFY(top->record && top->record->complete);
-            QCOMPARE(top->record->folderCount, top->record->path == dir / "one" ? 39 : 30);
+        QCOMPARE(tree.Store().Top().Children().Size(), std::size_t{2});
+        for (const ItemNode& top : tree.Store().Top().Children()) {
+            std::optional<FolderRecord> record = top.Record();
+            QVERIFY(record && record->complete);
+            QCOMPARE(record->folderCount, record->path == dir / "one" ? 39 : 30);
         }
         QCOMPARE(tree.RunningScans(), std::size_t{0});
     }
@@ -61,7 +62,7 @@ class FolderTreeViewTest : public QObject {
         store.Expand(parent, true);
         QVERIFY(tree.View().isExpanded(tree.Model().IndexOf(parent)));
         tree.View().collapse(tree.Model().IndexOf(parent));
-        QVERIFY(!store.Node(parent)->expanded);
+        QVERIFY(!store.Node(parent)->Expanded());
         store.Expand(parent, true);  // the scan's next progress update opens it again
         QVERIFY(tree.View().isExpanded(tree.Model().IndexOf(parent)));
     }

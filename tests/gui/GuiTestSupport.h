@@ -36,16 +36,16 @@ inline void MakeTree(const TempDir& dir, const std::string& name, int breadth, i
 inline std::string Dump(const ItemStore& store) {
     std::ostringstream out;
     auto dump = [&](auto& self, const ItemNode& node, int depth) -> void {
-        for (const auto& child : node.children) {
-            out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << child->text;
-            if (const FolderRecord* r = child->record.get()) {
+        for (const ItemNode& child : node.Children()) {
+            out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << child.Text();
+            if (std::optional<FolderRecord> r = child.Record()) {
                 out << " | " << r->path << " | " << r->name << " | " << r->totalBytes << " "
                     << r->filesBytes << " " << r->folderCount << " " << r->fileCount << " "
                     << r->isFilesEntry << r->complete;
             }
-            out << (child->expanded ? " +" : "") << (store.Selection() == child->id ? " *" : "")
+            out << (child.Expanded() ? " +" : "") << (store.Selection() == child.Id() ? " *" : "")
                 << "\n";
-            self(self, *child, depth + 1);
+            self(self, child, depth + 1);
         }
     };
     dump(dump, store.Top(), 0);

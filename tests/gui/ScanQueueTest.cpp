@@ -69,7 +69,7 @@ class ScanQueueTest : public QObject {
             });
             QVERIFY(test::SpinUntil([&] { return fast.Done(); }));
         }
-        QCOMPARE(store.Node(item)->text, std::string("item"));
+        QCOMPARE(store.Node(item)->Text(), std::string("item"));
 
         Producer slow([&] {  // 2 more than fit: waits until the owner takes the queue
             for (int i = 0; i < 3; ++i)
@@ -79,7 +79,7 @@ class ScanQueueTest : public QObject {
         QVERIFY(!slow.Done());
         QTRY_VERIFY_WITH_TIMEOUT(slow.Done(), 30000);
         queue.Flush();
-        QCOMPARE(store.Node(item)->text, std::string("slow 2"));
+        QCOMPARE(store.Node(item)->Text(), std::string("slow 2"));
     }
 
     void queriesAnswerAfterEverythingQueuedBeforeThem() {
@@ -118,14 +118,14 @@ class ScanQueueTest : public QObject {
         QVERIFY(test::SpinUntil([&] { return blocked.Done() && asking.Done(); }));
         QCOMPARE(answer, TreeItem::None);
         QVERIFY(StopRequested);
-        QCOMPARE(store.Node(item)->text, std::string("item"));
+        QCOMPARE(store.Node(item)->Text(), std::string("item"));
 
         StopRequested = false;  // a scan that starts after the close clears the request...
         Producer late([&] { queue->SetItemText(item, "late"); });
         QVERIFY(test::SpinUntil([&] { return late.Done(); }));
         QVERIFY(StopRequested);  // ...and is asked to stop again by its first operation
         QCoreApplication::processEvents();
-        QCOMPARE(store.Node(item)->text, std::string("item"));
+        QCOMPARE(store.Node(item)->Text(), std::string("item"));
     }
 };
 

@@ -18,10 +18,10 @@ namespace {
 QStringList Labels(const ItemStore& store) {
     QStringList labels;
     auto walk = [&](auto& self, const ItemNode& node) -> void {
-        for (const auto& child : node.children) {
-            if (child->record)
-                labels << QString::fromStdString(child->text);
-            self(self, *child);
+        for (const ItemNode& child : node.Children()) {
+            if (child.HasRecord())
+                labels << QString::fromStdString(child.Text());
+            self(self, child);
         }
     };
     walk(walk, store.Top());
@@ -31,10 +31,10 @@ QStringList Labels(const ItemStore& store) {
 // Whether there are labels and every one shows sizes in the unit with this letter.
 // A sub-folder whose scan has finished: it has its FILES entry.
 const ItemNode* FinishedFolder(const ItemNode& node) {
-    for (const auto& child : node.children) {
-        if (child->record && child->record->isFilesEntry)
+    for (const ItemNode& child : node.Children()) {
+        if (child.HasRecord() && child.IsFilesEntry())
             return &node;
-        if (const ItemNode* found = FinishedFolder(*child))
+        if (const ItemNode* found = FinishedFolder(child))
             return found;
     }
     return nullptr;
@@ -163,7 +163,7 @@ class WindowBarsTest : public QObject {
         // A label the scan formatted just before a second switch arrives just after it.
         const ItemNode* finished = FinishedFolder(f.Store().Top());
         QVERIFY(finished);
-        const std::pair<TreeItem, std::string> late{finished->id, finished->text};
+        const std::pair<TreeItem, std::string> late{finished->Id(), finished->Text()};
         QVERIFY(window.ExecuteCommand(Command::ShowInMeg));
         window.Tree().Queue().SetItemText(late.first, late.second);
         middle.Open();

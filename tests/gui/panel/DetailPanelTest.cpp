@@ -69,7 +69,7 @@ struct SampleTree {
 
     explicit SampleTree(const std::vector<std::pair<std::string, std::uint64_t>>& sizes) {
         for (const auto& [name, bytes] : sizes) {
-            const FolderRecord* record = store.Record(AddFolder(store, root, name, bytes));
+            std::optional<FolderRecord> record = store.Record(AddFolder(store, root, name, bytes));
             QString text = QString::fromStdString(ReportText::ChildText(*record));
             nameWidth = std::max(nameWidth, Metrics().horizontalAdvance(text));
         }

@@ -10,7 +10,7 @@
 inline TreeItem AddFolder(ItemStore& store, TreeItem parent, const std::string& name,
                           std::uint64_t bytes, std::int32_t folders = 0, std::int32_t files = 0) {
     TreeItem item = store.InsertItem(name, 0, parent, InsertAt::Last);
-    const FolderRecord* parentRecord = store.Record(parent);
+    std::optional<FolderRecord> parentRecord = store.Record(parent);
     std::string path = parentRecord ? parentRecord->path + "/" + name : name;
     store.SetItemData(item, FolderRecord::Full(path, name, bytes, 0, folders, files, false));
     return item;
