@@ -10,12 +10,15 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <utility>
 
 #include "fs/MountTable.h"
 
 namespace {
 
 constexpr std::size_t kDentsBufferSize = 256 * 1024;
+// A folder, never through a symbolic link, never blocking on a FIFO's name.
+constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
 // The fixed part of a getdents64 record; the name follows it, zero-terminated.
 struct LinuxDirent64 {
@@ -74,8 +77,7 @@ bool ReadFolder(int dirFd, std::vector<char>& buffer, FolderListing& out) {
 
 int OpenSubFolder(int dirFd, std::string_view name) {
     std::string terminated(name);
-    return ::openat(dirFd, terminated.c_str(),
-                    O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    return ::openat(dirFd, terminated.c_str(), kOpenFolder);
 }
 
 int OpenStartFolder(const std::string& path) {
@@ -119,71 +121,88 @@ DirectoryReader::~DirectoryReader() = default;
 void DirectoryReader::EnterRoot(const std::string& path) {
     levels_.clear();
     openCount_ = 0;
-    levels_.push_back(Level{path, FileDescriptor(), false});
+    shallowestOpen_ = 0;
+    levels_.emplace_back();
+    int fd = OpenStartFolder(path);
+    if (fd >= 0 && pseudo_.Contains(fd, "/"))
+        ::close(std::exchange(fd, -1));
+    Adopt(fd);
+}
+
+void DirectoryReader::EnterRootAt(FileDescriptor folder) {
+    levels_.clear();
+    openCount_ = 0;
+    shallowestOpen_ = 0;
+    levels_.emplace_back();
+    Adopt(folder.Release());
 }
 
 void DirectoryReader::Enter(std::string_view name) {
-    bool parentFailed = !levels_.empty() && levels_.back().failed;
-    levels_.push_back(Level{std::string(name), FileDescriptor(), parentFailed});
+    // The current folder is always open unless it failed: the budget closes the shallowest.
+    const bool parentFailed = levels_.back().failed;
+    const int parentFd = levels_.back().fd.Get();
+    levels_.emplace_back();
+    int fd = -1;
+    if (!parentFailed) {
+        fd = OpenSubFolder(parentFd, name);
+        if (fd >= 0 && pseudo_.Contains(fd, name))
+            ::close(std::exchange(fd, -1));
+    }
+    Adopt(fd);
+}
+
+// The new deepest level takes fd (-1: it could not be opened, nor can anything below it).
+void DirectoryReader::Adopt(int fd) {
+    Level& level = levels_.back();
+    if (fd < 0) {
+        level.failed = true;
+        return;
+    }
+    level.fd.Reset(fd);
+    if (++openCount_ > maxOpen_)
+        CloseShallowest();
 }
 
 void DirectoryReader::Leave() {
     if (levels_.empty())
         return;
-    if (levels_.back().fd.IsOpen())
+    Level& leaving = levels_.back();
+    if (levels_.size() > 1) {
+        Level& parent = levels_[levels_.size() - 2];
+        if (!parent.failed && !parent.fd.IsOpen()) {
+            // Closed to stay within the budget: opened again as the leaving folder's "..",
+            // which needs no name and no path however deep the folder lies.
+            int fd = ::openat(leaving.fd.Get(), "..", kOpenFolder);
+            if (fd >= 0) {
+                parent.fd.Reset(fd);
+                ++openCount_;
+                shallowestOpen_ = std::min(shallowestOpen_, levels_.size() - 2);
+            } else {
+                parent.failed = true;
+            }
+        }
+    }
+    if (leaving.fd.IsOpen())
         --openCount_;
     levels_.pop_back();
 }
 
-void DirectoryReader::CloseShallowestExcept(std::size_t keep) {
-    for (std::size_t depth = 0; depth < levels_.size(); ++depth) {
-        if (depth != keep && levels_[depth].fd.IsOpen()) {
+void DirectoryReader::CloseShallowest() {
+    // Levels above shallowestOpen_ are all closed, so the search starts there: a chain
+    // 100,000 folders deep does not scan the closed part of its path at every level.
+    for (std::size_t depth = shallowestOpen_; depth + 1 < levels_.size(); ++depth) {
+        if (levels_[depth].fd.IsOpen()) {
             levels_[depth].fd.Reset();
             --openCount_;
+            shallowestOpen_ = depth + 1;
             return;
         }
     }
 }
 
-bool DirectoryReader::OpenLevel(std::size_t depth) {
-    Level& level = levels_[depth];
-    int fd = depth == 0 ? OpenStartFolder(level.name)
-                        : OpenSubFolder(levels_[depth - 1].fd.Get(), level.name);
-    if (fd < 0) {
-        level.failed = true;
-        return false;
-    }
-    level.fd.Reset(fd);
-    if (++openCount_ > maxOpen_)
-        CloseShallowestExcept(depth);
-    return true;
-}
-
-// Opens the current path down to depth, from the deepest ancestor still open; ancestors
-// closed to stay within the budget are opened again by name, one level at a time.
-bool DirectoryReader::EnsureOpen(std::size_t depth) {
-    if (levels_[depth].fd.IsOpen())
-        return true;
-    if (levels_[depth].failed)
-        return false;
-    std::size_t start = depth;
-    while (start > 0 && !levels_[start - 1].fd.IsOpen())
-        --start;
-    for (std::size_t d = start; d <= depth; ++d) {
-        if (d > 0 && !levels_[d - 1].fd.IsOpen() && !OpenLevel(d - 1))
-            return false;
-        if (!levels_[d].fd.IsOpen() && !OpenLevel(d))
-            return false;
-    }
-    return true;
-}
-
 bool DirectoryReader::List(FolderListing& out) {
     out.Clear();
-    if (levels_.empty() || !EnsureOpen(levels_.size() - 1))
+    if (levels_.empty() || !levels_.back().fd.IsOpen())
         return false;
-    int fd = levels_.back().fd.Get();
-    if (pseudo_.Contains(fd, levels_.size() == 1 ? std::string_view("/") : levels_.back().name))
-        return false;
-    return ReadFolder(fd, buffer_, out);
+    return ReadFolder(levels_.back().fd.Get(), buffer_, out);
 }

@@ -39,6 +39,9 @@ class PseudoDevices {
     std::vector<std::string> mountNames_;  // a handful: compared one by one
 };
 
+// Keeps the current folder and the deepest ancestors open, at most maxOpen of them. An
+// ancestor closed to stay within that number is opened again as its child's ".." when the
+// scan climbs back to it, so no level keeps a name and depth costs a few bytes a level.
 class DirectoryReader : public FolderSource {
   public:
     // maxOpen: directory descriptors kept open at most (the current path's deepest ones).
@@ -46,6 +49,8 @@ class DirectoryReader : public FolderSource {
     ~DirectoryReader() override;
 
     void EnterRoot(const std::string& path) override;
+    // Starts at a folder that is already open, as if it were a starting folder.
+    void EnterRootAt(FileDescriptor folder);
     void Enter(std::string_view name) override;
     void Leave() override;
     bool List(FolderListing& out) override;
@@ -54,18 +59,17 @@ class DirectoryReader : public FolderSource {
 
   private:
     struct Level {
-        std::string name;  // the root's path at level 0, a folder name below
         FileDescriptor fd;
         bool failed = false;  // could not be opened: nothing below it can be either
     };
 
-    bool EnsureOpen(std::size_t depth);
-    bool OpenLevel(std::size_t depth);
-    void CloseShallowestExcept(std::size_t keep);
+    void Adopt(int fd);
+    void CloseShallowest();
 
     std::vector<Level> levels_;
     std::vector<char> buffer_;
     PseudoDevices pseudo_;
     std::size_t maxOpen_;
     std::size_t openCount_ = 0;
+    std::size_t shallowestOpen_ = 0;  // no level above this one is open
 };

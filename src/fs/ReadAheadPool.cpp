@@ -2,6 +2,8 @@
 // window, opening each folder relative to its parent's descriptor.
 #include "fs/ReadAheadPool.h"
 
+#include <fcntl.h>
+
 namespace {
 
 enum class State { Pending, Reading, Done, Taken };
@@ -126,6 +128,15 @@ bool ReadAheadPool::List(FolderListing& out) {
     return folder->listed;
 }
 
+int ReadAheadPool::DuplicateCurrent() {
+    std::lock_guard lock(mutex_);
+    Folder& folder = *path_.back();
+    ++folder.pins;  // open until duplicated
+    int fd = EnsureOpen(folder) ? ::fcntl(folder.fd.Get(), F_DUPFD_CLOEXEC, 0) : -1;
+    Unpin(folder);
+    return fd;
+}
+
 void ReadAheadPool::Take(Folder& folder, FolderListing& out) {
     if (folder.byReader) {
         --ahead_;
@@ -219,7 +230,7 @@ void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, std::vector<c
                   !pseudo_.Contains(fd.Get(), parent ? folder->name : std::string_view("/")) &&
                   ReadFolder(fd.Get(), buffer, listing);
     std::vector<FolderPtr> children;
-    if (listed) {
+    if (listed && folder->depth < limits_.depth) {
         for (const FolderEntry& entry : listing.entries) {
             std::string_view name = listing.Name(entry);
             if (IsScannedFolder(entry, name))

@@ -23,6 +23,9 @@ struct ReadAheadLimits {
     std::size_t folders = 128;      // listed or being listed and not yet taken, at most
     std::size_t entries = 1 << 18;  // entries in those listings; no new listing starts past it
     std::size_t descriptors = 128;  // folder descriptors kept open for listings still to come
+    // Folders deeper than this are not read ahead: a chain of single folders gains nothing
+    // from reading ahead, and each folder the pool follows costs it a few hundred bytes.
+    std::size_t depth = 256;
 };
 
 // A snapshot of the read-ahead, for tests and benchmarks.
@@ -55,6 +58,8 @@ class ReadAheadPool {
     bool Leave();
     // The current folder's listing, as DirectoryReader would give it. Once per folder.
     bool List(FolderListing& out);
+    // A descriptor of the current folder of its own (closed by the caller), or -1.
+    int DuplicateCurrent();
 
     ReadAheadStats Stats() const;
 

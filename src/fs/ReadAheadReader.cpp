@@ -11,6 +11,8 @@ ReadAheadReader::~ReadAheadReader() = default;
 
 void ReadAheadReader::EnterRoot(const std::string& path) {
     pool_.reset();
+    poolDepth_ = 0;
+    deepDepth_ = 0;
     active_ = requested_;
     if (active_ == 0)
         active_ = IsOnRotatingDisk(path) ? 1 : ProcessorCount();
@@ -21,21 +23,39 @@ void ReadAheadReader::EnterRoot(const std::string& path) {
 }
 
 void ReadAheadReader::Enter(std::string_view name) {
-    if (pool_)
-        pool_->Enter(name);
-    else
+    if (!pool_) {
         sequential_.Enter(name);
+    } else if (deepDepth_ > 0) {
+        deep_.Enter(name);
+        ++deepDepth_;
+    } else if (poolDepth_ == limits_.depth) {
+        deep_.EnterRootAt(FileDescriptor(pool_->DuplicateCurrent()));
+        deep_.Enter(name);
+        deepDepth_ = 1;
+    } else {
+        pool_->Enter(name);
+        ++poolDepth_;
+    }
 }
 
 void ReadAheadReader::Leave() {
-    if (!pool_)
+    if (!pool_) {
         sequential_.Leave();
-    else if (!pool_->Leave())
+    } else if (deepDepth_ > 0) {
+        deep_.Leave();
+        if (--deepDepth_ == 0)
+            deep_.Leave();  // back at the pool's deepest folder
+    } else if (!pool_->Leave()) {
         pool_.reset();
+    } else {
+        --poolDepth_;
+    }
 }
 
 bool ReadAheadReader::List(FolderListing& out) {
-    return pool_ ? pool_->List(out) : sequential_.List(out);
+    if (!pool_)
+        return sequential_.List(out);
+    return deepDepth_ > 0 ? deep_.List(out) : pool_->List(out);
 }
 
 std::optional<ReadAheadStats> ReadAheadReader::Stats() const {

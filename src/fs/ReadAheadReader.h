@@ -1,6 +1,8 @@
 // The scan's folder source: lists folders on a small pool of reader threads ahead of the
 // scan where that pays (several processors, not a rotating disk), or on the scan thread
 // alone like DirectoryReader. Either way the scan sees the same listings in the same order.
+// Below the read-ahead's depth limit the scan thread lists alone, starting from the
+// deepest folder the pool followed.
 #pragma once
 
 #include <atomic>
@@ -44,4 +46,7 @@ class ReadAheadReader : public FolderSource {
     const std::atomic<bool>* stop_;
     DirectoryReader sequential_;
     std::unique_ptr<ReadAheadPool> pool_;
+    std::size_t poolDepth_ = 0;  // of the current folder, while the pool follows it
+    DirectoryReader deep_;       // below the pool's depth limit
+    std::size_t deepDepth_ = 0;  // folders entered below the limit; 0: the pool reads
 };

@@ -1,6 +1,7 @@
 // The scan that builds the folder tree, the size order of children and relabelling.
 #include "scan/FolderTree.h"
 
+#include <deque>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -72,10 +73,23 @@ void AddChild(ScanSums& sums, const ScanSums& child) {
     sums.folders = SaturatingAdd(sums.folders, static_cast<std::int64_t>(child.folders) + 1);
 }
 
+// Whether the entries of listing from `from` on can change nothing: directories whose
+// names begin with "." count 0 bytes and are not entered.
+bool RestIsInert(const FolderListing& listing, std::size_t from) {
+    for (std::size_t i = from; i < listing.entries.size(); ++i) {
+        const FolderEntry& entry = listing.entries[i];
+        if (!entry.isDirectory || IsScannedName(listing.Name(entry)))
+            return false;
+    }
+    return true;
+}
+
 // The depth-first walk of one folder and everything below it, with a stack of frames
 // instead of recursion. It issues exactly the tree operations, in the same order, that a
 // recursive walk would. The path of the current folder is one buffer that grows and
-// shrinks by a name at a time.
+// shrinks by a name at a time, and a folder on the way down keeps its listing only while
+// entries after the sub-folder being scanned are still to be read: a chain 100,000 deep
+// holds a few dozen bytes a level.
 class FolderWalk {
   public:
     FolderWalk(TreeControl& tree, ScanContext& context, std::string path)
@@ -84,87 +98,94 @@ class FolderWalk {
     void Run(bool isRoot, TreeItem item, ScanSums& sums) {
         top_ = &sums;
         Push(item, 0, path_.size(), isRoot);
-        if (!List(Current()))
+        if (!List(frames_.back()))
             return;
-        while (depth_ > 0) {
+        while (!frames_.empty()) {
             if (EnterNextSubFolder())
                 continue;
-            Frame& done = Current();
-            --depth_;
-            if (depth_ > 0)
+            Frame done = std::move(frames_.back());
+            frames_.pop_back();
+            Recycle(std::move(done.listing));
+            if (!frames_.empty())
                 SubFolderDone(done);
-            if (done.listing.entries.capacity() > kKeptEntries)
-                done.listing = FolderListing();  // a huge listing is not kept for reuse
         }
     }
 
   private:
-    static constexpr std::size_t kKeptEntries = 4096;
+    static constexpr std::size_t kKeptEntries = 4096;  // larger listings are not reused
+    static constexpr std::size_t kSpareListings = 64;
 
-    // One folder on the way down. Frames stay allocated when the walk climbs back, so that
-    // the next folder at the same depth reuses the listing's buffers.
+    // One folder on the way down.
     struct Frame {
         TreeItem item = TreeItem::None;
-        int icon = 0;
-        std::size_t nameStart = 0;   // where the folder's name begins in path_
-        std::size_t pathLength = 0;  // the folder's path is path_ up to here
-        bool isRoot = false;
-        FolderListing listing;
-        std::size_t next = 0;  // the next entry to look at
         ScanSums sums;
-        std::string workingPath;  // empty until WorkingPathOf
+        std::unique_ptr<FolderListing> listing;    // null once nothing is left to read
+        std::unique_ptr<std::string> workingPath;  // made when progress is first shown
+        std::uint32_t nameStart = 0;               // where the folder's name begins in path_
+        std::uint32_t pathLength = 0;              // the folder's path is path_ up to here
+        std::uint32_t next = 0;                    // the next entry to look at
+        int icon = 0;
+        bool isRoot = false;
     };
 
-    Frame& Current() { return *frames_[depth_ - 1]; }
-
-    // The folder's path with one "/" appended unless it ends in one; made once per folder,
-    // when its progress is first shown.
+    // The folder's path with one "/" appended unless it ends in one.
     const std::string& WorkingPathOf(Frame& frame) {
-        if (frame.workingPath.empty()) {
-            frame.workingPath.assign(path_, 0, frame.pathLength);
-            frame.workingPath = WorkingPath(frame.workingPath);
-        }
-        return frame.workingPath;
+        if (!frame.workingPath)
+            frame.workingPath =
+                std::make_unique<std::string>(WorkingPath(path_.substr(0, frame.pathLength)));
+        return *frame.workingPath;
     }
 
     void Push(TreeItem item, int icon, std::size_t nameStart, bool isRoot) {
-        if (depth_ == frames_.size())
-            frames_.push_back(std::make_unique<Frame>());
-        Frame& frame = *frames_[depth_++];
+        Frame& frame = frames_.emplace_back();
         frame.item = item;
         frame.icon = icon;
-        frame.nameStart = nameStart;
-        frame.pathLength = path_.size();
+        frame.nameStart = static_cast<std::uint32_t>(nameStart);
+        frame.pathLength = static_cast<std::uint32_t>(path_.size());
         frame.isRoot = isRoot;
-        frame.listing.Clear();
-        frame.next = 0;
-        frame.sums = ScanSums();
-        frame.workingPath.clear();
+        if (spare_.empty()) {
+            frame.listing = std::make_unique<FolderListing>();
+        } else {
+            frame.listing = std::move(spare_.back());
+            spare_.pop_back();
+        }
     }
 
-    ScanSums& SumsOf(Frame& frame) { return &frame == frames_[0].get() ? *top_ : frame.sums; }
+    // Keeps a listing's buffers for the next folder, unless they are large.
+    void Recycle(std::unique_ptr<FolderListing> listing) {
+        if (listing && spare_.size() < kSpareListings &&
+            listing->entries.capacity() <= kKeptEntries) {
+            spare_.push_back(std::move(listing));
+        }
+    }
+
+    ScanSums& SumsOf(Frame& frame) { return frames_.size() == 1 ? *top_ : frame.sums; }
 
     bool List(Frame& frame) {
-        if (!context_.source.List(frame.listing))
+        if (!context_.source.List(*frame.listing)) {
+            frame.listing->Clear();
             return false;
-        CountListing(frame.listing, context_.counters);
+        }
+        CountListing(*frame.listing, context_.counters);
         return true;
     }
 
     // Counts the current folder's entries up to its next sub-folder and enters that one;
     // false when the folder has no more entries (or a stop ended it).
     bool EnterNextSubFolder() {
-        Frame& frame = Current();
+        Frame& frame = frames_.back();
         ScanSums& sums = SumsOf(frame);
-        const std::vector<FolderEntry>& entries = frame.listing.entries;
-        while (frame.next < entries.size()) {
+        if (!frame.listing)
+            return false;
+        const FolderListing& listing = *frame.listing;
+        while (frame.next < listing.entries.size()) {
             const std::size_t index = frame.next++;
             if (index > 0 && Stopping())
                 return false;
-            const FolderEntry& entry = entries[index];
+            const FolderEntry& entry = listing.entries[index];
             std::uint64_t size = entry.compressed ? entry.sizeOnDisk : entry.size;
             sums.total = SaturatingAdd(sums.total, size);
-            std::string_view name = frame.listing.Name(entry);
+            std::string_view name = listing.Name(entry);
             if (!IsScannedName(name))
                 continue;
             if (!entry.isDirectory) {
@@ -181,24 +202,26 @@ class FolderWalk {
         return false;
     }
 
-    void Enter(const Frame& parent, std::string_view name) {
+    void Enter(Frame& parent, std::string_view name) {
         path_.resize(parent.pathLength);
         if (path_.empty() || path_.back() != '/')
             path_.push_back('/');
         const std::size_t nameStart = path_.size();
         path_.append(name);
+        name = std::string_view(path_).substr(nameStart);
+        if (RestIsInert(*parent.listing, parent.next))
+            Recycle(std::move(parent.listing));
         int icon = FileIconIndex(path_, true);
         TreeItem item = tree_.InsertItem(std::string(name), icon, parent.item, InsertAt::Sorted);
         tree_.RefreshTree();
         context_.source.Enter(name);
-        Push(item, icon, nameStart, false);
-        if (!List(Current()))
-            Current().listing.Clear();
+        Push(item, icon, nameStart, false);  // parent is not used after this
+        List(frames_.back());
     }
 
     void SubFolderDone(const Frame& child) {
         context_.source.Leave();
-        Frame& parent = Current();
+        Frame& parent = frames_.back();
         if (!Stopping()) {
             path_.resize(child.pathLength);
             std::string_view name = std::string_view(path_).substr(child.nameStart);
@@ -216,8 +239,8 @@ class FolderWalk {
     TreeControl& tree_;
     ScanContext& context_;
     std::string path_;
-    std::vector<std::unique_ptr<Frame>> frames_;
-    std::size_t depth_ = 0;    // frames in use
+    std::deque<Frame> frames_;  // deque: frames keep their places as the stack grows
+    std::vector<std::unique_ptr<FolderListing>> spare_;
     ScanSums* top_ = nullptr;  // the caller's sums, for the folder the walk began with
 };
 
