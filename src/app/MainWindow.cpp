@@ -230,22 +230,34 @@ void MainWindow::ToggleUnits() {
 void MainWindow::ExportReport() {
     if (!services_.dialogs)
         return;
-    std::optional<QString> failure =
-        ::ExportReport(tree_->Store(), [this](const SaveFileRequest& request) {
-            return services_.dialogs->ChooseSaveFile(this, request);
-        });
-    if (failure)
-        SetStatusText(*failure);
+    ShowOutputFailure(::ExportReport(tree_->Store(), [this](const SaveFileRequest& request) {
+        return services_.dialogs->ChooseSaveFile(this, request);
+    }));
 }
 
 void MainWindow::PrintReport() {
     if (!services_.dialogs)
         return;
-    std::optional<MessageText> box = ::PrintReport(tree_->Store(), [this](QPrinter& printer) {
+    PrintOutcome outcome = ::PrintReport(tree_->Store(), [this](QPrinter& printer) {
         return services_.dialogs->ChoosePrinter(this, printer);
     });
-    if (box)
-        services_.dialogs->ShowMessage(box->caption.toStdString(), box->text.toStdString());
+    if (outcome.box) {
+        services_.dialogs->ShowMessage(outcome.box->caption.toStdString(),
+                                       outcome.box->text.toStdString());
+    }
+    ShowOutputFailure(outcome.statusText);
+}
+
+void MainWindow::ShowOutputFailure(const std::optional<QString>& failure) {
+    if (failure) {
+        SetStatusText(*failure);
+        outputFailure_ = *failure;
+        return;
+    }
+    // Otherwise the failure of an earlier export or print would stay after this one.
+    if (!outputFailure_.isEmpty() && StatusText() == outputFailure_)
+        SetStatusText(QString::fromUtf8(Resources::LoadString(104)));
+    outputFailure_.clear();
 }
 
 void MainWindow::ShowDesktopMenu() {

@@ -88,7 +88,8 @@ class MainWindow : public QMainWindow {
     // Writes the report of the selected folder to a file chosen in the save dialog; a
     // failure is shown in the status bar.
     void ExportReport();
-    // Prints the panel's content on one page of a printer chosen in the print dialog.
+    // Prints the panel's content on one page of a printer chosen in the print dialog; a
+    // page that cannot be written to its PDF file is a failure in the status bar.
     void PrintReport();
     // Drops the Desktop menu down from the first toolbar button; returns when it closes.
     void ShowDesktopMenu();
@@ -108,6 +109,9 @@ class MainWindow : public QMainWindow {
     void SavePlacement();
     void UpdateCommandStates();
     void ShowUnit();
+    // Shows the failure of an export or print; without one, replaces the text of an earlier
+    // failure that is still shown by "Ready".
+    void ShowOutputFailure(const std::optional<QString>& failure);
 
     WindowServices services_;
     RootList* roots_;
@@ -123,4 +127,5 @@ class MainWindow : public QMainWindow {
     std::map<int, QAction*> menuActions_;
     QMenu* itemMenu_ = nullptr;           // the item menu, built once; owned by the window
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
+    QString outputFailure_;               // the last export or print failure shown
 };

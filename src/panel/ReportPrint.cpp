@@ -5,31 +5,73 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "desktop/MemoryFile.h"
+#include "desktop/OutputFile.h"
 #include "panel/DetailPanel.h"
+
+namespace {
+
+MessageText JobCannotStart() {
+    return {QStringLiteral("Error"), QStringLiteral("Error setting up AbortProc")};
+}
+
+QString Failure(const QString& path, const QString& reason) {
+    return QStringLiteral("Could not print to %1: %2").arg(path, reason);
+}
+
+// Draws the page; false when the printer cannot start the job.
+bool DrawPage(QPrinter& printer, const ItemStore& tree) {
+    QPainter painter;
+    if (!painter.begin(&printer))
+        return false;
+    // Unless the printer is set to full-page mode, the painter's origin is the top left
+    // corner of the printable area, so the area starts at (0, 0).
+    const QSize printable = printer.pageRect(QPrinter::DevicePixel).toRect().size();
+    DetailPanel::Paint(painter, QRect(QPoint(0, 0), printable), tree);
+    painter.end();
+    return true;
+}
+
+// Qt's PDF printer drops its write errors, so the page goes to memory, where writes do not
+// fail, and reaches the disk through WriteOutputFile, which reports them.
+PrintOutcome PrintToPdfFile(QPrinter& printer, const ItemStore& tree, const QString& file) {
+    MemoryFile page;
+    if (!page.Valid())
+        return {std::nullopt, Failure(file, QString::fromStdString(page.ErrorText()))};
+    printer.setOutputFileName(QString::fromStdString(page.Path()));
+    const bool drawn = DrawPage(printer, tree);
+    printer.setOutputFileName(file);
+    if (!drawn)
+        return {JobCannotStart(), std::nullopt};
+    std::optional<std::string> pdf = page.Contents();
+    if (!pdf)
+        return {std::nullopt, Failure(file, QString::fromStdString(page.ErrorText()))};
+    if (std::optional<QString> reason = WriteOutputFile(file, QByteArrayView(*pdf)))
+        return {std::nullopt, Failure(file, *reason)};
+    return {};
+}
+
+}  // namespace
 
 void ConfigurePrintDialog(QPrintDialog& dialog) {
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintCollateCopies);
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);
 }
 
-std::optional<MessageText> PrintPage(QPrinter& printer, const ItemStore& tree) {
+PrintOutcome PrintPage(QPrinter& printer, const ItemStore& tree) {
     printer.setDocName(QString::fromLatin1(kPrintJobName));
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        return MessageText{QStringLiteral("Error"), QStringLiteral("Error setting up AbortProc")};
-    }
-    // Unless the printer is set to full-page mode, the painter's origin is the top left
-    // corner of the printable area, so the area starts at (0, 0).
-    const QSize printable = printer.pageRect(QPrinter::DevicePixel).toRect().size();
-    DetailPanel::Paint(painter, QRect(QPoint(0, 0), printable), tree);
-    painter.end();
-    return std::nullopt;
+    const QString file = printer.outputFileName();
+    if (printer.outputFormat() == QPrinter::PdfFormat && !file.isEmpty())
+        return PrintToPdfFile(printer, tree, file);
+    if (!DrawPage(printer, tree))
+        return {JobCannotStart(), std::nullopt};
+    return {};
 }
 
-std::optional<MessageText> PrintReport(const ItemStore& tree, const ChoosePrinter& choosePrinter) {
+PrintOutcome PrintReport(const ItemStore& tree, const ChoosePrinter& choosePrinter) {
     QPrinter printer(QPrinter::HighResolution);
     printer.setCopyCount(1);
     if (!choosePrinter(printer))
-        return std::nullopt;
+        return {};
     return PrintPage(printer, tree);
 }

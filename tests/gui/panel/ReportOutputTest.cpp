@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "PanelTrees.h"
+#include "SmallFileSystem.h"
 #include "panel/ReportExport.h"
 #include "panel/ReportPrint.h"
 #include "report/ReportText.h"
@@ -123,7 +124,8 @@ class ReportOutputTest : public QObject {
             printer.setOutputFileName(pdf);
             return true;
         };
-        QCOMPARE(PrintReport(tree.store, toPdf), std::nullopt);
+        PrintOutcome printed = PrintReport(tree.store, toPdf);
+        QVERIFY(!printed.box && !printed.statusText);
         QVERIFY(ReadAll(pdf).startsWith("%PDF"));
 
         QString text = Run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).simplified();
@@ -140,6 +142,29 @@ class ReportOutputTest : public QObject {
             QVERIFY(info.contains(QRegularExpression(QStringLiteral("\\nPages:\\s+1\\n"))));
             QVERIFY(info.contains(QStringLiteral("File Size Information for")));
         }
+    }
+
+    // A page that does not fit on the disk: the reason in the status text, and the file
+    // that was there before is left as it was.
+    void printToAFullDiskSaysWhyAndKeepsTheOldFile() {
+        SmallFileSystem disk(64 * 1024);
+        if (!disk.Mounted())
+            QSKIP("cannot mount a small tmpfs here (needs root)");
+        const QString pdf = QString::fromStdString(disk / "page.pdf");
+        QVERIFY(WriteAll(pdf, "old page"));
+        QVERIFY(disk.Fill());
+        ReportTree tree;
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        PrintOutcome outcome = PrintPage(printer, tree.store);
+        QVERIFY(!outcome.box);
+        QCOMPARE(outcome.statusText.value_or(QString()),
+                 "Could not print to " + pdf + ": No space left on device");
+        QCOMPARE(ReadAll(pdf), QByteArray("old page"));
+        QCOMPARE(Entries(QString::fromStdString(disk / "")),
+                 (QStringList{QStringLiteral("filler"), QStringLiteral("page.pdf")}));
+        QCOMPARE(printer.outputFileName(), pdf);  // the printer still names the chosen file
     }
 };
 
