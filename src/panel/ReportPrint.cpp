@@ -1,6 +1,7 @@
 // Printing the detail panel's content on one page of a QPrinter.
 #include "panel/ReportPrint.h"
 
+#include <QEvent>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -51,11 +52,31 @@ PrintOutcome PrintToPdfFile(QPrinter& printer, const ItemStore& tree, const QStr
     return {};
 }
 
+// Where CUPS can pick pages itself, Qt's dialog shows a page range, a page set ("Odd
+// Pages") and the reverse order whatever its options say, each time it is shown. This
+// hides them again once it is shown; the printer then keeps all pages, first page first.
+class RangeAndOrderHider : public QObject {
+  public:
+    explicit RangeAndOrderHider(QPrintDialog& dialog) : QObject(&dialog) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show) {
+            for (const char* name : {"gbPrintRange", "pageSetLabel", "pageSetCombo", "reverse"}) {
+                if (auto* widget = watched->findChild<QWidget*>(QLatin1String(name)))
+                    widget->hide();
+            }
+        }
+        return false;
+    }
+};
+
 }  // namespace
 
 void ConfigurePrintDialog(QPrintDialog& dialog) {
     dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintCollateCopies);
     dialog.setPrintRange(QAbstractPrintDialog::AllPages);
+    dialog.installEventFilter(new RangeAndOrderHider(dialog));
 }
 
 PrintOutcome PrintPage(QPrinter& printer, const ItemStore& tree) {

@@ -1,10 +1,16 @@
 // Text export and printing: the report file is the engine's report or nothing at all, and
 // a printed page of the panel reaches a PDF file.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -53,6 +59,17 @@ struct ReportTree {
         store.Select(root);
     }
 };
+
+// The object names of the widgets of this kind that dialog shows.
+template <class Widget>
+QStringList Shown(const QWidget& dialog) {
+    QStringList names;
+    for (Widget* widget : dialog.findChildren<Widget*>()) {
+        if (widget->isVisibleTo(&dialog))
+            names << widget->objectName();
+    }
+    return names;
+}
 
 // A program's standard output; empty when it is not installed.
 QString Run(const QString& program, const QStringList& arguments) {
@@ -111,6 +128,26 @@ class ReportOutputTest : public QObject {
         QVERIFY(!save.testOption(QFileDialog::DontConfirmOverwrite));
         QVERIFY(save.defaultSuffix().isEmpty());  // a name typed without extension stays so
         QVERIFY(save.selectedFiles().value(0).endsWith(QStringLiteral("/File Size Info.txt")));
+    }
+
+    // The printer, the number of copies and collation; none of the page choices that Qt
+    // offers of its own accord where CUPS could pick pages, even with the options open.
+    void printDialogOffersThePrinterAndCopiesOnly() {
+        QPrinter printer;
+        QPrintDialog dialog(&printer);
+        ConfigurePrintDialog(dialog);
+        dialog.show();  // the dialog sets its widgets up as it shows
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        for (QAbstractButton* button : buttons->buttons()) {
+            if (buttons->buttonRole(button) == QDialogButtonBox::ResetRole)
+                button->click();  // "Options >>"
+        }
+        QCOMPARE(Shown<QComboBox>(dialog), QStringList{"printers"});
+        QCOMPARE(Shown<QAbstractSpinBox>(dialog), QStringList{"copies"});
+        QCOMPARE(Shown<QCheckBox>(dialog), QStringList{"collate"});
+        QCOMPARE(Shown<QRadioButton>(dialog), QStringList());
+        dialog.reject();
     }
 
     // One page in a PDF file under the job name: the header and the first children are on
