@@ -86,10 +86,17 @@ class MainWindowTest : public QObject {
         QVERIFY(focusTree());
         QTest::keyClick(&view, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(StopRequested);
-        for (Qt::Key key : {Qt::Key_Slash, Qt::Key_Question}) {
+        // Alt+/ and Alt+? as keyboards send them: "?" with Shift (US), "?" without it, and
+        // "/" with Shift (German, where "/" is Shift+7).
+        const Qt::KeyboardModifiers alt = Qt::AltModifier, altShift = alt | Qt::ShiftModifier;
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> aboutKeys[] = {{Qt::Key_Slash, alt},
+                                                                       {Qt::Key_Question, altShift},
+                                                                       {Qt::Key_Question, alt},
+                                                                       {Qt::Key_Slash, altShift}};
+        for (auto [key, modifiers] : aboutKeys) {
             QVERIFY(focusTree());
             QString about;  // the title and the labels
-            QVERIFY(test::WithPopup([&] { QTest::keyClick(&view, key, Qt::AltModifier); },
+            QVERIFY(test::WithPopup([&] { QTest::keyClick(&view, key, modifiers); },
                                     [&](QWidget& modal) {
                                         about = modal.windowTitle();
                                         for (QLabel* label : modal.findChildren<QLabel*>())
@@ -98,6 +105,10 @@ class MainWindowTest : public QObject {
             QVERIFY2(about.startsWith(QStringLiteral("About ")), qPrintable(about));
             QVERIFY(about.contains(QStringLiteral("Brimwell Version " BRIMWELL_VERSION)));
         }
+        QVERIFY(focusTree());
+        QVERIFY(!test::WithPopup(
+            [&] { QTest::keyClick(&view, Qt::Key_Question, altShift | Qt::ControlModifier); },
+            [](QWidget&) {}));
         QVERIFY(focusTree());
         QTest::keyClick(&view, Qt::Key_O, Qt::ControlModifier);  // Open, cancelled: nothing
         QTest::keyClick(&view, Qt::Key_F5);  // Refresh without a start folder: nothing
