@@ -73,7 +73,8 @@ void MainWindow::CreateBars() {
     statusText_ = new QLabel(QStringLiteral("Started"));
     statusBar()->addWidget(statusText_, 1);
     const Dispatch dispatch = [this](int command) { ExecuteCommand(command); };
-    desktopMenu_ = new DesktopMenu(*roots_, Command::FirstStartingFolder, dispatch, this);
+    desktopMenu_ = new DesktopMenu(*roots_, Command::FirstStartingFolder, dispatch,
+                                   services_.mountNames, this);
     hints_->Watch(*desktopMenu_);
     itemMenu_ = new QMenu(this);
     FillMenu(*itemMenu_, Resources::ItemMenu(), dispatch);

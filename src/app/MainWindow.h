@@ -33,6 +33,9 @@ struct WindowServices {
     std::function<std::optional<std::string>(QWidget* owner)> chooseFolder;
     // Opens the desktop's file manager on a folder (Explore Selected).
     std::function<void(const std::string& folder)> openFolder;
+    // The Desktop menu's names of the mount points; null: this system's
+    // (ReadMountDisplayNames).
+    std::function<std::map<std::string, std::string>()> mountNames;
     // The save-file and print dialogs and the printing error box; must outlive the window.
     // Null: Export and Print do nothing.
     Dialogs* dialogs = nullptr;

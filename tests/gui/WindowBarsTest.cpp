@@ -179,6 +179,7 @@ class WindowBarsTest : public QObject {
 
         Fixture plain;  // no folder on the command line
         plain.roots.FillDefaults(defaults);
+        plain.mountNames = {{"/", "/"}, {dir / "mnt/usb", "Stick & Co (" + dir / "mnt/usb)"}};
         MainWindow& window = plain.Open();
         QVERIFY(plain.Show());
         QSignalSpy dropped(window.StartingFolderMenu(), &QMenu::aboutToShow);
@@ -187,8 +188,9 @@ class WindowBarsTest : public QObject {
         QCOMPARE(dropped.count(), 0);  // the face does nothing
         QCOMPARE(window.Tree().RunningScans(), std::size_t{0});
         QVERIFY(WithDesktopMenu(window, [&](QMenu& menu) {
-            QCOMPARE(Entries(menu),
-                     QStringList({"Desktop=1000", "Documents=1001", "/=1002", "usb=1003"}));
+            const QString stick = QString::fromStdString(dir / "mnt/usb");
+            QCOMPARE(Entries(menu), QStringList({"Desktop=1000", "Documents=1001", "/=1002",
+                                                 "Stick && Co (" + stick + ")=1003"}));
             menu.actions().at(1)->trigger();
         }));
         QCOMPARE(window.StartFolder(), dir / "Documents");
