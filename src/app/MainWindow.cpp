@@ -18,6 +18,7 @@
 #include "panel/ReportExport.h"
 #include "panel/ReportPrint.h"
 #include "scan/SizeUnit.h"
+#include "ui/ClientArea.h"
 #include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
 
@@ -64,6 +65,9 @@ void MainWindow::Create() {
     InstallAccelerators(*this, dispatch);
     hints_ = new StatusHints([this](const QString& hint) { SetStatusText(hint); }, this);
     hints_->Watch(*menuBar());
+    // The platform's default size, which the window has while its parts are created.
+    if (QScreen* screen = this->screen())
+        resize(screen->availableSize() * 2 / 3);
     CreateBars();
     CreateViews();
     RestorePlacement();
@@ -79,7 +83,11 @@ void MainWindow::CreateBars() {
     itemMenu_ = new QMenu(this);
     FillMenu(*itemMenu_, Resources::ItemMenu(), dispatch);
     hints_->Watch(*itemMenu_);
-    toolbar_.Create(*this, Resources::ToolbarButtons(), dispatch, desktopMenu_);
+    client_ = new ClientArea;
+    setCentralWidget(client_);
+    toolbar_.Create(*client_, Resources::ToolbarButtons(), dispatch, desktopMenu_);
+    // The toolbar spans the window as it is now and keeps that width when it is resized.
+    client_->SetToolbar(toolbar_.Window(), width());
 }
 
 void MainWindow::CreateViews() {
@@ -88,7 +96,7 @@ void MainWindow::CreateViews() {
     content_->SetSplitterPos(splitterPos_);
     content_->SetTree(&tree_->View());
     content_->SetPanel(new DetailPanel(tree_->Store()));
-    setCentralWidget(content_);
+    client_->SetContent(content_);
 
     connect(content_, &ContentArea::LaidOut, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
@@ -101,11 +109,8 @@ void MainWindow::CreateViews() {
 
 void MainWindow::RestorePlacement() {
     restoredOuter_ = services_.settings ? ReadPlacement(*services_.settings) : std::nullopt;
-    if (!restoredOuter_) {
-        if (QScreen* screen = this->screen())
-            resize(screen->availableSize() * 2 / 3);
+    if (!restoredOuter_)
         return;
-    }
     move(restoredOuter_->topLeft());
     resize(restoredOuter_->size());
 }

@@ -19,6 +19,7 @@
 #include "ui/FolderTreeView.h"
 #include "ui/Toolbar.h"
 
+class ClientArea;
 class ContentArea;
 class DesktopMenu;
 class Dialogs;
@@ -60,9 +61,11 @@ class MainWindow : public QMainWindow {
     FolderTreeView& Tree() { return *tree_; }
 
     // The detail panel right of the splitter, the area that holds it, the tree and the
-    // splitter, the toolbar and the Desktop menu; null before Create.
+    // splitter, the area that holds that and the toolbar, the toolbar and the Desktop
+    // menu; null before Create.
     QWidget* Panel() const;
     ContentArea* Content() const { return content_; }
+    ClientArea* Client() const { return client_; }
     ToolbarControl& Toolbar() { return toolbar_; }
     DesktopMenu* StartingFolderMenu() const { return desktopMenu_; }
     int SplitterPos() const;
@@ -121,7 +124,8 @@ class MainWindow : public QMainWindow {
     std::string startFolder_;
     int splitterPos_;
     std::unique_ptr<FolderTreeView> tree_;
-    ContentArea* content_ = nullptr;  // the central widget, owned by the window
+    ClientArea* client_ = nullptr;    // the central widget: toolbar and content area
+    ContentArea* content_ = nullptr;  // owned by client_
     QLabel* statusText_ = nullptr;
     ToolbarControl toolbar_;
     DesktopMenu* desktopMenu_ = nullptr;  // owned by the window

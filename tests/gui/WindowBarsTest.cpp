@@ -8,6 +8,8 @@
 #include <QToolButton>
 
 #include "WindowFixture.h"
+#include "ui/ClientArea.h"
+#include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
 
 using test::Fixture;
@@ -134,6 +136,24 @@ class WindowBarsTest : public QObject {
                 return c.at(0).value<QModelIndex>() == root;
             }));
         }
+    }
+
+    // The toolbar keeps the width the window had when it was made; the band right of it
+    // is grey, and the content area overlaps the toolbar's lowest 2 pixels.
+    void toolbarKeepsItsCreationWidthBesideAGreyBand() {
+        Fixture f;
+        MainWindow& window = f.Open();
+        QToolBar* bar = window.Toolbar().Window();
+        const int created = bar->width();
+        QCOMPARE(created, window.width());
+        window.resize(created + 200, 400);
+        QVERIFY(f.Show());
+        QCOMPARE(bar->width(), created);
+        QCOMPARE(window.Content()->geometry().top(), bar->height() - 2);
+        QCOMPARE(window.Content()->width(), window.Client()->width());
+        const QImage client = window.Client()->grab().toImage();
+        for (int x : {created, created + 100, client.width() - 1})
+            QCOMPARE(client.pixelColor(x, bar->height() - 3), QColor(111, 111, 111));
     }
 
     void switchingDuringAScanRewritesWhatTheScanHadQueued() {
