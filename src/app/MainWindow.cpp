@@ -18,6 +18,7 @@
 #include "panel/ReportExport.h"
 #include "panel/ReportPrint.h"
 #include "scan/SizeUnit.h"
+#include "ui/ClientArea.h"
 #include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
 
@@ -64,6 +65,9 @@ void MainWindow::Create() {
     InstallAccelerators(*this, dispatch);
     hints_ = new StatusHints([this](const QString& hint) { SetStatusText(hint); }, this);
     hints_->Watch(*menuBar());
+    // The platform's default size, which the window has while its parts are created.
+    if (QScreen* screen = this->screen())
+        resize(screen->availableSize() * 2 / 3);
     CreateBars();
     CreateViews();
     RestorePlacement();
@@ -73,12 +77,17 @@ void MainWindow::CreateBars() {
     statusText_ = new QLabel(QStringLiteral("Started"));
     statusBar()->addWidget(statusText_, 1);
     const Dispatch dispatch = [this](int command) { ExecuteCommand(command); };
-    desktopMenu_ = new DesktopMenu(*roots_, Command::FirstStartingFolder, dispatch, this);
+    desktopMenu_ = new DesktopMenu(*roots_, Command::FirstStartingFolder, dispatch,
+                                   services_.mountNames, this);
     hints_->Watch(*desktopMenu_);
     itemMenu_ = new QMenu(this);
     FillMenu(*itemMenu_, Resources::ItemMenu(), dispatch);
     hints_->Watch(*itemMenu_);
-    toolbar_.Create(*this, Resources::ToolbarButtons(), dispatch, desktopMenu_);
+    client_ = new ClientArea;
+    setCentralWidget(client_);
+    toolbar_.Create(*client_, Resources::ToolbarButtons(), dispatch, desktopMenu_);
+    // The toolbar spans the window as it is now and keeps that width when it is resized.
+    client_->SetToolbar(toolbar_.Window(), width());
 }
 
 void MainWindow::CreateViews() {
@@ -87,7 +96,7 @@ void MainWindow::CreateViews() {
     content_->SetSplitterPos(splitterPos_);
     content_->SetTree(&tree_->View());
     content_->SetPanel(new DetailPanel(tree_->Store()));
-    setCentralWidget(content_);
+    client_->SetContent(content_);
 
     connect(content_, &ContentArea::LaidOut, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
@@ -100,11 +109,8 @@ void MainWindow::CreateViews() {
 
 void MainWindow::RestorePlacement() {
     restoredOuter_ = services_.settings ? ReadPlacement(*services_.settings) : std::nullopt;
-    if (!restoredOuter_) {
-        if (QScreen* screen = this->screen())
-            resize(screen->availableSize() * 2 / 3);
+    if (!restoredOuter_)
         return;
-    }
     move(restoredOuter_->topLeft());
     resize(restoredOuter_->size());
 }
@@ -230,22 +236,34 @@ void MainWindow::ToggleUnits() {
 void MainWindow::ExportReport() {
     if (!services_.dialogs)
         return;
-    std::optional<QString> failure =
-        ::ExportReport(tree_->Store(), [this](const SaveFileRequest& request) {
-            return services_.dialogs->ChooseSaveFile(this, request);
-        });
-    if (failure)
-        SetStatusText(*failure);
+    ShowOutputFailure(::ExportReport(tree_->Store(), [this](const SaveFileRequest& request) {
+        return services_.dialogs->ChooseSaveFile(this, request);
+    }));
 }
 
 void MainWindow::PrintReport() {
     if (!services_.dialogs)
         return;
-    std::optional<MessageText> box = ::PrintReport(tree_->Store(), [this](QPrinter& printer) {
+    PrintOutcome outcome = ::PrintReport(tree_->Store(), [this](QPrinter& printer) {
         return services_.dialogs->ChoosePrinter(this, printer);
     });
-    if (box)
-        services_.dialogs->ShowMessage(box->caption.toStdString(), box->text.toStdString());
+    if (outcome.box) {
+        services_.dialogs->ShowMessage(outcome.box->caption.toStdString(),
+                                       outcome.box->text.toStdString());
+    }
+    ShowOutputFailure(outcome.statusText);
+}
+
+void MainWindow::ShowOutputFailure(const std::optional<QString>& failure) {
+    if (failure) {
+        SetStatusText(*failure);
+        outputFailure_ = *failure;
+        return;
+    }
+    // Otherwise the failure of an earlier export or print would stay after this one.
+    if (!outputFailure_.isEmpty() && StatusText() == outputFailure_)
+        SetStatusText(QString::fromUtf8(Resources::LoadString(104)));
+    outputFailure_.clear();
 }
 
 void MainWindow::ShowDesktopMenu() {

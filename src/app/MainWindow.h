@@ -19,6 +19,7 @@
 #include "ui/FolderTreeView.h"
 #include "ui/Toolbar.h"
 
+class ClientArea;
 class ContentArea;
 class DesktopMenu;
 class Dialogs;
@@ -33,6 +34,9 @@ struct WindowServices {
     std::function<std::optional<std::string>(QWidget* owner)> chooseFolder;
     // Opens the desktop's file manager on a folder (Explore Selected).
     std::function<void(const std::string& folder)> openFolder;
+    // The Desktop menu's names of the mount points; null: this system's
+    // (ReadMountDisplayNames).
+    std::function<std::map<std::string, std::string>()> mountNames;
     // The save-file and print dialogs and the printing error box; must outlive the window.
     // Null: Export and Print do nothing.
     Dialogs* dialogs = nullptr;
@@ -57,9 +61,11 @@ class MainWindow : public QMainWindow {
     FolderTreeView& Tree() { return *tree_; }
 
     // The detail panel right of the splitter, the area that holds it, the tree and the
-    // splitter, the toolbar and the Desktop menu; null before Create.
+    // splitter, the area that holds that and the toolbar, the toolbar and the Desktop
+    // menu; null before Create.
     QWidget* Panel() const;
     ContentArea* Content() const { return content_; }
+    ClientArea* Client() const { return client_; }
     ToolbarControl& Toolbar() { return toolbar_; }
     DesktopMenu* StartingFolderMenu() const { return desktopMenu_; }
     int SplitterPos() const;
@@ -88,7 +94,8 @@ class MainWindow : public QMainWindow {
     // Writes the report of the selected folder to a file chosen in the save dialog; a
     // failure is shown in the status bar.
     void ExportReport();
-    // Prints the panel's content on one page of a printer chosen in the print dialog.
+    // Prints the panel's content on one page of a printer chosen in the print dialog; a
+    // page that cannot be written to its PDF file is a failure in the status bar.
     void PrintReport();
     // Drops the Desktop menu down from the first toolbar button; returns when it closes.
     void ShowDesktopMenu();
@@ -108,13 +115,17 @@ class MainWindow : public QMainWindow {
     void SavePlacement();
     void UpdateCommandStates();
     void ShowUnit();
+    // Shows the failure of an export or print; without one, replaces the text of an earlier
+    // failure that is still shown by "Ready".
+    void ShowOutputFailure(const std::optional<QString>& failure);
 
     WindowServices services_;
     RootList* roots_;
     std::string startFolder_;
     int splitterPos_;
     std::unique_ptr<FolderTreeView> tree_;
-    ContentArea* content_ = nullptr;  // the central widget, owned by the window
+    ClientArea* client_ = nullptr;    // the central widget: toolbar and content area
+    ContentArea* content_ = nullptr;  // owned by client_
     QLabel* statusText_ = nullptr;
     ToolbarControl toolbar_;
     DesktopMenu* desktopMenu_ = nullptr;  // owned by the window
@@ -123,4 +134,5 @@ class MainWindow : public QMainWindow {
     std::map<int, QAction*> menuActions_;
     QMenu* itemMenu_ = nullptr;           // the item menu, built once; owned by the window
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
+    QString outputFailure_;               // the last export or print failure shown
 };

@@ -6,6 +6,8 @@
 #include <QMenuBar>
 #include <QWidget>
 
+#include "app/CharacterAccelerators.h"
+
 namespace {
 
 QAction* AddItem(QMenu& menu, const Resources::MenuItem& item, const Dispatch& dispatch) {
@@ -45,7 +47,10 @@ void FillMenu(QMenu& menu, const std::vector<Resources::MenuItem>& items,
 }
 
 void InstallAccelerators(QWidget& window, const Dispatch& dispatch) {
+    std::vector<CharacterAccelerators::Entry> characters;
     for (const Resources::Accelerator& accelerator : Resources::Accelerators()) {
+        if (accelerator.character)
+            characters.push_back({accelerator.keys, accelerator.command});
         auto* action = new QAction(&window);
         action->setShortcut(QKeySequence(accelerator.keys));
         action->setShortcutContext(Qt::WindowShortcut);
@@ -54,4 +59,7 @@ void InstallAccelerators(QWidget& window, const Dispatch& dispatch) {
                          [dispatch, command] { dispatch(command); });
         window.addAction(action);
     }
+    // The shortcut takes the exact combination; the rest reaches the widgets, where a
+    // character entry still finds it.
+    new CharacterAccelerators(window, std::move(characters), dispatch);
 }

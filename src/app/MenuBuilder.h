@@ -21,5 +21,6 @@ std::map<int, QAction*> BuildMenuBar(QMenuBar& bar, const Dispatch& dispatch);
 // Appends items to menu.
 void FillMenu(QMenu& menu, const std::vector<Resources::MenuItem>& items, const Dispatch& dispatch);
 // Adds accelerator table 109 to window as shortcuts that work wherever the keyboard focus
-// is inside the window.
+// is inside the window; a character entry also matches when the keyboard sends Shift with
+// its character or without it.
 void InstallAccelerators(QWidget& window, const Dispatch& dispatch);

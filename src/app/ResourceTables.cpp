@@ -66,8 +66,8 @@ const std::vector<ToolbarButton>& ToolbarButtons() {
 
 const std::vector<Accelerator>& Accelerators() {
     static const std::vector<Accelerator> table = {
-        {Qt::ALT | Qt::Key_Slash, Command::About},
-        {Qt::ALT | Qt::Key_Question, Command::About},
+        {Qt::ALT | Qt::Key_Slash, Command::About, true},
+        {Qt::ALT | Qt::Key_Question, Command::About, true},
         {Qt::CTRL | Qt::Key_S, Command::Stop},
         {Qt::CTRL | Qt::Key_P, Command::PrintSelected},
         {QKeyCombination(Qt::Key_F5), Command::Refresh},

@@ -41,6 +41,9 @@ struct Popup {
 struct Accelerator {
     QKeyCombination keys;
     int command;
+    // A character entry matches its character with or without Shift; the others match
+    // their keys exactly.
+    bool character = false;
 };
 
 // Menu 109, the menu bar, in order.

@@ -54,7 +54,9 @@ void SyncFolder(const std::filesystem::path& folder) {
 
 FileContents ReadWholeFile(const std::filesystem::path& file) {
     FileContents contents;
-    ScopedFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come; the type
+    // is checked only once the file is open. Reads of a regular file ignore the flag.
+    ScopedFd fd(::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (fd.Get() < 0) {
         bool absent = errno == ENOENT || errno == ENOTDIR;
         contents.status = absent ? FileContents::Status::Missing : FileContents::Status::Unreadable;

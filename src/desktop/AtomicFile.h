@@ -12,12 +12,14 @@ struct FileContents {
     enum class Status {
         Ok,          // `bytes` holds the whole file
         Missing,     // no such file (or a parent that is not a folder)
-        Unreadable,  // it exists but cannot be read: a folder, no permission, an I/O error
+        Unreadable,  // it exists but cannot be read: not a regular file (a folder, a FIFO,
+                     // a device), no permission, an I/O error
     };
     Status status = Status::Missing;
     std::string bytes;
 };
 
+// Never waits for another process: a FIFO or device is Unreadable, whoever holds its other end.
 FileContents ReadWholeFile(const std::filesystem::path& file);
 
 // Replaces `file` by `bytes`: they go to a temporary file in the same folder, which is

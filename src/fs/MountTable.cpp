@@ -53,13 +53,15 @@ std::vector<Mount> ParseMountInfo(const std::string& text) {
             continue;
         while (fields >> field && field != "-") {
         }
-        std::string type;
+        std::string type, source;
         if (!(fields >> type))
             continue;
+        fields >> source;
         unsigned major = 0, minor = 0;
         if (std::sscanf(majorMinor.c_str(), "%u:%u", &major, &minor) != 2)
             continue;
-        mounts.push_back({DecodeOctalEscapes(mountPoint), type, makedev(major, minor)});
+        mounts.push_back({DecodeOctalEscapes(mountPoint), type, makedev(major, minor),
+                          DecodeOctalEscapes(source)});
     }
     return mounts;
 }

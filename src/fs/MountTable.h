@@ -9,7 +9,8 @@
 struct Mount {
     std::string mountPoint;
     std::string type;
-    dev_t device = 0;
+    dev_t device = 0;    // the major:minor of the files below the mount point
+    std::string source;  // what was mounted: "/dev/sda1", "tmpfs", ...
 };
 
 // True for proc, sysfs, devtmpfs and the other kernel file systems a scan never enters.

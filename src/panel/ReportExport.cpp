@@ -1,13 +1,12 @@
-// Writing the text report to a file through a temporary file and a rename, so that a
-// failed export never leaves a truncated report behind.
+// Writing the text report to the file the user chose, as a whole or not at all.
 #include "panel/ReportExport.h"
 
 #include <QFileDialog>
-#include <QSaveFile>
 
 #include <sstream>
 #include <string>
 
+#include "desktop/OutputFile.h"
 #include "report/ReportText.h"
 
 namespace {
@@ -34,20 +33,8 @@ std::optional<QString> WriteReportFile(const ItemStore& tree, const QString& pat
     std::ostringstream text;
     ReportText::WriteReport(tree, text);
     const std::string report = std::move(text).str();
-
-    // QSaveFile writes next to the target and renames only in commit(); a file that was
-    // not committed is removed when it goes out of scope.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return Failure(path, file.errorString());
-    const auto size = static_cast<qint64>(report.size());
-    if (file.write(report.data(), size) != size) {
-        QString reason = file.errorString();
-        file.cancelWriting();
-        return Failure(path, reason);
-    }
-    if (!file.commit())
-        return Failure(path, file.errorString());
+    if (std::optional<QString> reason = WriteOutputFile(path, QByteArrayView(report)))
+        return Failure(path, *reason);
     return std::nullopt;
 }
 

@@ -16,10 +16,9 @@ class QFileDialog;
 void ConfigureSaveDialog(QFileDialog& dialog, const SaveFileRequest& request);
 
 // Writes the report of tree's selected item (ReportText::WriteReport, lines ended by line
-// feeds) to path: into a temporary file in the same folder, which then replaces path. An
-// empty report still creates an empty file. On failure nothing new is left behind and an
-// existing file at path is unchanged. Returns nothing on success, otherwise a short text
-// for the status bar that names the file and the reason.
+// feeds) to path with WriteOutputFile: whole or not at all, in place only where the folder
+// refuses a temporary file. An empty report still creates an empty file. Returns nothing
+// on success, otherwise a short text for the status bar that names the file and the reason.
 std::optional<QString> WriteReportFile(const ItemStore& tree, const QString& path);
 
 // Asks for the file to write: the chosen path, or nothing when the user cancelled.

@@ -2,6 +2,7 @@
 #include "ui/DesktopFolders.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QStandardPaths>
@@ -15,19 +16,33 @@ std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
+// The user folder at location, created when it is missing, as the special-folder query it
+// stands in for does; empty when the platform names none.
+std::string UserFolder(QStandardPaths::StandardLocation location) {
+    const QString folder = QStandardPaths::writableLocation(location);
+    if (!folder.isEmpty())
+        QDir().mkpath(folder);
+    return LocalPath(folder);
+}
+
 }  // namespace
 
 DefaultFolders ReadDefaultFolders() {
     DefaultFolders folders;
-    folders.desktop = LocalPath(QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
-    folders.documents =
-        LocalPath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    folders.desktop = UserFolder(QStandardPaths::DesktopLocation);
+    folders.documents = UserFolder(QStandardPaths::DocumentsLocation);
     folders.mountRoots = RealMountRoots(ReadMountTable());
     return folders;
 }
 
+QUrl FileUrl(const std::string& path) {
+    const QByteArray bytes(path.data(), static_cast<qsizetype>(path.size()));
+    return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
+}
+
 void OpenInFileManager(const std::string& folder) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFile::decodeName(folder.c_str())));
+    // A path decoded to text would lose the bytes of a name that is not valid UTF-8.
+    QDesktopServices::openUrl(FileUrl(folder));
 }
 
 std::optional<std::string> ChooseFolder(QWidget* owner) {

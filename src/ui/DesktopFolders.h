@@ -7,12 +7,20 @@
 
 #include "scan/RootList.h"
 
+class QUrl;
 class QWidget;
 
-// The Desktop and documents folders (XDG user folders) and the real mount roots.
+// The Desktop and documents folders (XDG user folders), each created when it is missing,
+// and the real mount roots.
 DefaultFolders ReadDefaultFolders();
 
-// Asks the desktop to open its file manager on folder; failures are not reported.
+// The file: URL of an absolute path, with every byte other than letters, digits, "-", ".",
+// "_", "~" and "/" percent-encoded as it is, so that a name that is not valid UTF-8 names
+// the same file at the other end.
+QUrl FileUrl(const std::string& path);
+
+// Asks the desktop to open its file manager on folder (an absolute path); failures are not
+// reported.
 void OpenInFileManager(const std::string& folder);
 
 // The platform's folder chooser, owned by owner (may be null): the chosen folder, or

@@ -9,6 +9,7 @@
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
 #include "ui/StandardIcons.h"
+#include "ui/TreeLineStyle.h"
 
 namespace {
 
@@ -40,6 +41,9 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
       scans_(std::make_unique<ScanThreads>(*this)),
       view_(std::make_unique<TreeWidget>(
           [this](QContextMenuEvent* event) { OnContextMenu(event); })) {
+    auto* lines = new TreeLineStyle;
+    lines->setParent(view_.get());  // a widget does not own the style it is given
+    view_->setStyle(lines);
     view_->setHeaderHidden(true);
     view_->setUniformRowHeights(true);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QIcon>
-#include <QMainWindow>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -35,9 +34,9 @@ QAction* NewAction(QToolBar& bar, const ToolbarButton& button,
 
 }  // namespace
 
-bool ToolbarControl::Create(QMainWindow& owner, const std::vector<ToolbarButton>& buttons,
+bool ToolbarControl::Create(QWidget& parent, const std::vector<ToolbarButton>& buttons,
                             const Dispatch& dispatch, QMenu* dropDown) {
-    auto* bar = new QToolBar(QStringLiteral("Toolbar"), &owner);
+    auto* bar = new QToolBar(QStringLiteral("Toolbar"), &parent);
     bar->setObjectName(QStringLiteral("toolbar"));
     bar->setMovable(false);
     bar->setFloatable(false);
@@ -66,7 +65,6 @@ bool ToolbarControl::Create(QMainWindow& owner, const std::vector<ToolbarButton>
         }
         buttons_[button.command] = widget;
     }
-    owner.addToolBar(Qt::TopToolBarArea, bar);
     window_ = bar;
     return window_ != nullptr;
 }

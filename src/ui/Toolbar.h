@@ -11,7 +11,6 @@
 #include <map>
 #include <vector>
 
-class QMainWindow;
 class QMenu;
 
 // One entry of the toolbar, in order.
@@ -33,11 +32,11 @@ class ToolbarControl {
     ToolbarControl(const ToolbarControl&) = delete;
     ToolbarControl& operator=(const ToolbarControl&) = delete;
 
-    // Creates the toolbar at the top of owner, which owns it, with buttons in order. A
-    // click on a button (on the face of the drop-down button) calls dispatch with its
-    // command; the drop-down button's arrow opens dropDown, which must outlive the toolbar
-    // (may be null: no menu). Returns whether the toolbar exists.
-    bool Create(QMainWindow& owner, const std::vector<ToolbarButton>& buttons,
+    // Creates the toolbar as a child of parent, which owns and places it, with buttons in
+    // order. A click on a button (on the face of the drop-down button) calls dispatch with
+    // its command; the drop-down button's arrow opens dropDown, which must outlive the
+    // toolbar (may be null: no menu). Returns whether the toolbar exists.
+    bool Create(QWidget& parent, const std::vector<ToolbarButton>& buttons,
                 const Dispatch& dispatch, QMenu* dropDown);
 
     // Presses (checked) or releases the check button of command; nothing for other buttons.

@@ -1,8 +1,15 @@
 // The settings store: defaults on a first run, values read back, the 79-character limit,
-// and where the values land with and without rights on the machine root.
+// where the values land with and without rights on the machine root, and files that are
+// not regular files.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <sstream>
+#include <thread>
 
 #include "SetupTestSupport.h"
 #include "desktop/PrivateProfile.h"
@@ -59,4 +66,35 @@ TEST_F(SettingsStoreTest, UserKeyThatCannotBeCreatedIsReportedOnTheOutput) {
     WriteText(paths.BrimwellConfig(), "a file where the user root's folder belongs");
     SettingsStore(paths, out).EnsureMapping("USERPREFS");
     EXPECT_EQ(out.str(), "Error in creating App Name key\n");
+}
+
+// A FIFO in place of the settings file and of the registry file that maps it must not stop
+// start-up: it reads as unreadable (the defaults), and a write leaves it alone.
+TEST_F(SettingsStoreTest, FifosReadAsUnreadableWithoutWaitingForAWriter) {
+    const fs::path ini = paths.configHome / "Brimwell.ini";
+    const fs::path machine = Registry(paths).FileOf(RegistryRoot::Machine);
+    fs::create_directories(ini.parent_path());
+    fs::create_directories(machine.parent_path());
+    for (const fs::path& fifo : {ini, machine})
+        ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0) << fifo;
+
+    auto reads = std::async(std::launch::async, [&] {
+        SettingsStore store(paths, out);
+        std::int32_t splitter = store.ReadInt("USERPREFS", "SPLITTERW0", 200);
+        store.WriteInt("USERPREFS", "SPLITTERW0", 150);
+        return splitter;
+    });
+    const bool done = reads.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    // A reader stuck in open() is let go by a writer, so that the test ends either way.
+    while (reads.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        for (const fs::path& fifo : {ini, machine}) {
+            int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0)
+                ::close(writer);
+        }
+    }
+    ASSERT_TRUE(done) << "reading a FIFO waited for a writer";
+    EXPECT_EQ(reads.get(), 200);
+    EXPECT_TRUE(fs::is_fifo(ini));
+    EXPECT_TRUE(fs::is_fifo(machine));
 }

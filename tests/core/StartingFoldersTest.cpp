@@ -1,13 +1,15 @@
-// The list of starting folders, the mount roots that stand in for drives, and the long
-// form of a command-line folder.
+// The list of starting folders, the mount roots that stand in for drives with the names
+// the Desktop menu gives them, and the long form of a command-line folder.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include "TempDir.h"
 #include "fs/MountTable.h"
 #include "fs/PathForm.h"
+#include "fs/VolumeNames.h"
 #include "scan/RootList.h"
 
 TEST(RootList, AppendsInOrderAndSkipsOnlyExactDuplicatesWhenAsked) {
@@ -36,8 +38,54 @@ TEST(MountRoots, ParsedFromMountInfoRootFirstThenRealFileSystemsInTableOrderOnce
     ASSERT_EQ(mounts.size(), 8u);
     EXPECT_EQ(mounts[4].type, "btrfs");
     EXPECT_EQ(mounts[4].device, makedev(8, 3));
+    EXPECT_EQ(mounts[4].source, "/dev/sdb1");
     EXPECT_EQ(RealMountRoots(mounts),
               (std::vector<std::string>{"/", "/home", "/home/u/My Disk", "/run"}));
+}
+
+// Labelled devices are found by their numbers, or by their path where the file system
+// has numbers of its own (btrfs); pseudo file systems get no name.
+TEST(MountRoots, DisplayNamesAreTheLabelAndMountPointOrTheMountPoint) {
+    const std::vector<Mount> mounts = {{"/", "ext4", makedev(8, 1), "/dev/sda1"},
+                                       {"/home", "ext4", makedev(8, 2), "/dev/sda2"},
+                                       {"/media/u/stick", "btrfs", makedev(0, 45), "/dev/sdb1"},
+                                       {"/proc", "proc", makedev(0, 21), "proc"},
+                                       {"/run", "tmpfs", makedev(0, 40), "tmpfs"}};
+    const std::vector<VolumeLabel> labels = {{"Data (old)", makedev(8, 5), "/dev/sda5"},
+                                             {"root fs", makedev(8, 1), "/dev/sda1"},
+                                             {"STICK", makedev(8, 17), "/dev/sdb1"}};
+    EXPECT_EQ(MountDisplayNames(mounts, labels),
+              (std::map<std::string, std::string>{{"/", "root fs (/)"},
+                                                  {"/home", "/home"},
+                                                  {"/media/u/stick", "STICK (/media/u/stick)"},
+                                                  {"/run", "/run"}}));
+}
+
+// udev's entries: links named after the label lead to block devices; links to anything
+// else, or to nothing, are not labels.
+TEST(MountRoots, LabelsAreReadFromLinksToBlockDevices) {
+    TempDir dir;
+    EXPECT_TRUE(ReadVolumeLabels(dir / "missing").empty());
+    ASSERT_EQ(::symlink("/dev/null", (dir / "not\\x20a\\x20disk").c_str()), 0);
+    ASSERT_EQ(::symlink("/dev/no-such-device", (dir / "gone").c_str()), 0);
+    const char* disk = nullptr;
+    struct stat info {};
+    for (const char* device : {"/dev/loop0", "/dev/sda", "/dev/vda", "/dev/nvme0n1"}) {
+        if (::stat(device, &info) == 0 && S_ISBLK(info.st_mode)) {
+            disk = device;
+            break;
+        }
+    }
+    if (!disk) {
+        EXPECT_TRUE(ReadVolumeLabels(dir.Path()).empty());
+        GTEST_SKIP() << "no block device to link a label to";
+    }
+    ASSERT_EQ(::symlink(disk, (dir / "My\\x20Disk\\x2fA\\xZZ").c_str()), 0);
+    const std::vector<VolumeLabel> labels = ReadVolumeLabels(dir.Path());
+    ASSERT_EQ(labels.size(), 1u);
+    EXPECT_EQ(labels[0].label, "My Disk/A\\xZZ");
+    EXPECT_EQ(labels[0].device, info.st_rdev);
+    EXPECT_EQ(labels[0].path, disk);
 }
 
 TEST(LongPathForm, AbsoluteNormalFormOfExistingPathsOtherwiseUnchanged) {

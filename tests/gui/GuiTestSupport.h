@@ -1,6 +1,10 @@
 // Helpers for the window tests: generated folder trees, a reference scan without a window,
-// a printable form of a whole item store, and a folder source a test can hold still.
+// a printable form of a whole item store, a folder source a test can hold still, and an
+// environment variable set for one test.
 #pragma once
+
+#include <QByteArray>
+#include <QtGlobal>
 
 #include <chrono>
 #include <condition_variable>
@@ -110,6 +114,28 @@ class GatedSource : public DirectoryReader {
     Gate* first_;
     int free_;
     int listed_ = 0;
+};
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnvironment {
+  public:
+    ScopedEnvironment(const char* name, const QByteArray& value)
+        : name_(name), had_(qEnvironmentVariableIsSet(name)), old_(qgetenv(name)) {
+        qputenv(name, value);
+    }
+    ~ScopedEnvironment() {
+        if (had_)
+            qputenv(name_, old_);
+        else
+            qunsetenv(name_);
+    }
+    ScopedEnvironment(const ScopedEnvironment&) = delete;
+    ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+
+  private:
+    const char* name_;
+    bool had_;
+    QByteArray old_;
 };
 
 // Spins without processing events until condition holds or thirty seconds pass.

@@ -86,10 +86,17 @@ class MainWindowTest : public QObject {
         QVERIFY(focusTree());
         QTest::keyClick(&view, Qt::Key_S, Qt::ControlModifier);
         QVERIFY(StopRequested);
-        for (Qt::Key key : {Qt::Key_Slash, Qt::Key_Question}) {
+        // Alt+/ and Alt+? as keyboards send them: "?" with Shift (US), "?" without it, and
+        // "/" with Shift (German, where "/" is Shift+7).
+        const Qt::KeyboardModifiers alt = Qt::AltModifier, altShift = alt | Qt::ShiftModifier;
+        const std::pair<Qt::Key, Qt::KeyboardModifiers> aboutKeys[] = {{Qt::Key_Slash, alt},
+                                                                       {Qt::Key_Question, altShift},
+                                                                       {Qt::Key_Question, alt},
+                                                                       {Qt::Key_Slash, altShift}};
+        for (auto [key, modifiers] : aboutKeys) {
             QVERIFY(focusTree());
             QString about;  // the title and the labels
-            QVERIFY(test::WithPopup([&] { QTest::keyClick(&view, key, Qt::AltModifier); },
+            QVERIFY(test::WithPopup([&] { QTest::keyClick(&view, key, modifiers); },
                                     [&](QWidget& modal) {
                                         about = modal.windowTitle();
                                         for (QLabel* label : modal.findChildren<QLabel*>())
@@ -98,6 +105,10 @@ class MainWindowTest : public QObject {
             QVERIFY2(about.startsWith(QStringLiteral("About ")), qPrintable(about));
             QVERIFY(about.contains(QStringLiteral("Brimwell Version " BRIMWELL_VERSION)));
         }
+        QVERIFY(focusTree());
+        QVERIFY(!test::WithPopup(
+            [&] { QTest::keyClick(&view, Qt::Key_Question, altShift | Qt::ControlModifier); },
+            [](QWidget&) {}));
         QVERIFY(focusTree());
         QTest::keyClick(&view, Qt::Key_O, Qt::ControlModifier);  // Open, cancelled: nothing
         QTest::keyClick(&view, Qt::Key_F5);  // Refresh without a start folder: nothing
@@ -282,10 +293,13 @@ class MainWindowTest : public QObject {
         const std::string unwritable = dir / "plain/report.txt";
         f.dialogs.savePath = QString::fromStdString(unwritable);
         QVERIFY(window.ExecuteCommand(Command::ExportInfo));
-        const QString prefix = QString::fromStdString("Could not write " + unwritable + ": ");
-        QVERIFY2(window.StatusText().startsWith(prefix), qPrintable(window.StatusText()));
-        QVERIFY(window.StatusText().size() > prefix.size());  // and the reason
+        const QString notADirectory = ": Not a directory";
+        QCOMPARE(window.StatusText(),
+                 "Could not write " + QString::fromStdString(unwritable) + notADirectory);
         QCOMPARE(ReadAll(dir / "plain"), QByteArray("xxx"));
+        f.dialogs.savePath = QString::fromStdString(dir / "report.txt");
+        QVERIFY(window.ExecuteCommand(Command::ExportInfo));
+        QCOMPARE(window.StatusText(), QStringLiteral("Ready"));  // the failure is over
 
         StopRequested = false;
         const std::string pdf = dir / "page.pdf";
@@ -295,16 +309,25 @@ class MainWindowTest : public QObject {
                 printer.setOutputFileName(QString::fromStdString(file));
             };
         };
+        f.dialogs.choosePrinter = printTo(dir / "plain/page.pdf");
+        QVERIFY(window.ExecuteCommand(Command::PrintSelected));
+        QCOMPARE(
+            window.StatusText(),
+            QString::fromStdString("Could not print to " + dir / "plain/page.pdf") + notADirectory);
         f.dialogs.choosePrinter = printTo(pdf);
         QTest::keyClick(&view, Qt::Key_P, Qt::ControlModifier);
         QVERIFY(!StopRequested);  // printing does not stop a scan
         QVERIFY(ReadAll(pdf).startsWith("%PDF"));
-        f.dialogs.choosePrinter = printTo(dir / "plain/page.pdf");  // the job cannot start
+        QCOMPARE(window.StatusText(), QStringLiteral("Ready"));
+        f.dialogs.choosePrinter = [](QPrinter& printer) {  // a printer that starts no job
+            printer.setOutputFileName(QString());
+            printer.setOutputFormat(QPrinter::PdfFormat);
+        };
         QVERIFY(window.ExecuteCommand(Command::PrintSelected));
         f.dialogs.choosePrinter = nullptr;  // cancelled
         QVERIFY(window.ExecuteCommand(Command::PrintSelected));
         QCOMPARE(f.dialogs.log,
-                 std::vector<std::string>({"save", "save", "print", "print",
+                 std::vector<std::string>({"save", "save", "save", "print", "print", "print",
                                            "message Error: Error setting up AbortProc", "print"}));
 
         TreeItem sub = f.Store().GetChild(f.Store().GetChild(TreeItem::None));

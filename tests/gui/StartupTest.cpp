@@ -124,6 +124,9 @@ class StartupTest : public QObject {
     void realStepsInATemporaryHome() {
         QTemporaryDir home;
         const fs::path root = home.path().toStdString();
+        // The Desktop and documents folders are created where the user folders are.
+        test::ScopedEnvironment homeVariable("HOME", QFile::encodeName(home.path()));
+        test::ScopedEnvironment configVariable("XDG_CONFIG_HOME", QByteArray());
         PlatformPaths paths = PathsUnder(root);
         test::AnsweredDialogs dialogs;
         SystemStartup startup(paths, dialogs);

@@ -8,6 +8,8 @@
 #include <QToolButton>
 
 #include "WindowFixture.h"
+#include "ui/ClientArea.h"
+#include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
 
 using test::Fixture;
@@ -136,6 +138,22 @@ class WindowBarsTest : public QObject {
         }
     }
 
+    // The toolbar keeps the width the window had when it was made; the band right of it
+    // is grey, and the content area overlaps the toolbar's lowest 2 pixels.
+    void toolbarKeepsItsCreationWidthBesideAGreyBand() {
+        Fixture f;
+        MainWindow& window = f.Open();
+        QToolBar* bar = window.Toolbar().Window();
+        const int created = bar->width();
+        QCOMPARE(created, window.width());
+        window.resize(created + 200, 400);
+        QVERIFY(f.Show());
+        QCOMPARE(bar->width(), created);
+        QCOMPARE(window.Content()->geometry().top(), bar->height() - 2);
+        const QImage client = window.Client()->grab().toImage();
+        QCOMPARE(client.pixelColor(created + 100, bar->height() - 3), QColor(111, 111, 111));
+    }
+
     void switchingDuringAScanRewritesWhatTheScanHadQueued() {
         TempDir dir;
         test::MakeTree(dir, "big", 4, 3);
@@ -179,6 +197,7 @@ class WindowBarsTest : public QObject {
 
         Fixture plain;  // no folder on the command line
         plain.roots.FillDefaults(defaults);
+        plain.mountNames = {{"/", "/"}, {dir / "mnt/usb", "Stick & Co (" + dir / "mnt/usb)"}};
         MainWindow& window = plain.Open();
         QVERIFY(plain.Show());
         QSignalSpy dropped(window.StartingFolderMenu(), &QMenu::aboutToShow);
@@ -187,8 +206,9 @@ class WindowBarsTest : public QObject {
         QCOMPARE(dropped.count(), 0);  // the face does nothing
         QCOMPARE(window.Tree().RunningScans(), std::size_t{0});
         QVERIFY(WithDesktopMenu(window, [&](QMenu& menu) {
-            QCOMPARE(Entries(menu),
-                     QStringList({"Desktop=1000", "Documents=1001", "/=1002", "usb=1003"}));
+            const QString stick = QString::fromStdString(dir / "mnt/usb");
+            QCOMPARE(Entries(menu), QStringList({"Desktop=1000", "Documents=1001", "/=1002",
+                                                 "Stick && Co (" + stick + ")=1003"}));
             menu.actions().at(1)->trigger();
         }));
         QCOMPARE(window.StartFolder(), dir / "Documents");

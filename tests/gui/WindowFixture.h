@@ -81,6 +81,7 @@ struct Fixture {
     std::optional<std::string> chosenFolder;
     int chooserCalls = 0;
     std::vector<std::string> explored;
+    std::map<std::string, std::string> mountNames;  // the Desktop menu's, by mount point
     std::unique_ptr<MainWindow> window;
 
     MainWindow& Open(const std::string& startFolder = "", bool withSettings = true) {
@@ -92,6 +93,7 @@ struct Fixture {
             return chosenFolder;
         };
         services.openFolder = [this](const std::string& folder) { explored.push_back(folder); };
+        services.mountNames = [this] { return mountNames; };
         services.dialogs = &dialogs;
         window = std::make_unique<MainWindow>(services);
         window->SetStartFolder(startFolder);

@@ -33,11 +33,13 @@ int main(int argc, char** argv) {
         QPrinter printer(QPrinter::HighResolution);
         printer.setOutputFormat(QPrinter::PdfFormat);
         printer.setOutputFileName(output);
-        if (auto box = PrintPage(printer, store)) {
-            std::fprintf(stderr, "%s: %s\n", qPrintable(box->caption), qPrintable(box->text));
-            return 1;
-        }
-        return 0;
+        PrintOutcome outcome = PrintPage(printer, store);
+        if (outcome.box)
+            std::fprintf(stderr, "%s: %s\n", qPrintable(outcome.box->caption),
+                         qPrintable(outcome.box->text));
+        if (outcome.statusText)
+            std::fprintf(stderr, "%s\n", qPrintable(*outcome.statusText));
+        return outcome.box || outcome.statusText ? 1 : 0;
     }
     DetailPanel panel(store);
     panel.resize(arguments.size() == 5 ? arguments[3].toInt() : 640,

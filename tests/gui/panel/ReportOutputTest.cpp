@@ -1,10 +1,16 @@
 // Text export and printing: the report file is the engine's report or nothing at all, and
 // a printed page of the panel reaches a PDF file.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QRadioButton>
 #include <QRegularExpression>
+#include <QSpinBox>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -12,6 +18,7 @@
 #include <sstream>
 
 #include "PanelTrees.h"
+#include "SmallFileSystem.h"
 #include "panel/ReportExport.h"
 #include "panel/ReportPrint.h"
 #include "report/ReportText.h"
@@ -52,6 +59,17 @@ struct ReportTree {
         store.Select(root);
     }
 };
+
+// The object names of the widgets of this kind that dialog shows.
+template <class Widget>
+QStringList Shown(const QWidget& dialog) {
+    QStringList names;
+    for (Widget* widget : dialog.findChildren<Widget*>()) {
+        if (widget->isVisibleTo(&dialog))
+            names << widget->objectName();
+    }
+    return names;
+}
 
 // A program's standard output; empty when it is not installed.
 QString Run(const QString& program, const QStringList& arguments) {
@@ -112,6 +130,26 @@ class ReportOutputTest : public QObject {
         QVERIFY(save.selectedFiles().value(0).endsWith(QStringLiteral("/File Size Info.txt")));
     }
 
+    // The printer, the number of copies and collation; none of the page choices that Qt
+    // offers of its own accord where CUPS could pick pages, even with the options open.
+    void printDialogOffersThePrinterAndCopiesOnly() {
+        QPrinter printer;
+        QPrintDialog dialog(&printer);
+        ConfigurePrintDialog(dialog);
+        dialog.show();  // the dialog sets its widgets up as it shows
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        for (QAbstractButton* button : buttons->buttons()) {
+            if (buttons->buttonRole(button) == QDialogButtonBox::ResetRole)
+                button->click();  // "Options >>"
+        }
+        QCOMPARE(Shown<QComboBox>(dialog), QStringList{"printers"});
+        QCOMPARE(Shown<QAbstractSpinBox>(dialog), QStringList{"copies"});
+        QCOMPARE(Shown<QCheckBox>(dialog), QStringList{"collate"});
+        QCOMPARE(Shown<QRadioButton>(dialog), QStringList());
+        dialog.reject();
+    }
+
     // One page in a PDF file under the job name: the header and the first children are on
     // it, children beyond the page are left out.
     void printsOnePageToAPdfFile() {
@@ -123,7 +161,8 @@ class ReportOutputTest : public QObject {
             printer.setOutputFileName(pdf);
             return true;
         };
-        QCOMPARE(PrintReport(tree.store, toPdf), std::nullopt);
+        PrintOutcome printed = PrintReport(tree.store, toPdf);
+        QVERIFY(!printed.box && !printed.statusText);
         QVERIFY(ReadAll(pdf).startsWith("%PDF"));
 
         QString text = Run(QStringLiteral("pdftotext"), {pdf, QStringLiteral("-")}).simplified();
@@ -140,6 +179,29 @@ class ReportOutputTest : public QObject {
             QVERIFY(info.contains(QRegularExpression(QStringLiteral("\\nPages:\\s+1\\n"))));
             QVERIFY(info.contains(QStringLiteral("File Size Information for")));
         }
+    }
+
+    // A page that does not fit on the disk: the reason in the status text, and the file
+    // that was there before is left as it was.
+    void printToAFullDiskSaysWhyAndKeepsTheOldFile() {
+        SmallFileSystem disk(64 * 1024);
+        if (!disk.Mounted())
+            QSKIP("cannot mount a small tmpfs here (needs root)");
+        const QString pdf = QString::fromStdString(disk / "page.pdf");
+        QVERIFY(WriteAll(pdf, "old page"));
+        QVERIFY(disk.Fill());
+        ReportTree tree;
+        QPrinter printer;
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        PrintOutcome outcome = PrintPage(printer, tree.store);
+        QVERIFY(!outcome.box);
+        QCOMPARE(outcome.statusText.value_or(QString()),
+                 "Could not print to " + pdf + ": No space left on device");
+        QCOMPARE(ReadAll(pdf), QByteArray("old page"));
+        QCOMPARE(Entries(QString::fromStdString(disk / "")),
+                 (QStringList{QStringLiteral("filler"), QStringLiteral("page.pdf")}));
+        QCOMPARE(printer.outputFileName(), pdf);  // the printer still names the chosen file
     }
 };
 
