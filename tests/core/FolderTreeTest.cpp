@@ -1,6 +1,10 @@
 // The scan over fake listings: labels, records, FILES entries, order, stop and rescans.
 #include <gtest/gtest.h>
 
+#include <pthread.h>
+
+#include <functional>
+
 #include "FakeFolderSource.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
@@ -175,6 +179,72 @@ TEST_F(ScanTest, RelabelTurnsFilesEntriesIntoTheFolderFormatAndSkipsItemsWithout
     SizeUnit::Toggle();
     FolderTree::Relabel(tree, TreeItem::None);
     EXPECT_EQ(Text(sub), "sub   ( 0.50 M , Files : 1 , Folders : 0 )");
+}
+
+// Runs body on a thread whose stack is far too small for a walk that recurses once per
+// level: a recursion 30,000 levels deep needs megabytes, this thread has 512 KiB.
+void OnSmallStack(std::function<void()> body) {
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, 512 * 1024), 0);
+    pthread_t thread;
+    auto run = [](void* argument) -> void* {
+        (*static_cast<std::function<void()>*>(argument))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, &body), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+TEST_F(ScanTest, ChainDeeperThanTheStackScansRelabelsReadsItsPathsAndIsFreed) {
+    constexpr int kDepth = 30000;
+    FakeFolder* level = &source.roots["/c"];
+    for (int i = 0; i < kDepth; ++i)
+        level = &level->Folder("d");
+    level->File("f", 3);
+    OnSmallStack([&] {
+        ItemStore chain;
+        ScanContext context{source};
+        FolderTree::ScanRoot(chain, "/c", context);
+        TreeItem root = chain.GetChild(TreeItem::None);
+        ASSERT_EQ(RecordText(*chain.Record(root)), "/c|/c|3|0|30000|1");
+        TreeItem deepest = root;
+        for (int i = 0; i < kDepth; ++i)
+            deepest = chain.GetChild(deepest);
+        std::string path = "/c";
+        for (int i = 0; i < kDepth; ++i)
+            path += "/d";
+        EXPECT_EQ(RecordText(*chain.Record(deepest)), path + "|d|3|3|0|1");
+        EXPECT_EQ(chain.Record(chain.GetChild(deepest))->path, path);  // its FILES entry
+
+        SizeUnit::Toggle();
+        FolderTree::Relabel(chain, TreeItem::None);
+        EXPECT_EQ(chain.Node(deepest)->Text(), "d   ( 0.00 K , Files : 1 , Folders : 0 )");
+        chain.ClearSubtreeData(root);
+        EXPECT_FALSE(chain.Record(deepest));
+        FolderTree::ScanRoot(chain, "/c", context);  // a rescan removes the old chain first
+        EXPECT_EQ(chain.ItemCount(), 2u * (kDepth + 1));
+        chain.DeleteItem(chain.GetChild(chain.GetChild(TreeItem::None)));
+        EXPECT_EQ(chain.ItemCount(), 2u);
+        FolderTree::ScanRoot(chain, "/c", context);  // left for the store to free
+    });
+}
+
+TEST_F(ScanTest, SumsStopAtTheLargestValueInsteadOfWrappingAround) {
+    constexpr std::uint64_t kHalf = (std::uint64_t{1} << 63) - 1;
+    FakeFolder& data = source.roots["/s"];
+    data.Folder("two").File("a", kHalf).File("b", kHalf);
+    data.File("c", kHalf);
+    Scan("/s");
+    std::optional<FolderRecord> root = tree.Record(Root());
+    std::optional<FolderRecord> two = tree.Record(Child(Root()));
+    ASSERT_TRUE(root && two);
+    EXPECT_EQ(two->totalBytes, 2 * kHalf);
+    EXPECT_EQ(root->totalBytes, ~std::uint64_t{0});
+    EXPECT_EQ(root->filesBytes, kHalf);
+    EXPECT_EQ(SaturatingAdd(std::int32_t{2147483600}, 100), 2147483647);
+    EXPECT_EQ(SaturatingAdd(std::int32_t{7}, 100), 107);
 }
 
 }  // namespace

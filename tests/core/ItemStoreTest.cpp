@@ -1,7 +1,10 @@
 // Item store edge cases the scans do not reach: byte order after ASCII case, unknown and
-// removed handles, unsigned sizes with ties, and handles across the index's pages.
+// removed handles, unsigned sizes with ties, handles across the index's pages, and the
+// order of thousands of siblings against a plain list.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -114,3 +117,82 @@ TEST(ItemStore, HandlesFindLiveItemsAcrossPagesAndReservedOnesInsertLater) {
 }
 
 }  // namespace
+
+namespace {
+
+// What the store's children must look like: a plain list, sorted insertion by
+// std::upper_bound on the labels as they read at that moment, stable sorts.
+struct PlainChild {
+    TreeItem id;
+    std::string label;
+    std::uint64_t size;
+    bool hasRecord;
+};
+
+std::string RandomName(std::mt19937& random) {
+    static const char kLetters[] = "aAbBzZ_. \t19";  // case, a tab and blanks make ties hard
+    std::string name;
+    for (int length = 1 + static_cast<int>(random() % 6); length > 0; --length)
+        name.push_back(kLetters[random() % (sizeof kLetters - 1)]);
+    return name;
+}
+
+}  // namespace
+
+TEST(ItemStore, ThousandsOfSiblingsKeepThePlainListsOrderThroughInsertsRelabelsSortsAndRemovals) {
+    std::mt19937 random(20261207);
+    ItemStore store;
+    const TreeItem root = store.InsertItem("/r", 0, TreeItem::None, InsertAt::Last);
+    std::vector<PlainChild> plain;
+    auto check = [&](int step) {
+        ASSERT_EQ(store.Node(root)->Children().Size(), plain.size()) << step;
+        std::size_t row = 0;
+        for (TreeItem c = store.GetChild(root); c != TreeItem::None; c = store.GetNextItem(c)) {
+            ASSERT_EQ(c, plain[row].id) << "step " << step << " row " << row;
+            ASSERT_EQ(store.Node(c)->Text(), plain[row].label) << step;
+            ASSERT_EQ(store.Node(c)->Row(), row) << step;
+            ++row;
+        }
+    };
+    for (int step = 0; step < 9000; ++step) {
+        const unsigned op = random() % 100;
+        const std::size_t pick = plain.empty() ? 0 : random() % plain.size();
+        if (op < 55 || plain.empty()) {
+            std::string label = RandomName(random);
+            auto at = std::upper_bound(plain.begin(), plain.end(), label,
+                                       [](const std::string& value, const PlainChild& child) {
+                                           return CompareLabels(value, child.label) < 0;
+                                       });
+            TreeItem id = store.InsertItem(label, 0, root, InsertAt::Sorted);
+            plain.insert(at, {id, label, 0, false});
+        } else if (op < 60) {
+            std::string label = RandomName(random);
+            plain.push_back({store.InsertItem(label, 0, root, InsertAt::Last), label, 0, false});
+        } else if (op < 75) {  // a finished folder's label, or a plain text again
+            ItemLabel label = op < 70 ? ItemLabel::Folder(plain[pick].label.substr(0, 3),
+                                                          random() % 5000, 1, 2, op % 2)
+                                      : ItemLabel(RandomName(random));
+            plain[pick].label = label.Text();
+            store.SetItemText(plain[pick].id, std::move(label));
+        } else if (op < 88) {
+            std::uint64_t size = op % 4 ? random() % 100 : ~std::uint64_t{0} - random() % 3;
+            store.SetItemData(plain[pick].id, Sized(size));
+            plain[pick].size = size;
+            plain[pick].hasRecord = true;
+        } else if (op < 91) {
+            store.SortChildren(root, FolderTree::CompareBySize, 0);
+            std::stable_sort(plain.begin(), plain.end(), [](const auto& a, const auto& b) {
+                return (a.hasRecord ? a.size : 0) > (b.hasRecord ? b.size : 0);
+            });
+        } else if (op < 97) {
+            store.DeleteItem(plain[pick].id);
+            plain.erase(plain.begin() + static_cast<std::ptrdiff_t>(pick));
+        } else {  // a read between changes: the row of one child
+            ASSERT_EQ(store.Node(plain[pick].id)->Row(), pick) << step;
+        }
+        if (step % 1000 == 999)
+            check(step);
+    }
+    EXPECT_GT(plain.size(), 2 * ChildList::kBlock);  // the blocks, not only the small array
+    check(-1);
+}

@@ -21,6 +21,26 @@ inline std::string RecordText(const FolderRecord& r) {
 }
 
 struct FakeFolder {
+    FakeFolder() = default;
+    FakeFolder(FakeFolder&&) = default;
+    FakeFolder& operator=(FakeFolder&&) = default;
+    // Frees nested folders one level at a time: a fake chain may be deeper than the stack.
+    ~FakeFolder() {
+        std::vector<std::unique_ptr<FakeFolder>> below;
+        auto takeChildren = [&below](FakeFolder& folder) {
+            for (Entry& entry : folder.entries) {
+                if (entry.folder)
+                    below.push_back(std::move(entry.folder));
+            }
+        };
+        takeChildren(*this);
+        while (!below.empty()) {
+            std::unique_ptr<FakeFolder> folder = std::move(below.back());
+            below.pop_back();
+            takeChildren(*folder);
+        }
+    }
+
     struct Entry {
         std::string name;
         std::uint64_t size = 0;
@@ -56,7 +76,8 @@ class FakeFolderSource : public FolderSource {
         ++enterCount;
         auto found = roots.find(path);
         stack_.clear();
-        stack_.push_back({found == roots.end() ? nullptr : &found->second, path});
+        path_ = path;
+        stack_.push_back({found == roots.end() ? nullptr : &found->second, path_.size()});
     }
     void Enter(std::string_view name) override {
         ++enterCount;
@@ -65,7 +86,9 @@ class FakeFolderSource : public FolderSource {
             if (entry.name == name && entry.folder)
                 child = entry.folder.get();
         }
-        stack_.push_back({child, stack_.back().path + "/" + std::string(name)});
+        path_.resize(stack_.back().pathLength);
+        path_.append("/").append(name);
+        stack_.push_back({child, path_.size()});
     }
     void Leave() override {
         ++leaveCount;
@@ -74,7 +97,7 @@ class FakeFolderSource : public FolderSource {
     bool List(FolderListing& out) override {
         out.Clear();
         if (beforeList)
-            beforeList(stack_.back().path);
+            beforeList(path_.substr(0, stack_.back().pathLength));
         FakeFolder* folder = stack_.back().folder;
         if (!folder || folder->unreadable)
             return false;
@@ -93,8 +116,9 @@ class FakeFolderSource : public FolderSource {
   private:
     struct Level {
         FakeFolder* folder;
-        std::string path;
+        std::size_t pathLength;  // the folder's path is path_ up to here
     };
     std::vector<Level> stack_;
+    std::string path_;
     std::vector<FakeFolder::Entry> none_;
 };
