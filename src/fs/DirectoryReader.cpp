@@ -17,6 +17,8 @@
 namespace {
 
 constexpr std::size_t kDentsBufferSize = 256 * 1024;
+// A folder with this many entries to stat has them stat'ed on several threads.
+constexpr std::size_t kSplitStatsFrom = 2048;
 // A folder, never through a symbolic link, never blocking on a FIFO's name.
 constexpr int kOpenFolder = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK;
 
@@ -50,29 +52,43 @@ void StatEntry(int dirFd, const char* name, bool typeUnknown, FolderEntry& entry
 
 }  // namespace
 
-bool ReadFolder(int dirFd, std::vector<char>& buffer, FolderListing& out) {
+bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, WorkSplitter* splitter) {
+    constexpr std::uint32_t kTypeUnknown = 1u << 31;
     out.Clear();
-    if (buffer.size() < kDentsBufferSize)
-        buffer.resize(kDentsBufferSize);
+    scratch.stat.clear();
+    if (scratch.dents.size() < kDentsBufferSize)
+        scratch.dents.resize(kDentsBufferSize);
+    bool listed = true;
     for (;;) {
-        long got = ::syscall(SYS_getdents64, dirFd, buffer.data(), buffer.size());
-        if (got < 0)
-            return !out.entries.empty();  // keep what was read before an error
-        if (got == 0)
-            return true;
+        long got = ::syscall(SYS_getdents64, dirFd, scratch.dents.data(), scratch.dents.size());
+        if (got <= 0) {
+            listed = got == 0 || !out.entries.empty();  // keep what was read before an error
+            break;
+        }
         for (long offset = 0; offset < got;) {
-            const char* record = buffer.data() + offset;
+            const char* record = scratch.dents.data() + offset;
             const auto* dirent = reinterpret_cast<const LinuxDirent64*>(record);
-            const char* name = record + offsetof(LinuxDirent64, d_name);
             offset += dirent->d_reclen;
-            FolderEntry& entry = out.Add(name);
-            if (dirent->d_type == DT_DIR) {
+            const auto index = static_cast<std::uint32_t>(out.entries.size());
+            FolderEntry& entry = out.Add(record + offsetof(LinuxDirent64, d_name));
+            if (dirent->d_type == DT_DIR)
                 entry.isDirectory = true;
-            } else {
-                StatEntry(dirFd, name, dirent->d_type == DT_UNKNOWN, entry);
-            }
+            else
+                scratch.stat.push_back(index | (dirent->d_type == DT_UNKNOWN ? kTypeUnknown : 0));
         }
     }
+    auto statRange = [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) {
+            const std::uint32_t index = scratch.stat[i] & ~kTypeUnknown;
+            FolderEntry& entry = out.entries[index];
+            StatEntry(dirFd, out.CName(entry), scratch.stat[i] & kTypeUnknown, entry);
+        }
+    };
+    if (splitter && scratch.stat.size() >= kSplitStatsFrom)
+        splitter->Run(scratch.stat.size(), statRange);
+    else
+        statRange(0, scratch.stat.size());
+    return listed;
 }
 
 int OpenSubFolder(int dirFd, std::string_view name) {
@@ -204,5 +220,5 @@ bool DirectoryReader::List(FolderListing& out) {
     out.Clear();
     if (levels_.empty() || !levels_.back().fd.IsOpen())
         return false;
-    return ReadFolder(levels_.back().fd.Get(), buffer_, out);
+    return ReadFolder(levels_.back().fd.Get(), scratch_, out);
 }

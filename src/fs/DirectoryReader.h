@@ -5,6 +5,8 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -14,10 +16,27 @@
 #include "fs/FileDescriptor.h"
 #include "fs/FolderSource.h"
 
+// Spreads pieces of work over threads: calls work(first, last) for ranges that together
+// cover 0 to count once, and returns when all of them are done.
+class WorkSplitter {
+  public:
+    virtual ~WorkSplitter() = default;
+    virtual void Run(std::size_t count,
+                     const std::function<void(std::size_t first, std::size_t last)>& work) = 0;
+};
+
+// Scratch space of ReadFolder, kept between calls so that a folder costs no allocation.
+struct ReadScratch {
+    std::vector<char> dents;          // getdents64 records
+    std::vector<std::uint32_t> stat;  // entries to stat; the top bit: the type is unknown too
+};
+
 // Reads one folder's entries into out, from an open directory descriptor. Directories get
-// no statx (they count 0 bytes); everything else is stat'ed without following links.
-// buffer is scratch space for getdents64. Returns false when the folder cannot be read.
-bool ReadFolder(int dirFd, std::vector<char>& buffer, FolderListing& out);
+// no statx (they count 0 bytes); everything else is stat'ed without following links, on
+// splitter's threads when the folder has many such entries (splitter may be null).
+// Returns false when the folder cannot be read.
+bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out,
+                WorkSplitter* splitter = nullptr);
 
 // Opens sub-folder name of dirFd without following a symbolic link; -1 on failure.
 int OpenSubFolder(int dirFd, std::string_view name);
@@ -67,7 +86,7 @@ class DirectoryReader : public FolderSource {
     void CloseShallowest();
 
     std::vector<Level> levels_;
-    std::vector<char> buffer_;
+    ReadScratch scratch_;
     PseudoDevices pseudo_;
     std::size_t maxOpen_;
     std::size_t openCount_ = 0;

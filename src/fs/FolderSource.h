@@ -19,7 +19,8 @@ struct FolderEntry {
 };
 
 // One folder's entries, "." and ".." included, in the order the file system lists them.
-// Names live in one buffer so that a listing of a million files costs two allocations.
+// Names live in one buffer so that a listing of a million files costs two allocations;
+// each is followed by a zero byte, so that it can be handed to the system as it is.
 // Entries whose names start with a dot are left out of the scan: neither counted nor entered.
 inline bool IsScannedName(std::string_view name) {
     return !name.empty() && name.front() != '.';
@@ -32,6 +33,8 @@ struct FolderListing {
     std::string_view Name(const FolderEntry& entry) const {
         return std::string_view(names).substr(entry.nameOffset, entry.nameLength);
     }
+    // The name as a zero-terminated string.
+    const char* CName(const FolderEntry& entry) const { return names.data() + entry.nameOffset; }
     void Clear() {
         entries.clear();
         names.clear();
@@ -41,6 +44,7 @@ struct FolderListing {
         entry.nameOffset = static_cast<std::uint32_t>(names.size());
         entry.nameLength = static_cast<std::uint32_t>(name.size());
         names.append(name);
+        names.push_back('\0');
         return entry;
     }
 };

@@ -4,6 +4,8 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
+
 namespace {
 
 enum class State { Pending, Reading, Done, Taken };
@@ -115,7 +117,7 @@ bool ReadAheadPool::List(FolderListing& out) {
     FolderPtr folder = path_.back();
     if (folder->state == State::Pending) {
         bool parentOpen = Claim(*folder);
-        Read(folder, parentOpen, scanBuffer_, lock);
+        Read(folder, parentOpen, scanScratch_, lock);
     } else if (folder->state == State::Reading) {
         scanWaitsFor_ = folder.get();
         done_.wait(lock, [&] { return folder->state != State::Reading; });
@@ -150,9 +152,13 @@ void ReadAheadPool::Take(Folder& folder, FolderListing& out) {
 // ---- The readers' side --------------------------------------------------------------------
 
 void ReadAheadPool::Work() {
-    std::vector<char> buffer;  // ReadFolder sizes it
+    ReadScratch scratch;
     std::unique_lock lock(mutex_);
     while (!quit_) {
+        if (!statJobs_.empty()) {  // help with a large folder first: someone waits for it
+            WorkChunk(*statJobs_.front(), lock);
+            continue;
+        }
         Folder* next = NextForReader();
         if (!next) {
             ++idle_;
@@ -167,7 +173,7 @@ void ReadAheadPool::Work() {
         if (idle_ > 0 && RoomAhead() && HasClaimable())
             work_.notify_one();
         ++readersListing_;
-        Read(folder, parentOpen, buffer, lock);
+        Read(folder, parentOpen, scratch, lock);
         --readersListing_;
         ++listedByReaders_;
     }
@@ -215,7 +221,7 @@ bool ReadAheadPool::Claim(Folder& folder) {
 }
 
 // Lists a claimed folder with the lock released, then publishes the listing.
-void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, std::vector<char>& buffer,
+void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, ReadScratch& scratch,
                          std::unique_lock<std::mutex>& lock) {
     Folder* parent = folder->parent.get();
     int parentFd = parent && parentOpen ? parent->fd.Get() : -1;
@@ -228,7 +234,7 @@ void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, std::vector<c
     FolderListing listing;
     bool listed = fd.IsOpen() &&
                   !pseudo_.Contains(fd.Get(), parent ? folder->name : std::string_view("/")) &&
-                  ReadFolder(fd.Get(), buffer, listing);
+                  ReadFolder(fd.Get(), scratch, listing, this);
     std::vector<FolderPtr> children;
     if (listed && folder->depth < limits_.depth) {
         for (const FolderEntry& entry : listing.entries) {
@@ -266,6 +272,35 @@ void ReadAheadPool::Publish(Folder& folder, bool listed, FolderListing listing,
     }
     if (scanWaitsFor_ == &folder)
         done_.notify_one();
+}
+
+// ---- Large folders, stat'ed by every thread ----------------------------------------------------
+
+void ReadAheadPool::Run(std::size_t count,
+                        const std::function<void(std::size_t first, std::size_t last)>& work) {
+    StatJob job{&work, 0, count, 0};
+    std::unique_lock lock(mutex_);
+    statJobs_.push_back(&job);
+    if (idle_ > 0)
+        work_.notify_all();
+    while (job.next < job.count)
+        WorkChunk(job, lock);
+    chunksDone_.wait(lock, [&] { return job.busy == 0; });
+}
+
+void ReadAheadPool::WorkChunk(StatJob& job, std::unique_lock<std::mutex>& lock) {
+    constexpr std::size_t kChunk = 256;
+    const std::size_t first = job.next;
+    const std::size_t last = std::min(job.count, first + kChunk);
+    job.next = last;
+    if (last == job.count)  // nothing left to hand out
+        statJobs_.erase(std::find(statJobs_.begin(), statJobs_.end(), &job));
+    ++job.busy;
+    lock.unlock();
+    (*job.work)(first, last);
+    lock.lock();
+    if (--job.busy == 0 && job.next == job.count)
+        chunksDone_.notify_all();
 }
 
 // ---- Giving up folders the scan will not enter ----------------------------------------------

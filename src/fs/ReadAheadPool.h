@@ -38,7 +38,7 @@ struct ReadAheadStats {
     std::size_t readersListing = 0;   // reader threads in the middle of a listing
 };
 
-class ReadAheadPool {
+class ReadAheadPool : private WorkSplitter {
   public:
     // Starts `threads` reader threads; rootPath is the current folder. While *stop is true
     // (stop may be null) the readers start no new listing. The readers never
@@ -72,7 +72,7 @@ class ReadAheadPool {
     bool RoomAhead() const;
     bool HasClaimable() const;
     bool Claim(Folder& folder);
-    void Read(const FolderPtr& folder, bool parentOpen, std::vector<char>& buffer,
+    void Read(const FolderPtr& folder, bool parentOpen, ReadScratch& scratch,
               std::unique_lock<std::mutex>& lock);
     void Publish(Folder& folder, bool listed, FolderListing listing,
                  std::vector<FolderPtr> children, FileDescriptor fd);
@@ -114,6 +114,21 @@ class ReadAheadPool {
     unsigned idle_ = 0;
     bool windowFull_ = false;
     bool quit_ = false;
-    std::vector<char> scanBuffer_;
+    ReadScratch scanScratch_;
+
+    // The stat'ing of one large folder, spread over the readers: chunks of it are handed out
+    // in order; the thread that lists the folder waits until every chunk is done.
+    struct StatJob {
+        const std::function<void(std::size_t, std::size_t)>* work;
+        std::size_t next = 0;  // the first entry no thread has taken
+        std::size_t count = 0;
+        int busy = 0;  // chunks being worked on
+    };
+    void Run(std::size_t count,
+             const std::function<void(std::size_t first, std::size_t last)>& work) override;
+    // Takes a chunk of job and works it with the lock released.
+    void WorkChunk(StatJob& job, std::unique_lock<std::mutex>& lock);
+    std::vector<StatJob*> statJobs_;  // jobs with chunks left
+    std::condition_variable chunksDone_;
     std::vector<std::thread> readers_;
 };
