@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstring>
 #include <utility>
@@ -31,9 +33,13 @@ struct LinuxDirent64 {
     char d_name[1];
 };
 
-void StatEntry(int dirFd, const char* name, bool typeUnknown, FolderEntry& entry) {
+// Stats one entry; identity is set when it is a file with other hard links.
+void StatEntry(int dirFd, const char* name, bool typeUnknown, FolderEntry& entry,
+               LinkIdentity& identity) {
     struct statx info;
-    unsigned mask = STATX_SIZE | STATX_BLOCKS | (typeUnknown ? STATX_TYPE : 0);
+    unsigned mask =
+        STATX_SIZE | STATX_BLOCKS | STATX_NLINK | STATX_INO | (typeUnknown ? STATX_TYPE : 0);
+    identity = LinkIdentity();
     if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &info) != 0) {
         return;  // vanished or unreadable: a file of 0 bytes
     }
@@ -42,6 +48,8 @@ void StatEntry(int dirFd, const char* name, bool typeUnknown, FolderEntry& entry
         return;
     }
     entry.size = info.stx_size;
+    if ((info.stx_mask & STATX_NLINK) && info.stx_nlink > 1 && (info.stx_mask & STATX_INO))
+        identity = {makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino};
     bool compressed = (info.stx_attributes_mask & STATX_ATTR_COMPRESSED) &&
                       (info.stx_attributes & STATX_ATTR_COMPRESSED);
     if (compressed && (info.stx_mask & STATX_BLOCKS)) {
@@ -52,43 +60,55 @@ void StatEntry(int dirFd, const char* name, bool typeUnknown, FolderEntry& entry
 
 }  // namespace
 
-bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, WorkSplitter* splitter) {
+bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, const ScanRules& rules,
+                WorkSplitter* splitter) {
     constexpr std::uint32_t kTypeUnknown = 1u << 31;
     out.Clear();
     scratch.stat.clear();
     if (scratch.dents.size() < kDentsBufferSize)
         scratch.dents.resize(kDentsBufferSize);
-    bool listed = true;
     for (;;) {
         long got = ::syscall(SYS_getdents64, dirFd, scratch.dents.data(), scratch.dents.size());
-        if (got <= 0) {
-            listed = got == 0 || !out.entries.empty();  // keep what was read before an error
-            break;
+        if (got < 0 && out.entries.empty()) {
+            out.Fail(ListOutcome::Unreadable, errno);
+            return false;
         }
+        if (got <= 0)
+            break;  // the end, or an error after entries were read: keep those
         for (long offset = 0; offset < got;) {
             const char* record = scratch.dents.data() + offset;
             const auto* dirent = reinterpret_cast<const LinuxDirent64*>(record);
             offset += dirent->d_reclen;
+            const char* name = record + offsetof(LinuxDirent64, d_name);
             const auto index = static_cast<std::uint32_t>(out.entries.size());
-            FolderEntry& entry = out.Add(record + offsetof(LinuxDirent64, d_name));
-            if (dirent->d_type == DT_DIR)
-                entry.isDirectory = true;
-            else
+            FolderEntry& entry = out.Add(name);
+            entry.isDirectory = dirent->d_type == DT_DIR;
+            if (!rules.excludes.empty() && rules.Excludes(name))
+                entry.excluded = true;
+            else if (!entry.isDirectory)
                 scratch.stat.push_back(index | (dirent->d_type == DT_UNKNOWN ? kTypeUnknown : 0));
         }
     }
+    scratch.links.resize(scratch.stat.size());
     auto statRange = [&](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i) {
-            const std::uint32_t index = scratch.stat[i] & ~kTypeUnknown;
-            FolderEntry& entry = out.entries[index];
-            StatEntry(dirFd, out.CName(entry), scratch.stat[i] & kTypeUnknown, entry);
+            FolderEntry& entry = out.entries[scratch.stat[i] & ~kTypeUnknown];
+            StatEntry(dirFd, out.CName(entry), scratch.stat[i] & kTypeUnknown, entry,
+                      scratch.links[i]);
         }
     };
     if (splitter && scratch.stat.size() >= kSplitStatsFrom)
         splitter->Run(scratch.stat.size(), statRange);
     else
         statRange(0, scratch.stat.size());
-    return listed;
+    for (std::size_t i = 0; i < scratch.stat.size(); ++i) {  // files with other links
+        if (scratch.links[i].inode != 0) {
+            out.links.push_back(scratch.links[i]);
+            out.entries[scratch.stat[i] & ~kTypeUnknown].link =
+                static_cast<std::uint32_t>(out.links.size());
+        }
+    }
+    return true;
 }
 
 int OpenSubFolder(int dirFd, std::string_view name) {
@@ -111,26 +131,71 @@ std::string_view LastPart(std::string_view path) {
 
 }  // namespace
 
-PseudoDevices::PseudoDevices() {
+MountBoundaries::MountBoundaries(const ScanRules& rules) : oneFileSystem_(rules.oneFileSystem) {
     for (const Mount& mount : ReadMountTable()) {
-        if (IsPseudoFileSystem(mount.type)) {
-            devices_.insert(mount.device);
+        const bool pseudo = IsPseudoFileSystem(mount.type);
+        if (pseudo)
+            pseudo_.insert(mount.device);
+        if (pseudo || oneFileSystem_)
             mountNames_.emplace_back(LastPart(mount.mountPoint));
-        }
     }
 }
 
-bool PseudoDevices::Contains(int dirFd, std::string_view name) const {
-    if (devices_.empty())
-        return false;
-    if (name.find('/') == std::string_view::npos &&
-        std::find(mountNames_.begin(), mountNames_.end(), name) == mountNames_.end())
-        return false;  // neither a starting folder nor named like a mount point
+void MountBoundaries::SetStart(int startFd) {
     struct stat info;
-    return ::fstat(dirFd, &info) == 0 && devices_.count(info.st_dev) > 0;
+    start_ = oneFileSystem_ && ::fstat(startFd, &info) == 0 ? info.st_dev : 0;
 }
 
-DirectoryReader::DirectoryReader(std::size_t maxOpen) : maxOpen_(maxOpen < 2 ? 2 : maxOpen) {}
+ListOutcome MountBoundaries::Check(int dirFd, std::string_view name) const {
+    if (pseudo_.empty() && !oneFileSystem_)
+        return ListOutcome::Listed;
+    if (name.find('/') == std::string_view::npos &&
+        std::find(mountNames_.begin(), mountNames_.end(), name) == mountNames_.end())
+        return ListOutcome::Listed;  // neither a starting folder nor named like a mount point
+    struct stat info;
+    if (::fstat(dirFd, &info) != 0)
+        return ListOutcome::Listed;
+    if (pseudo_.count(info.st_dev))
+        return ListOutcome::PseudoFileSystem;
+    if (oneFileSystem_ && start_ != 0 && info.st_dev != start_)
+        return ListOutcome::OtherFileSystem;
+    return ListOutcome::Listed;
+}
+
+int OpenStart(const std::string& path, MountBoundaries& mounts, FolderListing& out) {
+    int fd = OpenStartFolder(path);
+    if (fd < 0) {
+        out.Fail(ListOutcome::Unreadable, errno);
+        return -1;
+    }
+    mounts.SetStart(fd);
+    ListOutcome outcome = mounts.Check(fd, "/");
+    if (outcome != ListOutcome::Listed) {
+        ::close(fd);
+        out.Fail(outcome);
+        return -1;
+    }
+    return fd;
+}
+
+int OpenForListing(int parentFd, const std::string& name, const MountBoundaries& mounts,
+                   FolderListing& out) {
+    int fd = parentFd < 0 ? OpenStartFolder(name) : OpenSubFolder(parentFd, name);
+    if (fd < 0) {
+        out.Fail(ListOutcome::Unreadable, errno);
+        return -1;
+    }
+    ListOutcome outcome = mounts.Check(fd, parentFd < 0 ? std::string_view("/") : name);
+    if (outcome != ListOutcome::Listed) {
+        ::close(fd);
+        out.Fail(outcome);
+        return -1;
+    }
+    return fd;
+}
+
+DirectoryReader::DirectoryReader(std::size_t maxOpen, ScanRules rules)
+    : rules_(std::move(rules)), mounts_(rules_), maxOpen_(maxOpen < 2 ? 2 : maxOpen) {}
 
 DirectoryReader::~DirectoryReader() = default;
 
@@ -139,10 +204,7 @@ void DirectoryReader::EnterRoot(const std::string& path) {
     openCount_ = 0;
     shallowestOpen_ = 0;
     levels_.emplace_back();
-    int fd = OpenStartFolder(path);
-    if (fd >= 0 && pseudo_.Contains(fd, "/"))
-        ::close(std::exchange(fd, -1));
-    Adopt(fd);
+    Adopt(OpenStart(path, mounts_, why_), why_);
 }
 
 void DirectoryReader::EnterRootAt(FileDescriptor folder) {
@@ -150,7 +212,8 @@ void DirectoryReader::EnterRootAt(FileDescriptor folder) {
     openCount_ = 0;
     shallowestOpen_ = 0;
     levels_.emplace_back();
-    Adopt(folder.Release());
+    why_.Clear();
+    Adopt(folder.Release(), why_);
 }
 
 void DirectoryReader::Enter(std::string_view name) {
@@ -159,19 +222,21 @@ void DirectoryReader::Enter(std::string_view name) {
     const int parentFd = levels_.back().fd.Get();
     levels_.emplace_back();
     int fd = -1;
-    if (!parentFailed) {
-        fd = OpenSubFolder(parentFd, name);
-        if (fd >= 0 && pseudo_.Contains(fd, name))
-            ::close(std::exchange(fd, -1));
-    }
-    Adopt(fd);
+    if (parentFailed)
+        why_.Fail(ListOutcome::Unreadable);  // not reached: its parent has no listing
+    else
+        fd = OpenForListing(parentFd, std::string(name), mounts_, why_);
+    Adopt(fd, why_);
 }
 
-// The new deepest level takes fd (-1: it could not be opened, nor can anything below it).
-void DirectoryReader::Adopt(int fd) {
+// The new deepest level takes fd; -1: it was not opened, for the reason why gives, and
+// nothing below it is either.
+void DirectoryReader::Adopt(int fd, const FolderListing& why) {
     Level& level = levels_.back();
     if (fd < 0) {
         level.failed = true;
+        level.outcome = why.outcome;
+        level.error = why.error;
         return;
     }
     level.fd.Reset(fd);
@@ -218,7 +283,12 @@ void DirectoryReader::CloseShallowest() {
 
 bool DirectoryReader::List(FolderListing& out) {
     out.Clear();
-    if (levels_.empty() || !levels_.back().fd.IsOpen())
+    if (levels_.empty())
         return false;
-    return ReadFolder(levels_.back().fd.Get(), scratch_, out);
+    const Level& level = levels_.back();
+    if (!level.fd.IsOpen()) {
+        out.Fail(level.failed ? level.outcome : ListOutcome::Unreadable, level.error);
+        return false;
+    }
+    return ReadFolder(level.fd.Get(), scratch_, out, rules_);
 }

@@ -29,13 +29,15 @@ class WorkSplitter {
 struct ReadScratch {
     std::vector<char> dents;          // getdents64 records
     std::vector<std::uint32_t> stat;  // entries to stat; the top bit: the type is unknown too
+    std::vector<LinkIdentity> links;  // per entry to stat: its identity if it has other links
 };
 
 // Reads one folder's entries into out, from an open directory descriptor. Directories get
-// no statx (they count 0 bytes); everything else is stat'ed without following links, on
-// splitter's threads when the folder has many such entries (splitter may be null).
-// Returns false when the folder cannot be read.
-bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out,
+// no statx (they count 0 bytes); entries the rules exclude are not examined; everything
+// else is stat'ed without following links, on splitter's threads when the folder has many
+// such entries (splitter may be null). Returns false, with out saying why, when the folder
+// cannot be read.
+bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, const ScanRules& rules,
                 WorkSplitter* splitter = nullptr);
 
 // Opens sub-folder name of dirFd without following a symbolic link; -1 on failure.
@@ -43,20 +45,33 @@ int OpenSubFolder(int dirFd, std::string_view name);
 // Opens a starting folder by its path (a link given as the start is followed); -1 on failure.
 int OpenStartFolder(const std::string& path);
 
-// The devices of mounted pseudo file systems (proc, sysfs, ...), which a scan never enters.
-class PseudoDevices {
+// Which open folders a scan may list: none on a pseudo file system (proc, sysfs, ...), and
+// with the rules' oneFileSystem none on another file system than the starting folder's.
+// Only a starting folder or a folder named like the last part of a mount point can be the
+// root of a file system, and only those cost a system call to check.
+class MountBoundaries {
   public:
-    PseudoDevices();
-    // Is the open folder on a pseudo file system? name is its name in its parent, or "/"
-    // for a starting folder. Only a starting folder or a folder named like the last part of
-    // a pseudo file system's mount point can be the root of one, and only those cost a
-    // system call.
-    bool Contains(int dirFd, std::string_view name) const;
+    explicit MountBoundaries(const ScanRules& rules);
+    // Remembers the starting folder's file system.
+    void SetStart(int startFd);
+    // Listed when the open folder may be listed, otherwise why not. name is its name in its
+    // parent, or "/" for a starting folder.
+    ListOutcome Check(int dirFd, std::string_view name) const;
 
   private:
-    std::unordered_set<dev_t> devices_;
+    bool oneFileSystem_;
+    dev_t start_ = 0;
+    std::unordered_set<dev_t> pseudo_;
     std::vector<std::string> mountNames_;  // a handful: compared one by one
 };
+
+// Opens a starting folder by its path, makes its file system the start of mounts, and
+// checks that it may be listed: a descriptor, or -1 with out failed (Unreadable with the
+// reason, or a file system the scan does not enter).
+int OpenStart(const std::string& path, MountBoundaries& mounts, FolderListing& out);
+// Opens sub-folder name of parentFd the same way.
+int OpenForListing(int parentFd, const std::string& name, const MountBoundaries& mounts,
+                   FolderListing& out);
 
 // Keeps the current folder and the deepest ancestors open, at most maxOpen of them. An
 // ancestor closed to stay within that number is opened again as its child's ".." when the
@@ -64,7 +79,7 @@ class PseudoDevices {
 class DirectoryReader : public FolderSource {
   public:
     // maxOpen: directory descriptors kept open at most (the current path's deepest ones).
-    explicit DirectoryReader(std::size_t maxOpen = 64);
+    explicit DirectoryReader(std::size_t maxOpen = 64, ScanRules rules = {});
     ~DirectoryReader() override;
 
     void EnterRoot(const std::string& path) override;
@@ -79,15 +94,19 @@ class DirectoryReader : public FolderSource {
   private:
     struct Level {
         FileDescriptor fd;
-        bool failed = false;  // could not be opened: nothing below it can be either
+        bool failed = false;                        // not opened: nothing below it is either
+        ListOutcome outcome = ListOutcome::Listed;  // why it was not opened
+        int error = 0;
     };
 
-    void Adopt(int fd);
+    void Adopt(int fd, const FolderListing& why);
     void CloseShallowest();
 
     std::vector<Level> levels_;
     ReadScratch scratch_;
-    PseudoDevices pseudo_;
+    ScanRules rules_;
+    MountBoundaries mounts_;
+    FolderListing why_;  // why the last folder opened could not be
     std::size_t maxOpen_;
     std::size_t openCount_ = 0;
     std::size_t shallowestOpen_ = 0;  // no level above this one is open

@@ -9,26 +9,43 @@
 #include <string_view>
 #include <vector>
 
+#include "fs/ScanRules.h"
+
 struct FolderEntry {
     std::uint32_t nameOffset = 0;  // into FolderListing::names
     std::uint32_t nameLength = 0;
     bool isDirectory = false;  // a real directory; symbolic links are never directories here
     bool compressed = false;   // stored compressed: sizeOnDisk is what it occupies
+    bool excluded = false;     // its name matches an exclusion: not examined
+    std::uint32_t link = 0;    // a file with several hard links: 1 + its index in links
     std::uint64_t size = 0;    // the listed size; 0 for directories
     std::uint64_t sizeOnDisk = 0;
+};
+
+// The identity of a file with several hard links, to count it once.
+struct LinkIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const LinkIdentity&) const = default;
+};
+
+// Why a folder has no listing.
+enum class ListOutcome : std::uint8_t {
+    Listed,
+    Unreadable,        // it could not be opened or read; error says why
+    OtherFileSystem,   // on another file system than the start, which the rules keep out
+    PseudoFileSystem,  // proc, sysfs and the like: their sizes are not disk space
 };
 
 // One folder's entries, "." and ".." included, in the order the file system lists them.
 // Names live in one buffer so that a listing of a million files costs two allocations;
 // each is followed by a zero byte, so that it can be handed to the system as it is.
-// Entries whose names start with a dot are left out of the scan: neither counted nor entered.
-inline bool IsScannedName(std::string_view name) {
-    return !name.empty() && name.front() != '.';
-}
-
 struct FolderListing {
     std::vector<FolderEntry> entries;
     std::string names;
+    std::vector<LinkIdentity> links;  // of the entries with several hard links
+    ListOutcome outcome = ListOutcome::Listed;
+    int error = 0;  // the errno of an Unreadable folder
 
     std::string_view Name(const FolderEntry& entry) const {
         return std::string_view(names).substr(entry.nameOffset, entry.nameLength);
@@ -38,6 +55,15 @@ struct FolderListing {
     void Clear() {
         entries.clear();
         names.clear();
+        links.clear();
+        outcome = ListOutcome::Listed;
+        error = 0;
+    }
+    // Empties the listing and says why it has nothing.
+    void Fail(ListOutcome why, int errorNumber = 0) {
+        Clear();
+        outcome = why;
+        error = errorNumber;
     }
     FolderEntry& Add(std::string_view name) {
         FolderEntry& entry = entries.emplace_back();
@@ -66,6 +92,7 @@ class FolderSource {
     // The parent of the current folder becomes current again. One Leave per Enter/EnterRoot.
     virtual void Leave() = 0;
     // Lists the current folder into out. False when it cannot be listed (unreadable,
-    // vanished, not a folder, a pseudo file system): the folder then counts as empty.
+    // vanished, not a folder, a pseudo or another file system): the folder then counts as
+    // empty, and out's outcome and error say why.
     virtual bool List(FolderListing& out) = 0;
 };

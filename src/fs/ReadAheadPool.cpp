@@ -5,13 +5,14 @@
 #include <fcntl.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
 enum class State { Pending, Reading, Done, Taken };
 
-bool IsScannedFolder(const FolderEntry& entry, std::string_view name) {
-    return entry.isDirectory && IsScannedName(name);
+bool IsEnteredFolder(const FolderEntry& entry, std::string_view name, const ScanRules& rules) {
+    return entry.isDirectory && !entry.excluded && rules.Counts(name);
 }
 
 }  // namespace
@@ -35,10 +36,9 @@ struct ReadAheadPool::Folder : std::enable_shared_from_this<Folder> {
     std::atomic<std::size_t>& counter;
 
     State state = State::Pending;
-    bool byReader = false;   // listed by a reader thread: counts as ahead until taken
-    bool abandoned = false;  // the scan will not enter it after all
-    bool listed = false;
-    FolderListing listing;
+    bool byReader = false;            // listed by a reader thread: counts as ahead until taken
+    bool abandoned = false;           // the scan will not enter it after all
+    FolderListing listing;            // its outcome says why it has none
     std::vector<FolderPtr> children;  // the sub-folders the scan will enter, in its order
     std::size_t cursor = 0;           // children before it were entered or given up
     std::size_t unclaimed = 0;        // children nobody has started to list yet
@@ -51,8 +51,8 @@ struct ReadAheadPool::Folder : std::enable_shared_from_this<Folder> {
 };
 
 ReadAheadPool::ReadAheadPool(const std::string& rootPath, unsigned threads, ReadAheadLimits limits,
-                             const std::atomic<bool>* stop)
-    : limits_(limits), stop_(stop) {
+                             const std::atomic<bool>* stop, ScanRules rules)
+    : limits_(limits), stop_(stop), rules_(std::move(rules)), mounts_(rules_) {
     path_.push_back(std::make_shared<Folder>(nullptr, rootPath, foldersKnown_));
     for (unsigned i = 0; i < threads; ++i)
         readers_.emplace_back([this] { Work(); });
@@ -127,7 +127,7 @@ bool ReadAheadPool::List(FolderListing& out) {
     if (folder->state != State::Done)
         return false;  // listed once already
     Take(*folder, out);
-    return folder->listed;
+    return out.outcome == ListOutcome::Listed;
 }
 
 int ReadAheadPool::DuplicateCurrent() {
@@ -226,31 +226,32 @@ void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, ReadScratch& 
     Folder* parent = folder->parent.get();
     int parentFd = parent && parentOpen ? parent->fd.Get() : -1;
     lock.unlock();
+    FolderListing listing;
     FileDescriptor fd;
     if (!parent)
-        fd.Reset(OpenStartFolder(folder->name));
+        fd.Reset(OpenStart(folder->name, mounts_, listing));  // before any other folder
     else if (parentFd >= 0)
-        fd.Reset(OpenSubFolder(parentFd, folder->name));
-    FolderListing listing;
-    bool listed = fd.IsOpen() &&
-                  !pseudo_.Contains(fd.Get(), parent ? folder->name : std::string_view("/")) &&
-                  ReadFolder(fd.Get(), scratch, listing, this);
+        fd.Reset(OpenForListing(parentFd, folder->name, mounts_, listing));
+    else
+        listing.Fail(ListOutcome::Unreadable, ENOENT);  // its parent could not be opened again
+    if (fd.IsOpen())
+        ReadFolder(fd.Get(), scratch, listing, rules_, this);
     std::vector<FolderPtr> children;
-    if (listed && folder->depth < limits_.depth) {
+    if (listing.outcome == ListOutcome::Listed && folder->depth < limits_.depth) {
         for (const FolderEntry& entry : listing.entries) {
             std::string_view name = listing.Name(entry);
-            if (IsScannedFolder(entry, name))
+            if (IsEnteredFolder(entry, name, rules_))
                 children.push_back(std::make_shared<Folder>(folder, name, foldersKnown_));
         }
     }
     lock.lock();
     if (parent)
         Unpin(*parent);
-    Publish(*folder, listed, std::move(listing), std::move(children), std::move(fd));
+    Publish(*folder, std::move(listing), std::move(children), std::move(fd));
 }
 
-void ReadAheadPool::Publish(Folder& folder, bool listed, FolderListing listing,
-                            std::vector<FolderPtr> children, FileDescriptor fd) {
+void ReadAheadPool::Publish(Folder& folder, FolderListing listing, std::vector<FolderPtr> children,
+                            FileDescriptor fd) {
     folder.state = State::Done;
     if (folder.abandoned) {
         if (folder.byReader)
@@ -258,7 +259,6 @@ void ReadAheadPool::Publish(Folder& folder, bool listed, FolderListing listing,
         WakeReadersIfRoom();
         return;
     }
-    folder.listed = listed;
     folder.listing = std::move(listing);
     if (folder.byReader)
         entriesAhead_ += folder.listing.entries.size();

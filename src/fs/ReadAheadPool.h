@@ -45,7 +45,7 @@ class ReadAheadPool : private WorkSplitter {
     // list the folder the scan needs next unless they began it before the scan got there:
     // the scan lists that one itself rather than wait for a thread to be woken for it.
     ReadAheadPool(const std::string& rootPath, unsigned threads, ReadAheadLimits limits = {},
-                  const std::atomic<bool>* stop = nullptr);
+                  const std::atomic<bool>* stop = nullptr, ScanRules rules = {});
     // Stops and joins the readers, closes every descriptor and frees everything read ahead.
     ~ReadAheadPool();
     ReadAheadPool(const ReadAheadPool&) = delete;
@@ -74,8 +74,8 @@ class ReadAheadPool : private WorkSplitter {
     bool Claim(Folder& folder);
     void Read(const FolderPtr& folder, bool parentOpen, ReadScratch& scratch,
               std::unique_lock<std::mutex>& lock);
-    void Publish(Folder& folder, bool listed, FolderListing listing,
-                 std::vector<FolderPtr> children, FileDescriptor fd);
+    void Publish(Folder& folder, FolderListing listing, std::vector<FolderPtr> children,
+                 FileDescriptor fd);
     void Take(Folder& folder, FolderListing& out);
     void Abandon(Folder& folder);
     void AbandonChildren(Folder& folder, std::size_t from);
@@ -93,7 +93,8 @@ class ReadAheadPool : private WorkSplitter {
 
     const ReadAheadLimits limits_;
     const std::atomic<bool>* const stop_;
-    const PseudoDevices pseudo_;
+    const ScanRules rules_;
+    MountBoundaries mounts_;  // its start is set by whoever lists the starting folder
     std::atomic<std::size_t> foldersKnown_{0};
 
     mutable std::mutex mutex_;

@@ -4,8 +4,13 @@
 #include "fs/StorageDevice.h"
 
 ReadAheadReader::ReadAheadReader(unsigned threads, ReadAheadLimits limits,
-                                 const std::atomic<bool>* stop)
-    : requested_(threads), limits_(limits), stop_(stop) {}
+                                 const std::atomic<bool>* stop, ScanRules rules)
+    : requested_(threads),
+      limits_(limits),
+      stop_(stop),
+      rules_(rules),
+      sequential_(64, rules),
+      deep_(64, std::move(rules)) {}
 
 ReadAheadReader::~ReadAheadReader() = default;
 
@@ -17,7 +22,7 @@ void ReadAheadReader::EnterRoot(const std::string& path) {
     if (active_ == 0)
         active_ = IsOnRotatingDisk(path) ? 1 : ProcessorCount();
     if (active_ > 1)
-        pool_ = std::make_unique<ReadAheadPool>(path, active_, limits_, stop_);
+        pool_ = std::make_unique<ReadAheadPool>(path, active_, limits_, stop_, rules_);
     else
         sequential_.EnterRoot(path);
 }

@@ -19,9 +19,10 @@ class ReadAheadReader : public FolderSource {
   public:
     // threads: reader threads. 0 chooses for each starting folder: the number of processors,
     // or 1 when the folder lies on a rotating disk. 1 reads on the scan thread alone.
-    // While *stop is true (stop may be null) the read-ahead starts no new listing.
+    // While *stop is true (stop may be null) the read-ahead starts no new listing. rules say
+    // which folders the scan will enter, so that nothing else is read ahead.
     explicit ReadAheadReader(unsigned threads = 0, ReadAheadLimits limits = {},
-                             const std::atomic<bool>* stop = nullptr);
+                             const std::atomic<bool>* stop = nullptr, ScanRules rules = {});
     // Stops and joins any readers still running.
     ~ReadAheadReader() override;
 
@@ -44,6 +45,7 @@ class ReadAheadReader : public FolderSource {
     unsigned active_ = 1;
     ReadAheadLimits limits_;
     const std::atomic<bool>* stop_;
+    ScanRules rules_;
     DirectoryReader sequential_;
     std::unique_ptr<ReadAheadPool> pool_;
     std::size_t poolDepth_ = 0;  // of the current folder, while the pool follows it

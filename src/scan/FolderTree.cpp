@@ -4,6 +4,7 @@
 #include <deque>
 #include <memory>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -73,16 +74,27 @@ void AddChild(ScanSums& sums, const ScanSums& child) {
     sums.folders = SaturatingAdd(sums.folders, static_cast<std::int64_t>(child.folders) + 1);
 }
 
-// Whether the entries of listing from `from` on can change nothing: directories whose
-// names begin with "." count 0 bytes and are not entered.
-bool RestIsInert(const FolderListing& listing, std::size_t from) {
+const ScanRules& RulesOf(const ScanContext& context) {
+    static const ScanRules kDefault;
+    return context.rules ? *context.rules : kDefault;
+}
+
+// Whether the entries of listing from `from` on can change nothing: excluded entries, and
+// directories the rules do not enter (they count 0 bytes).
+bool RestIsInert(const FolderListing& listing, std::size_t from, const ScanRules& rules) {
     for (std::size_t i = from; i < listing.entries.size(); ++i) {
         const FolderEntry& entry = listing.entries[i];
-        if (!entry.isDirectory || IsScannedName(listing.Name(entry)))
+        if (!entry.excluded && (!entry.isDirectory || rules.Counts(listing.Name(entry))))
             return false;
     }
     return true;
 }
+
+struct LinkHash {
+    std::size_t operator()(const LinkIdentity& id) const {
+        return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
 
 // The depth-first walk of one folder and everything below it, with a stack of frames
 // instead of recursion. It issues exactly the tree operations, in the same order, that a
@@ -93,7 +105,7 @@ bool RestIsInert(const FolderListing& listing, std::size_t from) {
 class FolderWalk {
   public:
     FolderWalk(TreeControl& tree, ScanContext& context, std::string path)
-        : tree_(tree), context_(context), path_(std::move(path)) {}
+        : tree_(tree), context_(context), rules_(RulesOf(context)), path_(std::move(path)) {}
 
     void Run(bool isRoot, TreeItem item, ScanSums& sums) {
         top_ = &sums;
@@ -162,12 +174,29 @@ class FolderWalk {
     ScanSums& SumsOf(Frame& frame) { return frames_.size() == 1 ? *top_ : frame.sums; }
 
     bool List(Frame& frame) {
-        if (!context_.source.List(*frame.listing)) {
-            frame.listing->Clear();
+        FolderListing& listing = *frame.listing;
+        if (!context_.source.List(listing)) {
+            if (listing.outcome == ListOutcome::Unreadable)
+                CannotRead(frame, listing.error);
+            listing.Clear();
             return false;
         }
-        CountListing(*frame.listing, context_.counters);
+        CountListing(listing, context_.counters);
         return true;
+    }
+
+    void CannotRead(const Frame& frame, int error) {
+        tree_.SetItemImage(frame.item, kUnreadableFolderIcon);
+        if (context_.cannotRead)
+            context_.cannotRead(path_.substr(0, frame.pathLength), error);
+    }
+
+    // A file with other hard links counts where the scan meets it first (unless the rules
+    // count every link): false for every later link.
+    bool FirstLink(const FolderListing& listing, const FolderEntry& entry) {
+        if (entry.link == 0 || rules_.countEveryLink)
+            return true;
+        return links_.insert(listing.links[entry.link - 1]).second;
     }
 
     // Counts the current folder's entries up to its next sub-folder and enters that one;
@@ -183,10 +212,12 @@ class FolderWalk {
             if (index > 0 && Stopping())
                 return false;
             const FolderEntry& entry = listing.entries[index];
+            if (entry.excluded || !FirstLink(listing, entry))
+                continue;
             std::uint64_t size = entry.compressed ? entry.sizeOnDisk : entry.size;
             sums.total = SaturatingAdd(sums.total, size);
             std::string_view name = listing.Name(entry);
-            if (!IsScannedName(name))
+            if (!rules_.Counts(name))
                 continue;
             if (!entry.isDirectory) {
                 sums.files = SaturatingAdd(sums.files, 1);
@@ -209,7 +240,7 @@ class FolderWalk {
         const std::size_t nameStart = path_.size();
         path_.append(name);
         name = std::string_view(path_).substr(nameStart);
-        if (RestIsInert(*parent.listing, parent.next))
+        if (RestIsInert(*parent.listing, parent.next, rules_))
             Recycle(std::move(parent.listing));
         int icon = FileIconIndex(path_, true);
         TreeItem item = tree_.InsertItem(std::string(name), icon, parent.item, InsertAt::Sorted);
@@ -238,6 +269,8 @@ class FolderWalk {
 
     TreeControl& tree_;
     ScanContext& context_;
+    const ScanRules& rules_;
+    std::unordered_set<LinkIdentity, LinkHash> links_;  // files with other links, seen so far
     std::string path_;
     std::deque<Frame> frames_;  // deque: frames keep their places as the stack grows
     std::vector<std::unique_ptr<FolderListing>> spare_;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "fs/FolderSource.h"
@@ -18,14 +19,25 @@ struct ScanSums {
     std::int32_t folders = 0;  // all depths
 };
 
-// What a scan reads from besides the tree: the listings, and where to count progress.
+// What a scan reads from besides the tree: the listings, where to count progress, which
+// entries count, and whom to tell about folders that cannot be read.
 struct ScanContext {
+    explicit ScanContext(FolderSource& listings, ScanCounters* progress = nullptr)
+        : source(listings), counters(progress) {}
+
     FolderSource& source;
     ScanCounters* counters = nullptr;  // may be null
+    // The rules the source was made with; null: the default rules.
+    const ScanRules* rules = nullptr;
+    // Told about every folder below the start that could not be read: its path (byte for
+    // byte) and the errno. May be empty.
+    std::function<void(const std::string& path, int error)> cannotRead;
 };
 
-// The icon index of a folder (and of its FILES entry) in the tree's icon list.
+// The icon index of a folder (and of its FILES entry) in the tree's icon list, and of a
+// folder that could not be read, so that its zeros are not taken for an empty folder.
 constexpr int kFolderIcon = 0;
+constexpr int kUnreadableFolderIcon = 2;
 inline int FileIconIndex(const std::string& /*path*/, bool asFolder) {
     return asFolder ? 0 : 1;
 }

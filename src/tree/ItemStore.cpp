@@ -416,6 +416,15 @@ void ItemStore::SetItemText(TreeItem item, ItemLabel text) {
         listener_->ItemChanged(*node);
 }
 
+void ItemStore::SetItemImage(TreeItem item, int image) {
+    ItemNode* node = FindItem(item);
+    if (!node)
+        return;
+    node->image_ = static_cast<std::uint8_t>(image >= 0 && image <= 255 ? image : 0);
+    if (listener_)
+        listener_->ItemChanged(*node);
+}
+
 void ItemStore::SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) {
     ItemNode* node = FindItem(item);
     if (!node)

@@ -153,6 +153,7 @@ class ItemStore : public TreeControl {
 
     TreeItem InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) override;
     void SetItemText(TreeItem item, ItemLabel text) override;
+    void SetItemImage(TreeItem item, int image) override;
     void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) override;
     std::optional<FolderRecord> GetItemData(TreeItem item) override;
     std::optional<FolderRecord> GetItemDataWithoutPath(TreeItem item) override;

@@ -29,6 +29,8 @@ class TreeControl {
     // as a file manager orders names. image is an icon index from 0 to 255.
     virtual TreeItem InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) = 0;
     virtual void SetItemText(TreeItem item, ItemLabel text) = 0;
+    // Changes the icon index an item was inserted with.
+    virtual void SetItemImage(TreeItem item, int image) = 0;
     // Attaches record (may be null), freeing the item's previous record.
     virtual void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) = 0;
     // A copy of the item's record, or nothing for an item without one (or no such item).

@@ -24,6 +24,10 @@ struct SetText {
     TreeItem item;
     ItemLabel text;
 };
+struct SetImage {
+    TreeItem item;
+    int image;
+};
 struct SetData {
     TreeItem item;
     std::unique_ptr<FolderRecord> record;
@@ -72,8 +76,8 @@ Overloaded(Handlers...) -> Overloaded<Handlers...>;
 }  // namespace
 
 struct ScanQueue::Operation {
-    std::variant<Insert, SetText, SetData, ExpandItem, SelectItem, Sort, Delete, RemoveBelow,
-                 ClearBelow, ScanEnd, Query>
+    std::variant<Insert, SetText, SetImage, SetData, ExpandItem, SelectItem, Sort, Delete,
+                 RemoveBelow, ClearBelow, ScanEnd, Query>
         what;
 };
 
@@ -216,6 +220,7 @@ void ScanQueue::ApplyOne(Operation& operation) {
                        store.InsertItemAs(op.id, std::move(op.text), op.image, op.parent, op.where);
                    },
                    [&](SetText& op) { store.SetItemText(op.item, std::move(op.text)); },
+                   [&](SetImage& op) { store.SetItemImage(op.item, op.image); },
                    [&](SetData& op) {
                        if (op.record && !op.record->complete && store.Node(op.item))
                            emit RootScanBegan(static_cast<quint64>(op.item), op.record->path);
@@ -267,6 +272,10 @@ TreeItem ScanQueue::InsertItem(ItemLabel text, int image, TreeItem parent, Inser
 
 void ScanQueue::SetItemText(TreeItem item, ItemLabel text) {
     Push(Operation{SetText{item, std::move(text)}});
+}
+
+void ScanQueue::SetItemImage(TreeItem item, int image) {
+    Push(Operation{SetImage{item, image}});
 }
 
 void ScanQueue::SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) {

@@ -80,11 +80,19 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
         ToolRun run = RunTool(Quote(dir / "locked"), asUser);
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, "brimwell-report: " + dir / "locked" + ": Permission denied\n");
+        // Below a folder that can be read, it is named and the report goes on.
+        ::chmod(dir.Path().c_str(), 0755);
+        run = RunTool(Quote(dir.Path()), asUser);
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(run.err,
+                  "brimwell-report: cannot read " + dir / "locked" + ": Permission denied\n");
+        EXPECT_NE(run.out.find("locked ( 0.00 M ) |"), std::string::npos);
     }
     ::chmod((dir / "locked").c_str(), 0755);
     const std::string folder = " " + Quote(dir.Path());
     for (const std::string& wrong :
-         {std::string(), "-x" + folder, "-j 0" + folder, "-j 257" + folder}) {
+         {std::string(), "-q" + folder, "-j 0" + folder, "-j 257" + folder,
+          "--exclude" + std::string(), "--exclude-from " + dir / "absent" + folder}) {
         ToolRun run = RunTool(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_EQ(run.out, "") << wrong;

@@ -1,0 +1,154 @@
+// Parsing brimwell-report's command line, and its usage text.
+#include "ReportOptions.h"
+
+#include <fstream>
+#include <iostream>
+#include <string_view>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: brimwell-report [OPTION]... FOLDER\n"
+    "Scans FOLDER and prints the size of everything below it, one line per sub-folder,\n"
+    "largest first, with the files lying directly in FOLDER as \"FILES\".\n"
+    "  -k                 sizes in kilobytes (default: megabytes)\n"
+    "  -j N               read folders on N threads (default: one per processor, or 1 on\n"
+    "                     a rotating disk); -j 1 reads them one after the other\n"
+    "  -a                 count entries whose names begin with \".\" as files and enter such\n"
+    "                     folders (default: only their size counts)\n"
+    "  -x                 stay on FOLDER's file system: folders on another one are not\n"
+    "                     entered\n"
+    "  -l                 count a file with several hard links at every link (default: once,\n"
+    "                     where the scan meets it first)\n"
+    "  --exclude PATTERN  skip entries whose names match the shell pattern PATTERN: no size,\n"
+    "                     no count, not entered; may be given more than once\n"
+    "  --exclude-from FILE  the same for every non-empty line of FILE\n"
+    "  --help             this text\n"
+    "A folder that cannot be read counts as empty and is named on standard error.\n";
+
+constexpr unsigned kMaxThreads = 256;
+
+// A thread count from 1 to kMaxThreads, or 0 when text is not one.
+unsigned ParseThreads(const std::string& text) {
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    unsigned value = static_cast<unsigned>(std::stoul(text));
+    return value <= kMaxThreads ? value : 0;
+}
+
+class Arguments {
+  public:
+    Arguments(int argc, char** argv) : argc_(argc), argv_(argv) {}
+    bool More() const { return next_ < argc_; }
+    std::string Next() { return argv_[next_++]; }
+    // The value of an option given as "--name=VALUE", "-nVALUE" or "--name VALUE" / "-n
+    // VALUE"; nothing when it is missing.
+    std::optional<std::string> Value(const std::string& argument, std::string_view name) {
+        if (argument.size() > name.size()) {
+            std::string_view rest = std::string_view(argument).substr(name.size());
+            if (name.size() == 2)
+                return std::string(rest);
+            if (rest.front() == '=')
+                return std::string(rest.substr(1));
+            return std::nullopt;
+        }
+        if (More())
+            return Next();
+        return std::nullopt;
+    }
+
+  private:
+    int argc_;
+    char** argv_;
+    int next_ = 1;
+};
+
+bool Takes(const std::string& argument, std::string_view name) {
+    if (argument.rfind(name, 0) != 0)
+        return false;
+    return argument.size() == name.size() || name.size() == 2 || argument[name.size()] == '=';
+}
+
+bool ReadPatterns(const std::string& file, ScanRules& rules) {
+    std::ifstream in(file);
+    if (!in)
+        return false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty())
+            rules.excludes.push_back(line);
+    }
+    return true;
+}
+
+int UsageError(const std::string& message) {
+    std::cerr << "brimwell-report: " << message << "\n" << kUsage;
+    return 2;
+}
+
+}  // namespace
+
+std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exitStatus) {
+    ReportOptions options;
+    bool haveFolder = false;
+    Arguments arguments(argc, argv);
+    exitStatus = 2;
+    while (arguments.More()) {
+        std::string argument = arguments.Next();
+        if (argument == "--help") {
+            std::cout << kUsage;
+            exitStatus = 0;
+            return std::nullopt;
+        }
+        if (argument == "-k") {
+            options.kilobytes = true;
+        } else if (argument == "-a") {
+            options.rules.includeHidden = true;
+        } else if (argument == "-x") {
+            options.rules.oneFileSystem = true;
+        } else if (argument == "-l") {
+            options.rules.countEveryLink = true;
+        } else if (Takes(argument, "-j")) {
+            options.threads = ParseThreads(arguments.Value(argument, "-j").value_or(""));
+            if (options.threads == 0) {
+                exitStatus = UsageError("-j needs a number of threads from 1 to " +
+                                        std::to_string(kMaxThreads));
+                return std::nullopt;
+            }
+        } else if (Takes(argument, "--exclude-from")) {
+            std::optional<std::string> file = arguments.Value(argument, "--exclude-from");
+            if (!file || !ReadPatterns(*file, options.rules)) {
+                exitStatus = UsageError("--exclude-from needs a readable FILE");
+                return std::nullopt;
+            }
+        } else if (Takes(argument, "--exclude")) {
+            std::optional<std::string> pattern = arguments.Value(argument, "--exclude");
+            if (!pattern || pattern->empty()) {
+                exitStatus = UsageError("--exclude needs a PATTERN");
+                return std::nullopt;
+            }
+            options.rules.excludes.push_back(*pattern);
+        } else if (argument == "--" && arguments.More() && !haveFolder) {
+            options.folder = arguments.Next();
+            haveFolder = !arguments.More();
+            if (!haveFolder) {
+                exitStatus = UsageError("only one FOLDER");
+                return std::nullopt;
+            }
+        } else if (!argument.empty() && argument[0] == '-') {
+            exitStatus = UsageError("unknown option " + argument);
+            return std::nullopt;
+        } else if (haveFolder) {
+            exitStatus = UsageError("only one FOLDER");
+            return std::nullopt;
+        } else {
+            options.folder = argument;
+            haveFolder = true;
+        }
+    }
+    if (!haveFolder) {
+        std::cerr << kUsage;
+        return std::nullopt;
+    }
+    return options;
+}

@@ -1,0 +1,19 @@
+// The command line of brimwell-report: what it scans, how, and how it reports.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "fs/ScanRules.h"
+
+struct ReportOptions {
+    bool kilobytes = false;
+    unsigned threads = 0;  // 0: chosen for the folder
+    ScanRules rules;
+    std::string folder;
+};
+
+// Parses the arguments (argv[0] is the program). Returns the options, or nothing after
+// printing the usage or an error; exitStatus is then what the program ends with (0 for
+// --help, 2 for a usage error).
+std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exitStatus);
