@@ -24,7 +24,8 @@ constexpr const char* kUsage =
     "  -k      sizes in kilobytes (default: megabytes)\n"
     "  -j N    read folders on N threads (default: one per processor, or 1 on a rotating\n"
     "          disk); -j 1 reads them one after the other on the scanning thread\n"
-    "  --help  this text\n";
+    "  --help  this text\n"
+    "  --version  the version\n";
 
 constexpr unsigned kMaxThreads = 256;
 
@@ -50,6 +51,10 @@ int ParseArguments(int argc, char** argv, Options& options) {
         std::string argument = argv[i];
         if (argument == "--help") {
             std::cout << kUsage;
+            return 0;
+        }
+        if (argument == "--version") {
+            std::cout << "brimwell-report " BRIMWELL_VERSION "\n";
             return 0;
         }
         if (argument == "-k") {
