@@ -33,6 +33,8 @@ int main(int argc, char** argv) {
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimwell"));
     QApplication::setApplicationVersion(QStringLiteral(BRIMWELL_VERSION));
+    // The installed menu entry: desktops show its name and icon for the window.
+    QApplication::setDesktopFileName(QStringLiteral("brimwell"));
     QApplication::setWindowIcon(ProgramIcon());
     QtDialogs dialogs;
     SystemStartup startup(PlatformPaths::Defaults(), dialogs);
