@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 class PackageFiles {
   public:
@@ -11,15 +12,14 @@ class PackageFiles {
     virtual bool Owns(const std::filesystem::path& path) const = 0;
 };
 
-// dpkg's record of installed files: one "<package>.list" file per package in
-// /var/lib/dpkg/info, one absolute path a line. A path is owned when a list names it as it
-// stands, or names a path of the same file name that is the same file on disk, as /bin/x
-// is /usr/bin/x where /bin links to /usr/bin. Without the folder (no dpkg), nothing is owned.
+// Asks dpkg (`dpkg-query --search`). A path is owned when a package lists it as it stands,
+// or lists a path of the same file name that is the same file on disk, as /bin/x is
+// /usr/bin/x where /bin links to /usr/bin. Where dpkg-query cannot run, nothing is owned.
 class DpkgPackageFiles : public PackageFiles {
   public:
-    explicit DpkgPackageFiles(std::filesystem::path infoFolder = "/var/lib/dpkg/info");
+    explicit DpkgPackageFiles(std::string program = "dpkg-query");
     bool Owns(const std::filesystem::path& path) const override;
 
   private:
-    std::filesystem::path infoFolder_;
+    std::string program_;
 };
