@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "                     no count, not entered; may be given more than once\n"
     "  --exclude-from FILE  the same for every non-empty line of FILE\n"
     "  --help             this text\n"
+    "  --version          the version\n"
     "A folder that cannot be read counts as empty and is named on standard error.\n";
 
 constexpr unsigned kMaxThreads = 256;
@@ -97,6 +98,11 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
         std::string argument = arguments.Next();
         if (argument == "--help") {
             std::cout << kUsage;
+            exitStatus = 0;
+            return std::nullopt;
+        }
+        if (argument == "--version") {
+            std::cout << "brimwell-report " BRIMWELL_VERSION "\n";
             exitStatus = 0;
             return std::nullopt;
         }

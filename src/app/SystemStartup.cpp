@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/MainWindow.h"
+#include "desktop/PackageFiles.h"
 #include "fs/PathForm.h"
 #include "setup/FolderCommand.h"
 #include "setup/SettingsStore.h"
@@ -28,7 +29,8 @@ bool SystemStartup::ConfirmUninstall() {
 }
 
 void SystemStartup::Uninstall() {
-    Uninstaller(paths_, dialogs_).Run();
+    DpkgPackageFiles packages;
+    Uninstaller(paths_, dialogs_, packages).Run();
 }
 
 std::string SystemStartup::LongPath(const std::string& path) {

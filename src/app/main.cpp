@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "app/ProgramInfo.h"
 #include "app/SystemStartup.h"
 #include "ui/QtDialogs.h"
 
@@ -23,10 +25,16 @@ QIcon ProgramIcon() {
 int main(int argc, char** argv) {
     // The command line belongs to start-up alone: Qt is given none of it.
     std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (auto text = InformationRequested(CommandLineText(arguments))) {
+        std::fputs(text->c_str(), stdout);
+        return std::fflush(stdout) == 0 ? 0 : 1;
+    }
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimwell"));
     QApplication::setApplicationVersion(QStringLiteral(BRIMWELL_VERSION));
+    // The installed menu entry: desktops show its name and icon for the window.
+    QApplication::setDesktopFileName(QStringLiteral("brimwell"));
     QApplication::setWindowIcon(ProgramIcon());
     QtDialogs dialogs;
     SystemStartup startup(PlatformPaths::Defaults(), dialogs);

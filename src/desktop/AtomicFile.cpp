@@ -96,7 +96,10 @@ bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes) {
     if (::stat(file.c_str(), &existing) == 0)
         mode = existing.st_mode & 07777;
 
-    std::string temporary = (folder / ("." + file.filename().string() + ".XXXXXX")).string();
+    std::string name = ".";  // appended piece by piece: GCC 12 at -O3 misreads a + chain
+    name += file.filename().string();
+    name += ".XXXXXX";
+    std::string temporary = (folder / name).string();
     ScopedFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.Get() < 0)
         return false;

@@ -22,8 +22,8 @@ bool Schedulable(const std::string& path) {
 
 }  // namespace
 
-Uninstaller::Uninstaller(const PlatformPaths& paths, Dialogs& dialogs)
-    : paths_(paths), dialogs_(dialogs) {}
+Uninstaller::Uninstaller(const PlatformPaths& paths, Dialogs& dialogs, const PackageFiles& packages)
+    : paths_(paths), dialogs_(dialogs), packages_(packages) {}
 
 void Uninstaller::Run() {
     Setup setup(paths_);
@@ -38,9 +38,11 @@ bool Uninstaller::ScheduleDeletion(const std::filesystem::path& programPath) {
     const std::string file = programPath.string();
     const std::string folder = file.substr(0, file.rfind('/'));
     std::vector<std::string> lines;
-    if (Schedulable(file))
+    if (!Schedulable(file))
+        return false;
+    if (!packages_.Owns(file))
         lines.push_back("NUL=" + file + "\r\n");
-    if (Schedulable(file) && Schedulable(folder))
+    if (Schedulable(folder) && !packages_.Owns(folder))
         lines.push_back("NUL=" + folder + "\r\n");
     if (lines.empty())
         return false;

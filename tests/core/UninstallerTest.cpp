@@ -1,11 +1,15 @@
 // Uninstall: the "Wininit.ini" lines and header detection, paths that must not be
-// scheduled, the autostart entry actually run, and the whole uninstall sequence.
+// scheduled (also those a package owns), the autostart entry actually run, and the whole
+// uninstall sequence.
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <set>
+
 #include "SetupTestSupport.h"
 #include "desktop/Dialogs.h"
+#include "desktop/PackageFiles.h"
 #include "desktop/PendingDeletions.h"
 #include "setup/Setup.h"
 #include "setup/Uninstaller.h"
@@ -33,11 +37,18 @@ struct ScriptedDialogs : Dialogs {
     bool ChoosePrinter(QWidget*, QPrinter&) override { return false; }
 };
 
+// Owns exactly the paths it is given.
+struct FakePackageFiles : PackageFiles {
+    std::set<fs::path> owned;
+    bool Owns(const fs::path& path) const override { return owned.contains(path); }
+};
+
 }  // namespace
 
 class UninstallerTest : public TempPathsTest {
   protected:
     ScriptedDialogs dialogs;
+    FakePackageFiles packages;
     PendingDeletions pending{paths};
     fs::path wininit = paths.BrimwellConfig() / "Wininit.ini";
 
@@ -45,7 +56,9 @@ class UninstallerTest : public TempPathsTest {
         return "NUL=" + paths.programPath.string() +
                "\r\nNUL=" + paths.programPath.parent_path().string() + "\r\n";
     }
-    bool Schedule() { return Uninstaller(paths, dialogs).ScheduleDeletion(paths.programPath); }
+    bool Schedule() {
+        return Uninstaller(paths, dialogs, packages).ScheduleDeletion(paths.programPath);
+    }
 
     // Runs the autostart entry's Exec line as a launcher would; true when it exits with 0.
     bool RunAutostartEntry() {
@@ -86,7 +99,7 @@ TEST_F(UninstallerTest, HeaderIsAddedUnlessTheFirst10000BytesHoldItInExactCase) 
 }
 
 TEST_F(UninstallerTest, PathsThatCouldNameAnotherFileAreNotScheduled) {
-    Uninstaller uninstaller(paths, dialogs);
+    Uninstaller uninstaller(paths, dialogs, packages);
     EXPECT_FALSE(uninstaller.ScheduleDeletion(root / "odd\nname/brimwell"));
     EXPECT_FALSE(uninstaller.ScheduleDeletion("relative/brimwell"));
     EXPECT_FALSE(fs::exists(wininit));
@@ -105,7 +118,7 @@ TEST_F(UninstallerTest, AutostartEntryDeletesFilesThenEmptyFoldersAndClearsUp) {
     WriteText(root / "Brim", "a neighbour that must stay");
     WriteText(root / "shared/notes.txt", "mine");
     WriteText(wininit, "[other]\r\nkey=value\r\n");
-    Uninstaller uninstaller(paths, dialogs);
+    Uninstaller uninstaller(paths, dialogs, packages);
     ASSERT_TRUE(uninstaller.ScheduleDeletion(odd) && uninstaller.ScheduleDeletion(shared));
 
     ASSERT_TRUE(RunAutostartEntry());
@@ -123,7 +136,7 @@ TEST_F(UninstallerTest, RunRemovesEntriesAndShortcutsSchedulesAndAsksForARestart
     Registry registry(paths);
     EXPECT_EQ(registry.GetValue(RegistryRoot::Machine, kUninstallKey, "UninstallString"),
               paths.programPath.string() + " -U");
-    Uninstaller(paths, dialogs).Run();
+    Uninstaller(paths, dialogs, packages).Run();
     EXPECT_FALSE(registry.KeyExists(RegistryRoot::Machine, kUninstallKey));
     EXPECT_TRUE(registry.KeyExists(RegistryRoot::Machine, "SOFTWARE\\Microsoft"));
     EXPECT_FALSE(fs::exists(paths.userApplications / "Brimwell"));
@@ -133,6 +146,24 @@ TEST_F(UninstallerTest, RunRemovesEntriesAndShortcutsSchedulesAndAsksForARestart
     EXPECT_EQ(dialogs.shown, (std::vector{restart}));
 
     paths.configHome = paths.machineRoot = Uncreatable(root);  // nothing can be written
-    Uninstaller(paths, dialogs).Run();
+    Uninstaller(paths, dialogs, packages).Run();
     EXPECT_EQ(dialogs.shown, (std::vector{restart, restart}));
+}
+
+TEST_F(UninstallerTest, FilesAPackageOwnsAreLeftToThePackageManager) {
+    // Installed from a package: the program file and its folder are the package's, so
+    // nothing is scheduled, and the messages are the same.
+    packages.owned = {paths.programPath, paths.programPath.parent_path()};
+    Uninstaller(paths, dialogs, packages).Run();
+    EXPECT_FALSE(fs::exists(wininit));
+    EXPECT_FALSE(fs::exists(pending.RunnerEntry()));
+    EXPECT_EQ(dialogs.shown, (std::vector<std::pair<std::string, std::string>>{
+                                 {"Brimwell",
+                                  "You must restart your machine to complete the "
+                                  "uninstall"}}));
+
+    // The user's own copy in a folder that a package owns: only the file goes.
+    packages.owned = {paths.programPath.parent_path()};
+    ASSERT_TRUE(Schedule());
+    EXPECT_EQ(ReadText(wininit), "[rename]\r\nNUL=" + paths.programPath.string() + "\r\n");
 }
