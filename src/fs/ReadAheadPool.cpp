@@ -74,6 +74,8 @@ ReadAheadPool::~ReadAheadPool() {
     }
     while (!open_.empty())
         CloseDescriptor(*open_.begin()->second);
+    for (int fd : closing_)
+        ::close(fd);
 }
 
 // ---- The scan's side ----------------------------------------------------------------------
@@ -225,7 +227,11 @@ void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, ReadScratch& 
                          std::unique_lock<std::mutex>& lock) {
     Folder* parent = folder->parent.get();
     int parentFd = parent && parentOpen ? parent->fd.Get() : -1;
+    std::vector<int> closing;
+    closing.swap(closing_);
     lock.unlock();
+    for (int fd : closing)  // descriptors let go of while the lock was held
+        ::close(fd);
     FolderListing listing;
     FileDescriptor fd;
     if (!parent)
@@ -393,8 +399,9 @@ void ReadAheadPool::AddOpen(Folder& folder, int fd) {
 
 void ReadAheadPool::CloseDescriptor(Folder& folder) {
     open_.erase({folder.depth, &folder});
-    folder.fd.Reset();
+    closing_.push_back(folder.fd.Release());  // closed by the next thread that lists
 }
+
 
 void ReadAheadPool::Unpin(Folder& folder) {
     --folder.pins;

@@ -83,6 +83,8 @@ class ReadAheadPool : private WorkSplitter {
 
     bool EnsureOpen(Folder& folder);
     void AddOpen(Folder& folder, int fd);
+    // Takes folder's descriptor off the open ones; it is closed outside the lock, by the
+    // next thread that reads a folder (a close under the lock would keep the others waiting).
     void CloseDescriptor(Folder& folder);
     void Unpin(Folder& folder);
     void ReleaseIfUnused(Folder& folder);
@@ -111,6 +113,7 @@ class ReadAheadPool : private WorkSplitter {
     std::size_t listedByReaders_ = 0;
     std::size_t readersListing_ = 0;
     std::set<std::pair<std::size_t, Folder*>> open_;  // folders with a descriptor, by depth
+    std::vector<int> closing_;  // descriptors to close once the lock is let go
     Folder* scanWaitsFor_ = nullptr;
     unsigned idle_ = 0;
     bool windowFull_ = false;
