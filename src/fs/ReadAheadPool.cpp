@@ -50,12 +50,12 @@ struct ReadAheadPool::Folder : std::enable_shared_from_this<Folder> {
     bool linked = false;
 };
 
-ReadAheadPool::ReadAheadPool(const std::string& rootPath, unsigned threads, ReadAheadLimits limits,
-                             const std::atomic<bool>* stop, ScanRules rules)
-    : limits_(limits), stop_(stop), rules_(std::move(rules)), mounts_(rules_) {
+ReadAheadPool::ReadAheadPool(const std::string& rootPath, ReaderPolicy policy,
+                             ReadAheadLimits limits, const std::atomic<bool>* stop, ScanRules rules)
+    : limits_(limits), stop_(stop), rules_(std::move(rules)), mounts_(rules_), policy_(policy) {
     path_.push_back(std::make_shared<Folder>(nullptr, rootPath, foldersKnown_));
-    for (unsigned i = 0; i < threads; ++i)
-        readers_.emplace_back([this] { Work(); });
+    std::lock_guard lock(mutex_);
+    FollowPolicy();
 }
 
 ReadAheadPool::~ReadAheadPool() {
@@ -153,10 +153,41 @@ void ReadAheadPool::Take(Folder& folder, FolderListing& out) {
 
 // ---- The readers' side --------------------------------------------------------------------
 
+void ReadAheadPool::FollowPolicy() {
+    if (quit_)
+        return;
+    const unsigned target = policy_.Target();
+    while (running_ < target) {
+        ++running_;
+        readers_.emplace_back([this] { Work(); });
+    }
+    if (running_ > target && idle_ > 0)
+        work_.notify_all();  // an idle reader that is one too many leaves
+}
+
+// More readers than the policy began with read further ahead, in proportion.
+std::size_t ReadAheadPool::FoldersAhead() const {
+    return limits_.folders * std::max(1u, running_ / policy_.Initial());
+}
+
+// Extra readers hold extra parents open while they list; the budget stays well below the
+// usual limit of 1,024 descriptors.
+std::size_t ReadAheadPool::DescriptorBudget() const {
+    const std::size_t extra = running_ > policy_.Initial() ? running_ - policy_.Initial() : 0;
+    return std::min<std::size_t>(limits_.descriptors + 4 * extra,
+                                 std::max<std::size_t>(limits_.descriptors, 512));
+}
+
 void ReadAheadPool::Work() {
+    constexpr unsigned kSampleEvery = 2;  // listings between two looks at the thread's times
     ReadScratch scratch;
+    unsigned listings = 0;
     std::unique_lock lock(mutex_);
     while (!quit_) {
+        if (running_ > policy_.Target()) {  // one reader too many: this one leaves
+            --running_;
+            return;
+        }
         if (!statJobs_.empty()) {  // help with a large folder first: someone waits for it
             WorkChunk(*statJobs_.front(), lock);
             continue;
@@ -175,14 +206,21 @@ void ReadAheadPool::Work() {
         if (idle_ > 0 && RoomAhead() && HasClaimable())
             work_.notify_one();
         ++readersListing_;
-        Read(folder, parentOpen, scratch, lock);
+        ThreadTimes times[2];
+        const bool sample = ++listings % kSampleEvery == 0;
+        Read(folder, parentOpen, scratch, lock, sample ? times : nullptr);
         --readersListing_;
         ++listedByReaders_;
+        if (sample &&
+            policy_.Record(times[1].wall - times[0].wall, times[1].running - times[0].running,
+                           times[1].waiting - times[0].waiting))
+            FollowPolicy();
     }
+    --running_;
 }
 
 bool ReadAheadPool::RoomAhead() const {
-    return !(stop_ && stop_->load(std::memory_order_relaxed)) && ahead_ < limits_.folders &&
+    return !(stop_ && stop_->load(std::memory_order_relaxed)) && ahead_ < FoldersAhead() &&
            entriesAhead_ < limits_.entries;
 }
 
@@ -196,7 +234,7 @@ bool ReadAheadPool::HasClaimable() const {
 // none, the window is full, or a stop was requested.
 ReadAheadPool::Folder* ReadAheadPool::NextForReader() {
     if (!RoomAhead()) {
-        windowFull_ = windowFull_ || ahead_ >= limits_.folders || entriesAhead_ >= limits_.entries;
+        windowFull_ = windowFull_ || ahead_ >= FoldersAhead() || entriesAhead_ >= limits_.entries;
         return nullptr;
     }
     if (!HasClaimable())
@@ -224,12 +262,14 @@ bool ReadAheadPool::Claim(Folder& folder) {
 
 // Lists a claimed folder with the lock released, then publishes the listing.
 void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, ReadScratch& scratch,
-                         std::unique_lock<std::mutex>& lock) {
+                         std::unique_lock<std::mutex>& lock, ThreadTimes* times) {
     Folder* parent = folder->parent.get();
     int parentFd = parent && parentOpen ? parent->fd.Get() : -1;
     std::vector<int> closing;
     closing.swap(closing_);
     lock.unlock();
+    if (times)
+        times[0] = ThisThreadTimes();
     for (int fd : closing)  // descriptors let go of while the lock was held
         ::close(fd);
     FolderListing listing;
@@ -250,6 +290,8 @@ void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, ReadScratch& 
                 children.push_back(std::make_shared<Folder>(folder, name, foldersKnown_));
         }
     }
+    if (times)
+        times[1] = ThisThreadTimes();
     lock.lock();
     if (parent)
         Unpin(*parent);
@@ -340,7 +382,7 @@ void ReadAheadPool::AbandonChildren(Folder& folder, std::size_t from) {
 
 // After a listing left the window: wakes the readers once it is half empty again.
 void ReadAheadPool::WakeReadersIfRoom() {
-    if (windowFull_ && ahead_ <= limits_.folders / 2 && entriesAhead_ <= limits_.entries / 2) {
+    if (windowFull_ && ahead_ <= FoldersAhead() / 2 && entriesAhead_ <= limits_.entries / 2) {
         windowFull_ = false;
         if (idle_ > 0)
             work_.notify_all();
@@ -387,7 +429,7 @@ void ReadAheadPool::AddOpen(Folder& folder, int fd) {
     folder.fd.Reset(fd);
     open_.emplace(folder.depth, &folder);
     // Over budget: close the shallowest unused one; the scan needs it last.
-    while (open_.size() > limits_.descriptors) {
+    while (open_.size() > DescriptorBudget()) {
         auto victim = open_.begin();
         while (victim != open_.end() && (victim->second->pins > 0 || victim->second == &folder))
             ++victim;
@@ -401,7 +443,6 @@ void ReadAheadPool::CloseDescriptor(Folder& folder) {
     open_.erase({folder.depth, &folder});
     closing_.push_back(folder.fd.Release());  // closed by the next thread that lists
 }
-
 
 void ReadAheadPool::Unpin(Folder& folder) {
     --folder.pins;
@@ -452,5 +493,6 @@ ReadAheadStats ReadAheadPool::Stats() const {
     stats.openDescriptors = open_.size();
     stats.listedByReaders = listedByReaders_;
     stats.readersListing = readersListing_;
+    stats.readers = running_;
     return stats;
 }

@@ -17,6 +17,7 @@
 
 #include "fs/DirectoryReader.h"
 #include "fs/FolderSource.h"
+#include "fs/ReaderPolicy.h"
 
 // How far the readers may run ahead of the scan.
 struct ReadAheadLimits {
@@ -36,15 +37,18 @@ struct ReadAheadStats {
     std::size_t openDescriptors = 0;
     std::size_t listedByReaders = 0;  // listings the reader threads have made so far
     std::size_t readersListing = 0;   // reader threads in the middle of a listing
+    unsigned readers = 0;             // reader threads running now
 };
 
 class ReadAheadPool : private WorkSplitter {
   public:
-    // Starts `threads` reader threads; rootPath is the current folder. While *stop is true
-    // (stop may be null) the readers start no new listing. The readers never
+    // Starts policy.Initial() reader threads, and more or fewer as the policy decides while
+    // they read; rootPath is the current folder. While *stop is true (stop may be null) the
+    // readers start no new listing. The window of folders read ahead and the descriptors
+    // kept open grow with the readers beyond the limits. The readers never
     // list the folder the scan needs next unless they began it before the scan got there:
     // the scan lists that one itself rather than wait for a thread to be woken for it.
-    ReadAheadPool(const std::string& rootPath, unsigned threads, ReadAheadLimits limits = {},
+    ReadAheadPool(const std::string& rootPath, ReaderPolicy policy, ReadAheadLimits limits = {},
                   const std::atomic<bool>* stop = nullptr, ScanRules rules = {});
     // Stops and joins the readers, closes every descriptor and frees everything read ahead.
     ~ReadAheadPool();
@@ -68,12 +72,18 @@ class ReadAheadPool : private WorkSplitter {
     using FolderPtr = std::shared_ptr<Folder>;
 
     void Work();
+    // Starts or retires readers to meet the policy's target.
+    void FollowPolicy();
+    std::size_t FoldersAhead() const;
+    std::size_t DescriptorBudget() const;
     Folder* NextForReader();
     bool RoomAhead() const;
     bool HasClaimable() const;
     bool Claim(Folder& folder);
+    // Lists folder with the lock released; times, when given, receive the thread's times
+    // just before and after.
     void Read(const FolderPtr& folder, bool parentOpen, ReadScratch& scratch,
-              std::unique_lock<std::mutex>& lock);
+              std::unique_lock<std::mutex>& lock, ThreadTimes* times = nullptr);
     void Publish(Folder& folder, FolderListing listing, std::vector<FolderPtr> children,
                  FileDescriptor fd);
     void Take(Folder& folder, FolderListing& out);
@@ -116,6 +126,8 @@ class ReadAheadPool : private WorkSplitter {
     std::vector<int> closing_;  // descriptors to close once the lock is let go
     Folder* scanWaitsFor_ = nullptr;
     unsigned idle_ = 0;
+    ReaderPolicy policy_;
+    unsigned running_ = 0;  // reader threads in their loop
     bool windowFull_ = false;
     bool quit_ = false;
     ReadScratch scanScratch_;

@@ -18,11 +18,10 @@ void ReadAheadReader::EnterRoot(const std::string& path) {
     pool_.reset();
     poolDepth_ = 0;
     deepDepth_ = 0;
-    active_ = requested_;
-    if (active_ == 0)
-        active_ = IsOnRotatingDisk(path) ? 1 : ProcessorCount();
-    if (active_ > 1)
-        pool_ = std::make_unique<ReadAheadPool>(path, active_, limits_, stop_, rules_);
+    ReaderPolicy policy({ProcessorCount(), requested_ == 0 && IsOnRotatingDisk(path), requested_});
+    active_ = policy.Initial();
+    if (policy.Maximum() > 1)
+        pool_ = std::make_unique<ReadAheadPool>(path, policy, limits_, stop_, rules_);
     else
         sequential_.EnterRoot(path);
 }

@@ -17,8 +17,9 @@
 
 class ReadAheadReader : public FolderSource {
   public:
-    // threads: reader threads. 0 chooses for each starting folder: the number of processors,
-    // or 1 when the folder lies on a rotating disk. 1 reads on the scan thread alone.
+    // threads: reader threads. 0 lets ReaderPolicy choose for each starting folder: one per
+    // processor to begin with, more while they wait for the device, or 1 on a rotating disk.
+    // 1 reads on the scan thread alone.
     // While *stop is true (stop may be null) the read-ahead starts no new listing. rules say
     // which folders the scan will enter, so that nothing else is read ahead.
     explicit ReadAheadReader(unsigned threads = 0, ReadAheadLimits limits = {},
@@ -35,7 +36,7 @@ class ReadAheadReader : public FolderSource {
     // Once per folder entered.
     bool List(FolderListing& out) override;
 
-    // Reader threads for the current or last starting folder; 1 means no read-ahead.
+    // Reader threads the current or last starting folder began with; 1 means no read-ahead.
     unsigned ReaderThreads() const { return active_; }
     // The running read-ahead's figures; nothing when no read-ahead is running.
     std::optional<ReadAheadStats> Stats() const;

@@ -275,6 +275,8 @@ TEST(ReadAhead, SameOperationsAsTheSequentialReaderWithinItsWindowLeavingNothing
     EXPECT_EQ(four.ReaderThreads(), 4u);
     ReadAheadReader one(1);
     EXPECT_EQ(Scan(one, tree.Path()).log, expected.log);
+    ReadAheadReader many(64);  // the most the policy ever runs
+    EXPECT_EQ(Scan(many, tree.Path()).log, expected.log);
 
     // A small window and a single descriptor kept: folders are opened again and again, and
     // descriptors are closed while other readers may be about to open through them.

@@ -1,0 +1,61 @@
+// The adaptive number of read-ahead threads, and the per-thread times it is decided from.
+#include "fs/ReaderPolicy.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "fs/FileDescriptor.h"
+
+ReaderPolicy::ReaderPolicy(Setup setup) {
+    const unsigned processors = std::max(1u, setup.processors);
+    if (setup.forced > 0) {
+        initial_ = maximum_ = setup.forced;
+    } else if (setup.rotatingDisk) {
+        initial_ = maximum_ = 1;
+    } else {
+        initial_ = processors;
+        maximum_ = std::min(kMostReaders, processors * kReadersPerProcessor);
+    }
+    target_ = initial_;
+}
+
+bool ReaderPolicy::Record(Nanoseconds wall, Nanoseconds running, Nanoseconds waitingForProcessor) {
+    if (maximum_ == initial_ || wall.count() <= 0)
+        return false;
+    wall_ += wall;
+    blocked_ += std::max(Nanoseconds(0), wall - running - waitingForProcessor);
+    if (++samples_ < kSamples)
+        return false;
+    const double blocked = static_cast<double>(blocked_.count()) / wall_.count();
+    samples_ = 0;
+    wall_ = blocked_ = Nanoseconds(0);
+    const unsigned before = target_;
+    if (blocked >= 0.5)  // mostly waiting for the device: more requests keep it busy
+        target_ = std::min(maximum_, target_ * 2);
+    else if (blocked <= 0.2)  // mostly running: extra readers only compete
+        target_ = std::max(initial_, target_ - std::max(1u, (target_ - initial_) / 2));
+    return target_ != before;
+}
+
+ThreadTimes ThisThreadTimes() {
+    ThreadTimes times;
+    times.wall = std::chrono::steady_clock::now();
+    thread_local FileDescriptor schedstat(
+        ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC));
+    if (!schedstat.IsOpen())
+        return times;
+    char text[96];
+    ssize_t got = ::pread(schedstat.Get(), text, sizeof text - 1, 0);
+    if (got <= 0)
+        return times;
+    text[got] = '\0';
+    unsigned long long running = 0, waiting = 0;
+    if (std::sscanf(text, "%llu %llu", &running, &waiting) == 2) {
+        times.running = ReaderPolicy::Nanoseconds(running);
+        times.waiting = ReaderPolicy::Nanoseconds(waiting);
+    }
+    return times;
+}

@@ -1,0 +1,56 @@
+// How many threads read folders ahead of a scan. On a warm cache listing is processor
+// work, and more readers than processors only add switching; on a cold cache the readers
+// wait for the device, and more of them keep it busy. The policy starts with one reader
+// per processor and watches what the readers do: when they spend most of a listing
+// blocked (neither running nor waiting for a processor), it adds readers, up to a bound;
+// when they are busy, it takes the extra ones back. A rotating disk keeps one reader, and
+// a forced number is kept as it is.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+class ReaderPolicy {
+  public:
+    using Nanoseconds = std::chrono::nanoseconds;
+
+    struct Setup {
+        unsigned processors = 1;
+        bool rotatingDisk = false;
+        unsigned forced = 0;  // a number chosen by the user; 0: adapt
+    };
+    explicit ReaderPolicy(Setup setup);
+
+    unsigned Initial() const { return initial_; }
+    unsigned Maximum() const { return maximum_; }
+    // Readers wanted now.
+    unsigned Target() const { return target_; }
+
+    // One listing by a reader: wall time from start to end, the part of it the thread ran,
+    // and the part it was ready to run but waited for a processor. Every kSamples listings
+    // the target is decided again. True when the target changed.
+    bool Record(Nanoseconds wall, Nanoseconds running, Nanoseconds waitingForProcessor);
+
+    static constexpr unsigned kSamples = 16;
+    static constexpr unsigned kMostReaders = 64;
+    static constexpr unsigned kReadersPerProcessor = 8;
+
+  private:
+    unsigned initial_;
+    unsigned maximum_;
+    unsigned target_;
+    unsigned samples_ = 0;
+    Nanoseconds wall_{0};
+    Nanoseconds blocked_{0};
+};
+
+// A thread's own clock: the wall time, the time it has run and the time it has waited
+// for a processor, as the kernel counts them (/proc/thread-self/schedstat).
+struct ThreadTimes {
+    std::chrono::steady_clock::time_point wall;
+    ReaderPolicy::Nanoseconds running{0};
+    ReaderPolicy::Nanoseconds waiting{0};
+};
+// The calling thread's times now; running and waiting stay 0 where the kernel does not
+// say (the policy then sees a busy reader and adds none).
+ThreadTimes ThisThreadTimes();
