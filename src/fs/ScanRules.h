@@ -22,9 +22,11 @@ struct ScanRules {
     // Whether an entry named name is counted as a file or entered as a folder ("." and ".."
     // never are); its size counts either way.
     bool Counts(std::string_view name) const {
-        if (name.empty() || name == "." || name == "..")
+        if (name.empty())
             return false;
-        return includeHidden || name.front() != '.';
+        if (name.front() != '.')
+            return true;
+        return includeHidden && name != "." && name != "..";
     }
     // Whether an entry named name is skipped before it is examined: no size, no count, not
     // entered.

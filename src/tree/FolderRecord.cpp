@@ -1,7 +1,6 @@
-// Construction of the forms of folder record, and saturating arithmetic for their figures.
+// Construction of the forms of folder record, and the order of children by size.
 #include "tree/FolderRecord.h"
 
-#include <limits>
 
 std::unique_ptr<FolderRecord> FolderRecord::Full(std::string path, std::string name,
                                                  std::uint64_t totalBytes, std::uint64_t filesBytes,
@@ -41,15 +40,4 @@ int FolderTree::CompareBySize(const FolderRecord* a, const FolderRecord* b,
     std::uint64_t sizeA = a ? a->totalBytes : 0;
     std::uint64_t sizeB = b ? b->totalBytes : 0;
     return sizeB > sizeA ? 1 : (sizeB < sizeA ? -1 : 0);
-}
-
-std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
-    std::uint64_t sum = a + b;
-    return sum < a ? std::numeric_limits<std::uint64_t>::max() : sum;
-}
-
-std::int32_t SaturatingAdd(std::int32_t count, std::int64_t amount) {
-    constexpr std::int64_t kMax = std::numeric_limits<std::int32_t>::max();
-    std::int64_t sum = static_cast<std::int64_t>(count) + amount;
-    return static_cast<std::int32_t>(sum > kMax ? kMax : (sum < 0 ? 0 : sum));
 }

@@ -50,6 +50,13 @@ int CompareBySize(const FolderRecord* a, const FolderRecord* b, std::intptr_t so
 
 // Sums and counts that stop at their largest value instead of wrapping around: a folder
 // is never shown smaller than one of its sub-folders, however large the files below it.
-std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b);
+inline std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
+    std::uint64_t sum = a + b;
+    return sum < a ? ~std::uint64_t{0} : sum;
+}
 // Counts are 32-bit and never negative; they stop at 2^31-1.
-std::int32_t SaturatingAdd(std::int32_t count, std::int64_t amount);
+inline std::int32_t SaturatingAdd(std::int32_t count, std::int64_t amount) {
+    constexpr std::int64_t kMax = 0x7FFFFFFF;
+    std::int64_t sum = static_cast<std::int64_t>(count) + amount;
+    return static_cast<std::int32_t>(sum > kMax ? kMax : (sum < 0 ? 0 : sum));
+}
