@@ -71,6 +71,10 @@ class ReadAheadPool : private WorkSplitter {
     struct Folder;
     using FolderPtr = std::shared_ptr<Folder>;
 
+    void ApplyMoves();
+    void ApplyMovesLocked();
+    void EnterLocked(std::string_view name);
+    void LeaveLocked();
     void Work();
     // Starts or retires readers to meet the policy's target.
     void FollowPolicy();
@@ -131,6 +135,11 @@ class ReadAheadPool : private WorkSplitter {
     bool windowFull_ = false;
     bool quit_ = false;
     ReadScratch scanScratch_;
+    // The scan's moves not carried out yet (the scan thread alone uses these).
+    std::size_t depth_ = 1;   // of the scan's current folder; 0 once it left the start
+    std::size_t leaves_ = 0;  // Leave calls to carry out, before enterName_
+    bool entering_ = false;
+    std::string enterName_;
 
     // The stat'ing of one large folder, spread over the readers: chunks of it are handed out
     // in order; the thread that lists the folder waits until every chunk is done.
