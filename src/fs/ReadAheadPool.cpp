@@ -55,6 +55,7 @@ ReadAheadPool::ReadAheadPool(const std::string& rootPath, ReaderPolicy policy,
     : limits_(limits), stop_(stop), rules_(std::move(rules)), mounts_(rules_), policy_(policy) {
     path_.push_back(std::make_shared<Folder>(nullptr, rootPath, foldersKnown_));
     std::lock_guard lock(mutex_);
+    readers_.reserve(policy_.Maximum());
     FollowPolicy();
 }
 
@@ -64,6 +65,7 @@ ReadAheadPool::~ReadAheadPool() {
         quit_ = true;
     }
     work_.notify_all();
+    rest_.notify_all();
     for (std::thread& reader : readers_)
         reader.join();
     std::lock_guard lock(mutex_);
@@ -186,16 +188,21 @@ void ReadAheadPool::Take(Folder& folder, FolderListing& out) {
 
 // ---- The readers' side --------------------------------------------------------------------
 
+// Readers are numbered as they start; those numbered at or above the target wait until it
+// grows again, so that a target going up and down starts no thread twice.
 void ReadAheadPool::FollowPolicy() {
     if (quit_)
         return;
     const unsigned target = policy_.Target();
-    while (running_ < target) {
-        ++running_;
-        readers_.emplace_back([this] { Work(); });
+    while (readers_.size() < target) {
+        const unsigned number = static_cast<unsigned>(readers_.size());
+        readers_.emplace_back([this, number] { Work(number); });
     }
-    if (running_ > target && idle_ > 0)
-        work_.notify_all();  // an idle reader that is one too many leaves
+    const bool fewer = target < running_;
+    running_ = target;
+    rest_.notify_all();  // readers that may read again
+    if (fewer)
+        work_.notify_all();  // idle readers that should rest now
 }
 
 // More readers than the policy began with read further ahead, in proportion.
@@ -211,15 +218,15 @@ std::size_t ReadAheadPool::DescriptorBudget() const {
                                  std::max<std::size_t>(limits_.descriptors, 512));
 }
 
-void ReadAheadPool::Work() {
+void ReadAheadPool::Work(unsigned number) {
     constexpr unsigned kSampleEvery = 2;  // listings between two looks at the thread's times
     ReadScratch scratch;
     unsigned listings = 0;
     std::unique_lock lock(mutex_);
     while (!quit_) {
-        if (running_ > policy_.Target()) {  // one reader too many: this one leaves
-            --running_;
-            return;
+        if (number >= running_) {  // not needed now: rests until the target grows or the end
+            rest_.wait(lock, [&] { return quit_ || number < running_; });
+            continue;
         }
         if (!statJobs_.empty()) {  // help with a large folder first: someone waits for it
             WorkChunk(*statJobs_.front(), lock);

@@ -75,7 +75,7 @@ class ReadAheadPool : private WorkSplitter {
     void ApplyMovesLocked();
     void EnterLocked(std::string_view name);
     void LeaveLocked();
-    void Work();
+    void Work(unsigned number);
     // Starts or retires readers to meet the policy's target.
     void FollowPolicy();
     std::size_t FoldersAhead() const;
@@ -115,6 +115,7 @@ class ReadAheadPool : private WorkSplitter {
 
     mutable std::mutex mutex_;
     std::condition_variable work_;  // readers wait here for something to list
+    std::condition_variable rest_;  // readers the policy does not need now wait here
     std::condition_variable done_;  // the scan waits here for a listing a reader is making
     std::vector<FolderPtr> path_;   // the scan's current folder and its ancestors
     // Folders not yet entered by the scan, in the order it will enter them (a depth-first
@@ -131,7 +132,7 @@ class ReadAheadPool : private WorkSplitter {
     Folder* scanWaitsFor_ = nullptr;
     unsigned idle_ = 0;
     ReaderPolicy policy_;
-    unsigned running_ = 0;  // reader threads in their loop
+    unsigned running_ = 0;  // readers that read now: those numbered below it; the rest rest
     bool windowFull_ = false;
     bool quit_ = false;
     ReadScratch scanScratch_;

@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 
 #include "fs/FileDescriptor.h"
 
@@ -33,9 +34,9 @@ bool ReaderPolicy::Record(Nanoseconds wall, Nanoseconds running, Nanoseconds wai
     samples_ = 0;
     wall_ = blocked_ = Nanoseconds(0);
     const unsigned before = target_;
-    if (blocked >= 0.5)  // mostly waiting for the device: more requests keep it busy
+    if (blocked >= 0.35)  // often waiting for the device: more requests keep it busy
         target_ = std::min(maximum_, target_ * 2);
-    else if (blocked <= 0.2)  // mostly running: extra readers only compete
+    else if (blocked <= 0.1)  // nearly always running: extra readers only compete
         target_ = std::max(initial_, target_ - std::max(1u, (target_ - initial_) / 2));
     return target_ != before;
 }
@@ -43,6 +44,12 @@ bool ReaderPolicy::Record(Nanoseconds wall, Nanoseconds running, Nanoseconds wai
 ThreadTimes ThisThreadTimes() {
     ThreadTimes times;
     times.wall = std::chrono::steady_clock::now();
+    // The thread's running time from its own clock, which is exact; the kernel's schedstat
+    // figure for a running thread lags by up to a scheduler tick.
+    timespec cpu;
+    if (::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &cpu) == 0)
+        times.running = std::chrono::seconds(cpu.tv_sec) + ReaderPolicy::Nanoseconds(cpu.tv_nsec);
+    // The time spent ready to run but waiting for a processor, from schedstat's second field.
     thread_local FileDescriptor schedstat(
         ::open("/proc/thread-self/schedstat", O_RDONLY | O_CLOEXEC));
     if (!schedstat.IsOpen())
@@ -52,10 +59,8 @@ ThreadTimes ThisThreadTimes() {
     if (got <= 0)
         return times;
     text[got] = '\0';
-    unsigned long long running = 0, waiting = 0;
-    if (std::sscanf(text, "%llu %llu", &running, &waiting) == 2) {
-        times.running = ReaderPolicy::Nanoseconds(running);
-        times.waiting = ReaderPolicy::Nanoseconds(waiting);
-    }
+    char* end = nullptr;
+    std::strtoull(text, &end, 10);  // the running time, not used
+    times.waiting = ReaderPolicy::Nanoseconds(std::strtoull(end, nullptr, 10));
     return times;
 }

@@ -1,10 +1,10 @@
 // How many threads read folders ahead of a scan. On a warm cache listing is processor
 // work, and more readers than processors only add switching; on a cold cache the readers
 // wait for the device, and more of them keep it busy. The policy starts with one reader
-// per processor and watches what the readers do: when they spend most of a listing
-// blocked (neither running nor waiting for a processor), it adds readers, up to a bound;
-// when they are busy, it takes the extra ones back. A rotating disk keeps one reader, and
-// a forced number is kept as it is.
+// per processor and watches what the readers do: when they spend a good part of their
+// listings blocked (neither running nor waiting for a processor), it doubles them, up to a
+// bound; when they are nearly always running, it takes the extra ones back. A rotating disk keeps
+// one reader, and a forced number is kept as it is.
 #pragma once
 
 #include <chrono>
@@ -44,13 +44,12 @@ class ReaderPolicy {
     Nanoseconds blocked_{0};
 };
 
-// A thread's own clock: the wall time, the time it has run and the time it has waited
-// for a processor, as the kernel counts them (/proc/thread-self/schedstat).
+// A thread's own clock: the wall time, the time it has run (its CPU-time clock) and the
+// time it has waited for a processor (/proc/thread-self/schedstat).
 struct ThreadTimes {
     std::chrono::steady_clock::time_point wall;
     ReaderPolicy::Nanoseconds running{0};
     ReaderPolicy::Nanoseconds waiting{0};
 };
-// The calling thread's times now; running and waiting stay 0 where the kernel does not
-// say (the policy then sees a busy reader and adds none).
+// The calling thread's times now; waiting stays 0 where the kernel does not say.
 ThreadTimes ThisThreadTimes();
