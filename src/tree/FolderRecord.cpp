@@ -1,7 +1,6 @@
 // Construction of the forms of folder record, and the order of children by size.
 #include "tree/FolderRecord.h"
 
-
 std::unique_ptr<FolderRecord> FolderRecord::Full(std::string path, std::string name,
                                                  std::uint64_t totalBytes, std::uint64_t filesBytes,
                                                  std::int32_t folderCount, std::int32_t fileCount,
