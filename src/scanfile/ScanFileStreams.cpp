@@ -1,0 +1,270 @@
+// Reading and writing scan files through zlib, which passes plain files through unchanged.
+#include "scanfile/ScanFileStreams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kBlockSize = 256 * 1024;
+
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// zlib's reason for the last failure of file, or the system's.
+std::string GzipFailure(gzFile file) {
+    int code = Z_OK;
+    const char* message = file ? gzerror(file, &code) : nullptr;
+    if (!file || code == Z_ERRNO)
+        return std::strerror(errno ? errno : EIO);
+    if (code == Z_BUF_ERROR)
+        return "the compressed data ends too early";
+    // zlib's message begins with the file's name, here "<fd:N>": ours is said already.
+    std::string_view reason = message ? message : "";
+    if (std::size_t colon = reason.find(": "); reason.rfind("<fd:", 0) == 0 && colon != reason.npos)
+        reason.remove_prefix(colon + 2);
+    return "the compressed data is damaged (" + std::string(reason) + ")";
+}
+
+}  // namespace
+
+struct ScanFileInput::Source {
+    gzFile file = nullptr;
+    ~Source() {
+        if (file)
+            gzclose_r(file);
+    }
+};
+
+ScanFileInput::ScanFileInput() {
+    static const char kNothing = '\0';
+    data_ = current_ = last_ = &kNothing;
+}
+
+ScanFileInput::~ScanFileInput() = default;
+
+bool ScanFileInput::Open(const std::string& path) {
+    int fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        failure_ = std::strerror(errno);
+        return false;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        failure_ = std::strerror(EISDIR);
+        return false;
+    }
+    source_ = std::make_unique<Source>();
+    source_->file = gzdopen(fd, "rb");
+    if (!source_->file) {
+        ::close(fd);
+        failure_ = std::strerror(ENOMEM);
+        return false;
+    }
+    gzbuffer(source_->file, kBlockSize);
+    for (Block& block : blocks_)
+        block.bytes = std::make_unique<char[]>(kBlockSize + 1);
+    currentBlock_ = 1;
+    Next();
+    return true;
+}
+
+void ScanFileInput::Fill(Block& block) {
+    block.size = 0;
+    if (end_)
+        return;
+    if (stop_ && stop_()) {
+        stopped_ = end_ = true;
+        return;
+    }
+    errno = 0;
+    int got = gzread(source_->file, block.bytes.get(), kBlockSize);
+    if (got < 0) {
+        failure_ = GzipFailure(source_->file);
+        end_ = true;
+        return;
+    }
+    block.size = static_cast<std::size_t>(got);
+    if (got == 0) {
+        end_ = true;
+        // zlib reads what a cut-off gzip file holds and only then tells it ended too early.
+        int code = Z_OK;
+        gzerror(source_->file, &code);
+        if (code != Z_OK)
+            failure_ = GzipFailure(source_->file);
+    }
+}
+
+void ScanFileInput::Next() {
+    if (!source_ || (end_ && blocks_[currentBlock_].size == 0))
+        return;  // at the end Peek keeps answering '\0'
+    Block& done = blocks_[currentBlock_];
+    currentBlock_ = 1 - currentBlock_;
+    Block& block = blocks_[currentBlock_];
+    // Lines are counted a block at a time, as the parser leaves it.
+    block.start = done.start + done.size;
+    block.linesBefore = done.linesBefore;
+    block.lineStart = done.lineStart;
+    const char* bytes = done.bytes.get();
+    for (const char* at = bytes; at && at < bytes + done.size; ++at) {
+        at = static_cast<const char*>(std::memchr(at, '\n', done.size - (at - bytes)));
+        if (!at)
+            break;
+        ++block.linesBefore;
+        block.lineStart = done.start + (at - bytes) + 1;
+    }
+    Fill(block);
+    block.bytes[block.size] = '\0';
+    data_ = current_ = block.bytes.get();
+    start_ = block.start;
+    // Take moves on within the block and reads the next one from its last byte.
+    last_ = block.size == 0 ? current_ : data_ + block.size - 1;
+}
+
+ScanFileInput::Place ScanFileInput::Where(std::size_t offset) const {
+    const Block& current = blocks_[currentBlock_];
+    const Block& previous = blocks_[1 - currentBlock_];
+    const Block& block = offset < current.start && previous.bytes ? previous : current;
+    std::uint64_t within =
+        std::min<std::uint64_t>(offset - std::min<std::uint64_t>(offset, block.start), block.size);
+    Place place{block.linesBefore + 1, 0};
+    std::uint64_t lineStart = block.lineStart;
+    const char* bytes = block.bytes.get();
+    for (std::uint64_t i = 0; bytes && i < within; ++i) {
+        if (bytes[i] == '\n') {
+            ++place.line;
+            lineStart = block.start + i + 1;
+        }
+    }
+    place.column = block.start + within - lineStart + 1;
+    return place;
+}
+
+struct ScanFileOutput::Sink {
+    int fd = -1;
+    bool ownFd = false;
+    gzFile gzip = nullptr;
+};
+
+ScanFileOutput::ScanFileOutput() = default;
+
+ScanFileOutput::~ScanFileOutput() {
+    if (sink_) {
+        if (sink_->gzip)
+            gzclose_w(sink_->gzip);
+        else if (sink_->ownFd)
+            ::close(sink_->fd);
+    }
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+}
+
+void ScanFileOutput::Fail(int error) {
+    if (failure_.empty())
+        failure_ = std::strerror(error ? error : EIO);
+}
+
+bool ScanFileOutput::Open(const std::string& path) {
+    path_ = path;
+    sink_ = std::make_unique<Sink>();
+    int fd = -1;
+    if (path == "-") {
+        fd = STDOUT_FILENO;
+    } else {
+        struct stat info;
+        bool exists = ::stat(path.c_str(), &info) == 0;
+        if (exists && S_ISDIR(info.st_mode)) {
+            Fail(EISDIR);
+            return false;
+        }
+        if (exists && !S_ISREG(info.st_mode)) {
+            fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        } else {
+            // A name of its own beside the file; the system applies the user's umask.
+            auto seed = static_cast<unsigned long>(
+                std::chrono::steady_clock::now().time_since_epoch().count());
+            for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+                std::string name = path + ".tmp" + std::to_string(::getpid()) + "-" +
+                                   std::to_string((seed + attempt) % 1000000);
+                fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                if (fd >= 0)
+                    temporary_ = name;
+                else if (errno != EEXIST)
+                    break;
+            }
+        }
+        if (fd < 0) {
+            Fail(errno);
+            return false;
+        }
+        sink_->ownFd = true;
+    }
+    sink_->fd = fd;
+    if (path != "-" && EndsWith(path, ".gz")) {
+        // The fastest level: the scan waits for it, and the size is not far from the best.
+        sink_->gzip = gzdopen(fd, "wb1");
+        if (!sink_->gzip) {
+            Fail(ENOMEM);
+            return false;
+        }
+        gzbuffer(sink_->gzip, kFlushAt);
+    }
+    buffer_.reserve(kFlushAt + 4096);
+    return true;
+}
+
+void ScanFileOutput::Flush() {
+    if (!Failed() && sink_ && !buffer_.empty()) {
+        if (sink_->gzip) {
+            errno = 0;
+            if (gzwrite(sink_->gzip, buffer_.data(), static_cast<unsigned>(buffer_.size())) == 0)
+                Fail(errno);
+        } else {
+            for (std::size_t done = 0; done < buffer_.size();) {
+                ssize_t wrote = ::write(sink_->fd, buffer_.data() + done, buffer_.size() - done);
+                if (wrote < 0 && errno == EINTR)
+                    continue;
+                if (wrote <= 0) {
+                    Fail(wrote < 0 ? errno : EIO);
+                    break;
+                }
+                done += static_cast<std::size_t>(wrote);
+            }
+        }
+    }
+    buffer_.clear();
+}
+
+bool ScanFileOutput::Finish() {
+    if (!sink_)
+        return false;
+    Flush();
+    if (sink_->gzip) {
+        errno = 0;
+        int closed = gzclose_w(sink_->gzip);
+        sink_->gzip = nullptr;
+        sink_->ownFd = false;  // closed with it
+        if (closed != Z_OK)
+            Fail(closed == Z_ERRNO ? errno : EIO);
+    } else if (sink_->ownFd) {
+        sink_->ownFd = false;
+        if (::close(sink_->fd) != 0)
+            Fail(errno);
+    }
+    if (!Failed() && !temporary_.empty()) {
+        if (::rename(temporary_.c_str(), path_.c_str()) != 0)
+            Fail(errno);
+        else
+            temporary_.clear();
+    }
+    return !Failed();
+}
