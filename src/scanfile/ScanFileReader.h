@@ -44,6 +44,8 @@ class ScanFileReader : public FolderSource {
     std::optional<ScanFileError> Load(const std::string& path, std::function<bool()> stop = {});
     // The top folder's name (its full path on the machine it was scanned on).
     const std::string& TopPath() const { return topPath_; }
+    // Bytes of memory the loaded tree holds now.
+    std::size_t HeldBytes() const { return tree_.HeldBytes(); }
 
     // The folder source over the loaded tree, walked once: memory is handed back as the walk
     // passes it, so a second EnterRoot finds nothing to list. EnterRoot's path is not looked
