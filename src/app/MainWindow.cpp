@@ -1,6 +1,9 @@
 // The main window: creation, closing, and the handlers of the command table.
 #include "app/MainWindow.h"
 
+#include <sys/stat.h>
+
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -8,6 +11,8 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+
+#include <thread>
 
 #include "app/AboutDialog.h"
 #include "app/MenuBuilder.h"
@@ -43,7 +48,8 @@ void MainWindow::BuildCommands() {
         StopRequested.store(true, std::memory_order_relaxed);
         close();
     });
-    commands_.Add(Command::Refresh, [this] { tree_->StartScan(); });
+    commands_.Add(Command::Refresh, [this] { ScanStart(); });
+    commands_.Add(Command::OpenScanFile, [this] { OpenScanFiles(); });
     commands_.Add(Command::Remove, [this] { RemoveSelected(); });
     commands_.Add(Command::Open, [this] { BrowseForFolder(); });
     commands_.Add(Command::Stop, [] { StopRequested.store(true, std::memory_order_relaxed); });
@@ -104,6 +110,13 @@ void MainWindow::CreateViews() {
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::ContextMenuRequested, this, &MainWindow::ShowItemMenu);
     if (!startFolder_.empty())
+        ScanStart();
+}
+
+void MainWindow::ScanStart() {
+    if (startIsScanFile_)
+        tree_->OpenScanFile(startFolder_);
+    else
         tree_->StartScan();
 }
 
@@ -208,22 +221,54 @@ void MainWindow::BrowseForFolder() {
     std::optional<std::string> folder = services_.chooseFolder(this);
     if (!folder)
         return;
-    startFolder_ = *folder;
+    SetStartFolder(*folder);
     roots_->Add(startFolder_, true);
     tree_->StartScan();
+}
+
+void MainWindow::OpenScanFiles() {
+    if (!services_.chooseScanFiles)
+        return;
+    for (const std::string& file : services_.chooseScanFiles(this)) {
+        SetStartScanFile(file);
+        tree_->OpenScanFile(file);
+    }
 }
 
 void MainWindow::ExploreSelected() {
     ItemStore& store = tree_->Store();
     std::optional<FolderRecord> record = store.Record(store.Selection());
-    if (record && services_.openFolder)
+    if (!record || !services_.openFolder)
+        return;
+    if (!tree_->IsImported(store.Selection())) {
         services_.openFolder(record->path);
+        return;
+    }
+    // The scan file may come from another machine. The check runs on a thread of its own:
+    // a path on a mount that does not answer must not freeze the window. The answer comes
+    // back through the application object, which outlives every window.
+    std::thread([path = record->path, window = QPointer<MainWindow>(this)] {
+        struct stat info;
+        const bool here = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        QMetaObject::invokeMethod(
+            qApp,
+            [path, window, here] {
+                if (!window)
+                    return;
+                if (here)
+                    window->services_.openFolder(path);
+                else
+                    window->SetStatusText(QString::fromStdString(path) +
+                                          QStringLiteral(" is not on this machine"));
+            },
+            Qt::QueuedConnection);
+    }).detach();
 }
 
 void MainWindow::ChooseStartingFolder(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < roots_->Size())
-        startFolder_ = roots_->Entries()[static_cast<std::size_t>(index)];
-    tree_->StartScan();
+        SetStartFolder(roots_->Entries()[static_cast<std::size_t>(index)]);
+    ScanStart();
 }
 
 void MainWindow::ToggleUnits() {

@@ -22,9 +22,14 @@ void AppendNumber(std::string& text, std::uint64_t value) {
 void AppendString(std::string& text, std::string_view bytes) {
     static const char kHex[] = "0123456789abcdef";
     text.push_back('"');
-    for (char c : bytes) {
-        auto byte = static_cast<unsigned char>(c);
-        switch (c) {
+    std::size_t run = 0;  // the start of the bytes that need no escape
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        auto byte = static_cast<unsigned char>(bytes[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\')
+            continue;
+        text.append(bytes.substr(run, i - run));
+        run = i + 1;
+        switch (byte) {
             case '"':
                 text.append("\\\"");
                 break;
@@ -47,15 +52,12 @@ void AppendString(std::string& text, std::string_view bytes) {
                 text.append("\\f");
                 break;
             default:
-                if (byte < 0x20) {
-                    text.append("\\u00");
-                    text.push_back(kHex[byte >> 4]);
-                    text.push_back(kHex[byte & 15]);
-                } else {
-                    text.push_back(c);
-                }
+                text.append("\\u00");
+                text.push_back(kHex[byte >> 4]);
+                text.push_back(kHex[byte & 15]);
         }
     }
+    text.append(bytes.substr(run));
     text.push_back('"');
 }
 
