@@ -34,6 +34,25 @@ std::string GzipFailure(gzFile file) {
     return "the compressed data is damaged (" + std::string(reason) + ")";
 }
 
+// Line feeds in bytes, eight bytes at a time: this runs over every byte of the file.
+std::uint64_t CountLineFeeds(const char* bytes, std::size_t size) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+    std::uint64_t count = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        word ^= kOnes * '\n';  // line feeds become zero bytes
+        // The top bit of each byte that was zero, without carries between bytes.
+        std::uint64_t zero = ~(((word & kLow7) + kLow7) | word | kLow7);
+        count += static_cast<std::uint64_t>(__builtin_popcountll(zero));
+    }
+    for (; i < size; ++i)
+        count += bytes[i] == '\n';
+    return count;
+}
+
 }  // namespace
 
 struct ScanFileInput::Source {
@@ -115,12 +134,10 @@ void ScanFileInput::Next() {
     block.linesBefore = done.linesBefore;
     block.lineStart = done.lineStart;
     const char* bytes = done.bytes.get();
-    for (const char* at = bytes; at && at < bytes + done.size; ++at) {
-        at = static_cast<const char*>(std::memchr(at, '\n', done.size - (at - bytes)));
-        if (!at)
-            break;
-        ++block.linesBefore;
-        block.lineStart = done.start + (at - bytes) + 1;
+    if (bytes && done.size != 0) {
+        block.linesBefore += CountLineFeeds(bytes, done.size);
+        if (const void* last = ::memrchr(bytes, '\n', done.size))
+            block.lineStart = done.start + (static_cast<const char*>(last) - bytes) + 1;
     }
     Fill(block);
     block.bytes[block.size] = '\0';

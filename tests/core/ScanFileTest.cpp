@@ -245,6 +245,11 @@ TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
     std::string deep = "[1,2,{},\n[{\"name\":\"/\"}";
     for (std::size_t level = 0; level < ScanFileReader::kMaxDepth; ++level)
         deep += ",[{\"name\":\"a\"}";
+    // An error far into a file, many blocks of reading later.
+    std::string late = "[1,2,{},\n[{\"name\":\"/\"}";
+    for (int entry = 0; entry < 100000; ++entry)
+        late += ",\n{\"name\":\"f\"}";
+    late += ",\n{\"name\":\"f\",\"asize\":-1}]]";
     const std::pair<std::string, std::string> cases[] = {
         {"", "1:1: the file is empty"},
         {"hello", "1:1: not valid JSON: Invalid value."},
@@ -273,6 +278,7 @@ TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
         {"[1,2,{},[{\"name\":\"/\"},\n7]]",
          "2:1: a folder holds objects and arrays only, not a number"},
         {valid + "\n[]", "4:1: more follows the end of the export"},
+        {late, "100003:21: asize is negative"},
         // The info object of the folder array that opens the level one beyond the limit.
         {deep, "2:" + std::to_string(14 * (ScanFileReader::kMaxDepth - 2) + 2) +
                    ": nested deeper than 1000000 levels"},
