@@ -24,13 +24,16 @@ enum Tag : std::uint8_t {
     kOutcomeShift = 5,  // two bits: the folder's ListOutcome
 };
 
-void PutNumber(std::string& out, std::uint64_t value) {
+char* PutNumber(char* at, std::uint64_t value) {
     while (value >= 0x80) {
-        out.push_back(static_cast<char>(value | 0x80));
+        *at++ = static_cast<char>(value | 0x80);
         value >>= 7;
     }
-    out.push_back(static_cast<char>(value));
+    *at++ = static_cast<char>(value);
+    return at;
 }
+
+constexpr std::size_t kLongestNumber = 10;  // bytes of a 64-bit number
 
 std::uint64_t GetNumber(const char*& at) {
     std::uint64_t value = 0;
@@ -41,8 +44,6 @@ std::uint64_t GetNumber(const char*& at) {
             return value;
     }
 }
-
-thread_local std::string scratch;
 
 }  // namespace
 
@@ -83,9 +84,11 @@ char* PackedTree::Reserve(std::size_t bytes) {
         used_.push_back(0);
         held_ += size;
     }
-    char* at = blocks_.back().bytes + used_.back();
-    used_.back() += static_cast<std::uint32_t>(bytes);
-    return at;
+    return blocks_.back().bytes + used_.back();
+}
+
+void PackedTree::Commit(const char* end) {
+    used_.back() = static_cast<std::uint32_t>(end - blocks_.back().bytes);
 }
 
 void PackedTree::Free(Block& block) {
@@ -108,15 +111,14 @@ PackedTree::Position PackedTree::Normalize(Position position) const {
 }
 
 PackedTree::Position PackedTree::BeginFolder(std::string_view name, bool excluded) {
-    scratch.clear();
-    scratch.push_back(static_cast<char>(kFolder | (excluded ? kExcluded : 0)));
-    scratch.append(8, '\0');  // where it ends, once it does
-    PutNumber(scratch, name.size());
-    scratch.append(name);
-    char* at = Reserve(scratch.size());
-    std::memcpy(at, scratch.data(), scratch.size());
-    // Reserve may have started a new block for it.
-    return Place(blocks_.size() - 1, at - blocks_.back().bytes);
+    char* start = Reserve(1 + sizeof(Position) + kLongestNumber + name.size());
+    char* at = start;
+    *at++ = static_cast<char>(kFolder | (excluded ? kExcluded : 0));
+    std::memset(at, 0, sizeof(Position));  // where it ends, once it does
+    at = PutNumber(at + sizeof(Position), name.size());
+    std::memcpy(at, name.data(), name.size());
+    Commit(at + name.size());
+    return Place(blocks_.size() - 1, start - blocks_.back().bytes);
 }
 
 void PackedTree::EndFolder(Position folder, ListOutcome outcome) {
@@ -128,21 +130,21 @@ void PackedTree::EndFolder(Position folder, ListOutcome outcome) {
 }
 
 void PackedTree::AddFile(const File& file) {
-    scratch.clear();
+    char* at = Reserve(1 + 6 * kLongestNumber + file.name.size());
     std::uint8_t tag = (file.excluded ? kExcluded : 0) | (file.special ? kSpecial : 0) |
                        (file.sizeOnDisk != 0 ? kHasSizeOnDisk : 0) | (file.linked ? kLinked : 0);
-    scratch.push_back(static_cast<char>(tag));
-    PutNumber(scratch, file.name.size());
-    scratch.append(file.name);
-    PutNumber(scratch, file.size);
+    *at++ = static_cast<char>(tag);
+    at = PutNumber(at, file.name.size());
+    std::memcpy(at, file.name.data(), file.name.size());
+    at = PutNumber(at + file.name.size(), file.size);
     if (file.sizeOnDisk != 0)
-        PutNumber(scratch, file.sizeOnDisk);
+        at = PutNumber(at, file.sizeOnDisk);
     if (file.linked) {
-        PutNumber(scratch, file.device);
-        PutNumber(scratch, file.inode);
-        PutNumber(scratch, file.count);
+        at = PutNumber(at, file.device);
+        at = PutNumber(at, file.inode);
+        at = PutNumber(at, file.count);
     }
-    std::memcpy(Reserve(scratch.size()), scratch.data(), scratch.size());
+    Commit(at);
 }
 
 PackedTree::Record PackedTree::Read(Position position) const {

@@ -74,7 +74,9 @@ class PackedTree {
     }
     // The same place, moved to the start of the next block when it is a block's end.
     Position Normalize(Position position) const;
+    // Room for a record of at most bytes at the end; Commit says where it ended.
     char* Reserve(std::size_t bytes);
+    void Commit(const char* end);
     void Free(Block& block);
 
     std::vector<Block> blocks_;

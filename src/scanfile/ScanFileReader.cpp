@@ -12,6 +12,12 @@
 
 #include "scanfile/ScanFileStreams.h"
 
+// The cursor is two pointers: RapidJSON may copy it into registers while it reads.
+template <>
+struct rapidjson::StreamTraits<ScanFileInput::Cursor> {
+    enum { copyOptimization = 1 };
+};
+
 namespace {
 
 constexpr std::uint64_t kLargestSize = std::numeric_limits<std::int64_t>::max();
@@ -185,6 +191,8 @@ class ExportParser {
         if (skip_ > 0 || !inInfo_)
             return Scalar("a string");
         if (info_.field == Field::Name) {
+            // Longer names are cut by the cursor at kMaxName + 1 bytes, and end here.
+            static_assert(ScanFileInput::kStringBuffer > ScanFileReader::kMaxName + 1);
             if (length > ScanFileReader::kMaxName)
                 return Fail("a name longer than " + std::to_string(ScanFileReader::kMaxName) +
                             " bytes");
@@ -532,11 +540,14 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
     input.SetStop(std::move(stop));
     ExportParser parser(rules_, tree_);
     rapidjson::Reader reader;
-    // Iterative: nesting costs the parser's own stack, not the thread's. Strings are not
-    // checked for UTF-8: names are bytes, and ncdu writes them as they are.
+    // Iterative: nesting costs the parser's own stack, not the thread's. In situ: strings
+    // are decoded into the cursor's buffer. Strings are not checked for UTF-8: names are
+    // bytes, and ncdu writes them as they are.
+    constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
     rapidjson::ParseResult result;
+    ScanFileInput::Cursor cursor = input.Begin();
     try {
-        result = reader.Parse<rapidjson::kParseIterativeFlag>(input, parser);
+        result = reader.Parse<kParseFlags>(cursor, parser);
     } catch (const std::bad_alloc&) {
         error.what = "not enough memory for the export";
         tree_ = PackedTree();
@@ -556,7 +567,7 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
         error.what = "stopped";
     } else if (!parser.Problem().empty()) {
         error.what = parser.Problem();
-    } else if (input.AtEnd() && result.Offset() >= input.Tell() &&
+    } else if (input.AtEnd() && result.Offset() >= input.BytesRead() &&
                result.Code() != rapidjson::kParseErrorDocumentEmpty) {
         error.what = "the file ends before the export does";
     } else {

@@ -10,33 +10,71 @@
 #include <string>
 #include <string_view>
 
-// A file's bytes as a stream for RapidJSON's parser (Peek, Take, Tell). At the end of the
-// file, or after a failure, Peek returns '\0'.
+// A file's bytes, read in blocks, for RapidJSON's parser through a Cursor. At the end of
+// the file, or after a failure, the cursor reads '\0'.
 class ScanFileInput {
   public:
-    using Ch = char;
-
     ScanFileInput();
     ~ScanFileInput();
     ScanFileInput(const ScanFileInput&) = delete;
     ScanFileInput& operator=(const ScanFileInput&) = delete;
 
-    // Opens path ("-": standard input); gzip data is recognised by its signature. False
-    // with Failure() saying why when it cannot be opened.
+    // Opens path ("-": standard input) and reads its first block; gzip data is recognised
+    // by its signature. False with Failure() saying why when it cannot be opened.
     bool Open(const std::string& path);
     // Asked at every block read; when it answers true the stream ends as if the file did.
     void SetStop(std::function<bool()> stop) { stop_ = std::move(stop); }
 
-    Ch Peek() const { return *current_; }
-    Ch Take() {
-        Ch c = *current_;
-        if (current_ < last_)
-            ++current_;
-        else
-            Next();
-        return c;
-    }
-    std::size_t Tell() const { return static_cast<std::size_t>(start_ + (current_ - data_)); }
+    // The stream RapidJSON reads (Peek, Take, Tell): a few pointers, cheap to copy, so that
+    // the parser can keep a copy of it in registers while it reads a string or a number
+    // (StreamTraits' copyOptimization). One cursor reads a file, from Begin on.
+    struct Span {
+        const char* first;
+        const char* last;
+    };
+    struct Cursor {
+        using Ch = char;
+        const char* current;
+        const char* last;  // the block's last byte: taking it reads the next block
+        ScanFileInput* input;
+
+        Ch Peek() const { return *current; }
+        Ch Take() {
+            Ch c = *current;
+            if (current < last) {
+                ++current;
+            } else {
+                Span next = input->Next();  // returned, so that no pointer to the copy escapes
+                current = next.first;
+                last = next.last;
+            }
+            return c;
+        }
+        std::size_t Tell() const { return input->Offset(current); }
+
+        // Parsed "in situ", RapidJSON puts each string it decodes here, into the input's
+        // buffer for one string, and hands that to its handler: no copy on the parser's
+        // stack. A string longer than the buffer is cut at kStringBuffer bytes.
+        char* put = nullptr;
+        char* putEnd = nullptr;
+        Ch* PutBegin() {
+            put = input->string_.get();
+            putEnd = put + kStringBuffer;
+            return put;
+        }
+        void Put(Ch c) {
+            if (put != putEnd)
+                *put++ = c;
+        }
+        std::size_t PutEnd(Ch* begin) { return static_cast<std::size_t>(put - begin); }
+        void Flush() {}
+    };
+    // The most bytes of one string the cursor keeps, its terminating zero included.
+    static constexpr std::size_t kStringBuffer = (1 << 20) + 2;
+
+    Cursor Begin() { return {data_, last_, this}; }
+    // Bytes read from the file so far.
+    std::uint64_t BytesRead() const { return start_ + blocks_[currentBlock_].size; }
 
     // Where the stream has read everything the file holds (no failure, no stop).
     bool AtEnd() const { return end_ && failure_.empty() && !stopped_; }
@@ -52,12 +90,6 @@ class ScanFileInput {
     // before it (a parser reports errors at most a few bytes behind where it reads).
     Place Where(std::size_t offset) const;
 
-    // RapidJSON's output-stream members, which an input stream must declare but never uses.
-    Ch* PutBegin() { return nullptr; }
-    void Put(Ch) {}
-    void Flush() {}
-    std::size_t PutEnd(Ch*) { return 0; }
-
   private:
     struct Block {
         std::unique_ptr<char[]> bytes;
@@ -66,16 +98,20 @@ class ScanFileInput {
         std::uint64_t linesBefore = 0;  // line feeds before it
         std::uint64_t lineStart = 0;    // the offset just after the last of them
     };
-    void Next();
+    // Reads the next block: where it starts and its last byte.
+    Span Next();
     void Fill(Block& block);
+    std::size_t Offset(const char* at) const {
+        return static_cast<std::size_t>(start_ + (at - data_));
+    }
 
     struct Source;
     std::unique_ptr<Source> source_;
     std::function<bool()> stop_;
     Block blocks_[2];
+    std::unique_ptr<char[]> string_;  // where the cursor puts the string being read
     int currentBlock_ = 0;
-    const char* data_;
-    const char* current_;
+    const char* data_;  // the block being read
     const char* last_;
     std::uint64_t start_ = 0;
     bool end_ = false;

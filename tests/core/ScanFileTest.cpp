@@ -278,6 +278,10 @@ TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
         {"[1,2,{},[{\"name\":\"/\"},\n7]]",
          "2:1: a folder holds objects and arrays only, not a number"},
         {valid + "\n[]", "4:1: more follows the end of the export"},
+        {"[1,2,{},[{\"name\":\"/\"},\n{\"name\":\"" +
+             std::string(ScanFileReader::kMaxName + 1, 'n') + "\"}]]",
+         "2:" + std::to_string(ScanFileReader::kMaxName + 12) +
+             ": a name longer than 1048576 bytes"},
         {late, "100003:21: asize is negative"},
         // The info object of the folder array that opens the level one beyond the limit.
         {deep, "2:" + std::to_string(14 * (ScanFileReader::kMaxDepth - 2) + 2) +
