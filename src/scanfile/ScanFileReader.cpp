@@ -49,11 +49,11 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
     ScanFileError error;
     error.file = path;
     ScanFileInput input;
+    input.SetStop(std::move(stop));
     if (!input.Open(path)) {
         error.what = input.Failure();
         return error;
     }
-    input.SetStop(std::move(stop));
     ExportParser parser(rules_, tree_);
     rapidjson::Reader reader;
     // Iterative: nesting costs the parser's own stack, not the thread's. In situ: strings

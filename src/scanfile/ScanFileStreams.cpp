@@ -68,7 +68,16 @@ ScanFileInput::ScanFileInput() {
     data_ = last_ = &kNothing;
 }
 
-ScanFileInput::~ScanFileInput() = default;
+ScanFileInput::~ScanFileInput() {
+    if (reader_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        reader_.join();
+    }
+}
 
 bool ScanFileInput::Open(const std::string& path) {
     int fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -93,72 +102,101 @@ bool ScanFileInput::Open(const std::string& path) {
     for (Block& block : blocks_)
         block.bytes = std::make_unique<char[]>(kBlockSize + 1);
     string_ = std::make_unique<char[]>(kStringBuffer);
-    currentBlock_ = 1;
+    reader_ = std::thread([this] { Read(); });
     Next();
     return true;
 }
 
 void ScanFileInput::Fill(Block& block) {
     block.size = 0;
-    if (end_)
-        return;
+    block.stopped = false;
+    block.failure.clear();
     if (stop_ && stop_()) {
-        stopped_ = end_ = true;
+        block.stopped = true;
         return;
     }
     errno = 0;
     int got = gzread(source_->file, block.bytes.get(), kBlockSize);
     if (got < 0) {
-        failure_ = GzipFailure(source_->file);
-        end_ = true;
+        block.failure = GzipFailure(source_->file);
         return;
     }
     block.size = static_cast<std::size_t>(got);
     if (got == 0) {
-        end_ = true;
         // zlib reads what a cut-off gzip file holds and only then tells it ended too early.
         int code = Z_OK;
         gzerror(source_->file, &code);
         if (code != Z_OK)
-            failure_ = GzipFailure(source_->file);
+            block.failure = GzipFailure(source_->file);
+    }
+}
+
+void ScanFileInput::Read() {
+    std::uint64_t start = 0, lines = 0, lineStart = 0;
+    for (std::uint64_t number = 0;; ++number) {
+        {
+            // The parser keeps blocks taken_ - 1 and taken_ - 2: those are not refilled.
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return quit_ || number + 2 < taken_ + kBlocks; });
+            if (quit_)
+                return;
+        }
+        Block& block = blocks_[number % kBlocks];
+        block.start = start;
+        block.linesBefore = lines;
+        block.lineStart = lineStart;
+        Fill(block);
+        block.bytes[block.size] = '\0';
+        // Lines are counted here, so that the parser only looks for them after an error.
+        const char* bytes = block.bytes.get();
+        lines += CountLineFeeds(bytes, block.size);
+        if (const void* last = ::memrchr(bytes, '\n', block.size))
+            lineStart = start + (static_cast<const char*>(last) - bytes) + 1;
+        start += block.size;
+        {
+            std::lock_guard lock(mutex_);
+            filled_ = number + 1;
+        }
+        changed_.notify_all();
+        if (block.size == 0)
+            return;  // the end, or a failure
     }
 }
 
 ScanFileInput::Span ScanFileInput::Next() {
-    if (!source_ || (end_ && blocks_[currentBlock_].size == 0))
+    if (!source_ || end_)
         return {data_, last_};  // at the end Peek keeps answering '\0'
-    Block& done = blocks_[currentBlock_];
-    currentBlock_ = 1 - currentBlock_;
-    Block& block = blocks_[currentBlock_];
-    // Lines are counted a block at a time, as the parser leaves it.
-    block.start = done.start + done.size;
-    block.linesBefore = done.linesBefore;
-    block.lineStart = done.lineStart;
-    const char* bytes = done.bytes.get();
-    if (bytes && done.size != 0) {
-        block.linesBefore += CountLineFeeds(bytes, done.size);
-        if (const void* last = ::memrchr(bytes, '\n', done.size))
-            block.lineStart = done.start + (static_cast<const char*>(last) - bytes) + 1;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return filled_ > taken_; });
+        ++taken_;
     }
-    Fill(block);
-    block.bytes[block.size] = '\0';
+    changed_.notify_all();  // the block before the previous one may be read into again
+    const Block& block = Current();
     data_ = block.bytes.get();
     start_ = block.start;
+    if (block.size == 0) {
+        end_ = true;
+        stopped_ = block.stopped;
+        failure_ = block.failure;
+    }
     // Take moves on within the block and reads the next one from its last byte.
     last_ = block.size == 0 ? data_ : data_ + block.size - 1;
     return {data_, last_};
 }
 
 ScanFileInput::Place ScanFileInput::Where(std::size_t offset) const {
-    const Block& current = blocks_[currentBlock_];
-    const Block& previous = blocks_[1 - currentBlock_];
-    const Block& block = offset < current.start && previous.bytes ? previous : current;
+    if (taken_ == 0)
+        return {};
+    const Block& current = Current();
+    const bool inPrevious = offset < current.start && taken_ >= 2;
+    const Block& block = inPrevious ? blocks_[(taken_ - 2) % kBlocks] : current;
     std::uint64_t within =
         std::min<std::uint64_t>(offset - std::min<std::uint64_t>(offset, block.start), block.size);
     Place place{block.linesBefore + 1, 0};
     std::uint64_t lineStart = block.lineStart;
     const char* bytes = block.bytes.get();
-    for (std::uint64_t i = 0; bytes && i < within; ++i) {
+    for (std::uint64_t i = 0; i < within; ++i) {
         if (bytes[i] == '\n') {
             ++place.line;
             lineStart = block.start + i + 1;

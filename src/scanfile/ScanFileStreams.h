@@ -3,18 +3,23 @@
 // so that a failed write leaves the file that was there before, or none.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 
-// A file's bytes, read in blocks, for RapidJSON's parser through a Cursor. At the end of
-// the file, or after a failure, the cursor reads '\0'.
+// A file's bytes, read (and decompressed) in blocks by a thread of their own a few blocks
+// ahead of the parser, which reads them through a Cursor. At the end of the file, or after a
+// failure, the cursor reads '\0'.
 class ScanFileInput {
   public:
     ScanFileInput();
+    // Stops the reading thread and waits for it (at most the read it is in).
     ~ScanFileInput();
     ScanFileInput(const ScanFileInput&) = delete;
     ScanFileInput& operator=(const ScanFileInput&) = delete;
@@ -22,7 +27,8 @@ class ScanFileInput {
     // Opens path ("-": standard input) and reads its first block; gzip data is recognised
     // by its signature. False with Failure() saying why when it cannot be opened.
     bool Open(const std::string& path);
-    // Asked at every block read; when it answers true the stream ends as if the file did.
+    // Asked, on the reading thread, before every block is read; when it answers true the
+    // stream ends as if the file did. Set before Open.
     void SetStop(std::function<bool()> stop) { stop_ = std::move(stop); }
 
     // The stream RapidJSON reads (Peek, Take, Tell): a few pointers, cheap to copy, so that
@@ -73,9 +79,10 @@ class ScanFileInput {
     static constexpr std::size_t kStringBuffer = (1 << 20) + 2;
 
     Cursor Begin() { return {data_, last_, this}; }
-    // Bytes read from the file so far.
-    std::uint64_t BytesRead() const { return start_ + blocks_[currentBlock_].size; }
+    // Bytes of the file the cursor has reached the block of.
+    std::uint64_t BytesRead() const { return start_ + Current().size; }
 
+    // These say how the file ended once the cursor has reached its end.
     // Where the stream has read everything the file holds (no failure, no stop).
     bool AtEnd() const { return end_ && failure_.empty() && !stopped_; }
     bool Stopped() const { return stopped_; }
@@ -91,16 +98,24 @@ class ScanFileInput {
     Place Where(std::size_t offset) const;
 
   private:
+    static constexpr std::uint64_t kBlocks = 4;  // the parser's two, and two read ahead
+
     struct Block {
         std::unique_ptr<char[]> bytes;
-        std::size_t size = 0;           // bytes read into it
+        std::size_t size = 0;           // bytes read into it; 0: the end of the file
         std::uint64_t start = 0;        // the offset of its first byte in the file
         std::uint64_t linesBefore = 0;  // line feeds before it
         std::uint64_t lineStart = 0;    // the offset just after the last of them
+        // For the last block: why the file ended.
+        bool stopped = false;
+        std::string failure;
     };
-    // Reads the next block: where it starts and its last byte.
+    // Moves to the next block, once it is read: where it starts and its last byte.
     Span Next();
+    // The reading thread: fills the blocks in turn, a few ahead of the parser.
+    void Read();
     void Fill(Block& block);
+    const Block& Current() const { return blocks_[(taken_ - 1) % kBlocks]; }
     std::size_t Offset(const char* at) const {
         return static_cast<std::size_t>(start_ + (at - data_));
     }
@@ -108,9 +123,16 @@ class ScanFileInput {
     struct Source;
     std::unique_ptr<Source> source_;
     std::function<bool()> stop_;
-    Block blocks_[2];
+    Block blocks_[kBlocks];           // block n of the file is blocks_[n % kBlocks]
     std::unique_ptr<char[]> string_;  // where the cursor puts the string being read
-    int currentBlock_ = 0;
+    // Shared with the reading thread.
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::uint64_t filled_ = 0;  // blocks read so far
+    std::uint64_t taken_ = 0;   // blocks the parser has moved to; it keeps the last two
+    bool quit_ = false;
+    std::thread reader_;
+    // The parser's own.
     const char* data_;  // the block being read
     const char* last_;
     std::uint64_t start_ = 0;
