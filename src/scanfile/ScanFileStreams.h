@@ -144,11 +144,12 @@ class ScanFileInput {
 // Where a scan file is written: standard output for "-", otherwise a temporary file beside
 // path that replaces it only once everything is written (a path that is not a regular file,
 // such as /dev/null or a pipe, is written directly). A name ending in ".gz" is written
-// gzip-compressed. After the first failure nothing more is written and Finish fails.
+// gzip-compressed. Writing (and compressing) happens on a thread of its own, a buffer
+// behind the caller. After the first failure nothing more is written and Finish fails.
 class ScanFileOutput {
   public:
     ScanFileOutput();
-    // Removes the temporary file of an output that was not finished.
+    // Stops the writing thread; removes the temporary file of an output not finished.
     ~ScanFileOutput();
     ScanFileOutput(const ScanFileOutput&) = delete;
     ScanFileOutput& operator=(const ScanFileOutput&) = delete;
@@ -158,23 +159,34 @@ class ScanFileOutput {
     void Write(std::string_view bytes) {
         buffer_.append(bytes);
         if (buffer_.size() >= kFlushAt)
-            Flush();
+            HandOver();
     }
     // Writes what is left and puts the file in place; false with Failure() set when any of
     // it could not be written.
     bool Finish();
-    bool Failed() const { return !failure_.empty(); }
-    const std::string& Failure() const { return failure_; }
+    bool Failed() const;
+    std::string Failure() const;
 
   private:
     static constexpr std::size_t kFlushAt = 256 * 1024;
-    void Flush();
+    // Gives the buffer to the writing thread, once it has written the one before.
+    void HandOver();
+    // The writing thread.
+    void WriteOut();
     void Fail(int error);
+    void Stop();
 
     struct Sink;
     std::unique_ptr<Sink> sink_;
-    std::string buffer_;
+    std::string buffer_;  // being filled
     std::string path_;
     std::string temporary_;  // empty when written directly
+    // Shared with the writing thread.
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::string pending_;  // handed over, not yet written
+    bool hasPending_ = false;
+    bool closing_ = false;
     std::string failure_;
+    std::thread writer_;
 };
