@@ -47,9 +47,9 @@ groups = {
         ("scan -o FILE.gz", [report, "-o", f"{work}/out.json.gz", folder]),
     ],
     "read": [
-        ("ncdu -f ncdu's -o /dev/null", ["ncdu", "--ignore-config", "-0", "-f", ncdu_file, "-o", "/dev/null"]),
+        ("ncdu -f ncdu's -o /dev/null", ["ncdu", "-f", ncdu_file, "-o", "/dev/null"]),
         ("brimwell-report -f ncdu's", [report, "-f", ncdu_file]),
-        ("ncdu -f ours -o /dev/null", ["ncdu", "--ignore-config", "-0", "-f", ours_file, "-o", "/dev/null"]),
+        ("ncdu -f ours -o /dev/null", ["ncdu", "-f", ours_file, "-o", "/dev/null"]),
         ("brimwell-report -f ours", [report, "-f", ours_file]),
     ],
 }
