@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -12,6 +11,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <mutex>
 #include <thread>
 
 #include "app/AboutDialog.h"
@@ -26,6 +26,13 @@
 #include "ui/ClientArea.h"
 #include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
+
+struct MainWindow::FolderCheck {
+    std::string path;  // set before the check starts
+    std::mutex mutex;
+    bool done = false;
+    bool here = false;  // the path is a folder on this machine
+};
 
 MainWindow::MainWindow(WindowServices services, QWidget* parent)
     : QMainWindow(parent),
@@ -245,24 +252,43 @@ void MainWindow::ExploreSelected() {
         return;
     }
     // The scan file may come from another machine. The check runs on a thread of its own:
-    // a path on a mount that does not answer must not freeze the window. The answer comes
-    // back through the application object, which outlives every window.
-    std::thread([path = record->path, window = QPointer<MainWindow>(this)] {
+    // a path on a mount that does not answer must not freeze the window. Its answer is
+    // handed over under a mutex and polled, and a newer Explore replaces an older check.
+    auto check = std::make_shared<FolderCheck>();
+    check->path = record->path;
+    folderCheck_ = check;
+    std::thread([check] {
         struct stat info;
-        const bool here = ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-        QMetaObject::invokeMethod(
-            qApp,
-            [path, window, here] {
-                if (!window)
-                    return;
-                if (here)
-                    window->services_.openFolder(path);
-                else
-                    window->SetStatusText(QString::fromStdString(path) +
-                                          QStringLiteral(" is not on this machine"));
-            },
-            Qt::QueuedConnection);
+        const bool here = ::stat(check->path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        std::lock_guard lock(check->mutex);
+        check->here = here;
+        check->done = true;
     }).detach();
+    if (!folderCheckTimer_) {
+        folderCheckTimer_ = new QTimer(this);
+        folderCheckTimer_->setInterval(10);
+        connect(folderCheckTimer_, &QTimer::timeout, this, &MainWindow::FinishFolderCheck);
+    }
+    folderCheckTimer_->start();
+}
+
+void MainWindow::FinishFolderCheck() {
+    if (!folderCheck_) {
+        folderCheckTimer_->stop();
+        return;
+    }
+    {
+        std::lock_guard lock(folderCheck_->mutex);
+        if (!folderCheck_->done)
+            return;
+    }
+    folderCheckTimer_->stop();
+    std::shared_ptr<FolderCheck> check = std::move(folderCheck_);
+    if (check->here)
+        services_.openFolder(check->path);
+    else
+        SetStatusText(QString::fromStdString(check->path) +
+                      QStringLiteral(" is not on this machine"));
 }
 
 void MainWindow::ChooseStartingFolder(int index) {

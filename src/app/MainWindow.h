@@ -25,6 +25,7 @@ class ContentArea;
 class DesktopMenu;
 class Dialogs;
 class QLabel;
+class QTimer;
 class StatusHints;
 
 // What the window uses of the rest of the system; tests replace any of it.
@@ -134,6 +135,9 @@ class MainWindow : public QMainWindow {
     void ShowUnit();
     // Scans the start folder, or reads the start scan file.
     void ScanStart();
+    // Opens the folder of the last Explore Selected on a scan file's item, or says it is not
+    // on this machine, once its check has answered.
+    void FinishFolderCheck();
     // Shows the failure of an export or print; without one, replaces the text of an earlier
     // failure that is still shown by "Ready".
     void ShowOutputFailure(const std::optional<QString>& failure);
@@ -155,4 +159,8 @@ class MainWindow : public QMainWindow {
     QMenu* itemMenu_ = nullptr;           // the item menu, built once; owned by the window
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
     QString outputFailure_;               // the last export or print failure shown
+    // Whether a folder exists, asked on a thread of its own and polled by the timer.
+    struct FolderCheck;
+    std::shared_ptr<FolderCheck> folderCheck_;
+    QTimer* folderCheckTimer_ = nullptr;  // owned by the window
 };
