@@ -1,6 +1,8 @@
 // The main window: creation, closing, and the handlers of the command table.
 #include "app/MainWindow.h"
 
+#include <sys/stat.h>
+
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -8,6 +10,9 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+
+#include <mutex>
+#include <thread>
 
 #include "app/AboutDialog.h"
 #include "app/MenuBuilder.h"
@@ -21,6 +26,13 @@
 #include "ui/ClientArea.h"
 #include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
+
+struct MainWindow::FolderCheck {
+    std::string path;  // set before the check starts
+    std::mutex mutex;
+    bool done = false;
+    bool here = false;  // the path is a folder on this machine
+};
 
 MainWindow::MainWindow(WindowServices services, QWidget* parent)
     : QMainWindow(parent),
@@ -43,7 +55,8 @@ void MainWindow::BuildCommands() {
         StopRequested.store(true, std::memory_order_relaxed);
         close();
     });
-    commands_.Add(Command::Refresh, [this] { tree_->StartScan(); });
+    commands_.Add(Command::Refresh, [this] { ScanStart(); });
+    commands_.Add(Command::OpenScanFile, [this] { OpenScanFiles(); });
     commands_.Add(Command::Remove, [this] { RemoveSelected(); });
     commands_.Add(Command::Open, [this] { BrowseForFolder(); });
     commands_.Add(Command::Stop, [] { StopRequested.store(true, std::memory_order_relaxed); });
@@ -104,6 +117,13 @@ void MainWindow::CreateViews() {
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::ContextMenuRequested, this, &MainWindow::ShowItemMenu);
     if (!startFolder_.empty())
+        ScanStart();
+}
+
+void MainWindow::ScanStart() {
+    if (startIsScanFile_)
+        tree_->OpenScanFile(startFolder_);
+    else
         tree_->StartScan();
 }
 
@@ -208,22 +228,73 @@ void MainWindow::BrowseForFolder() {
     std::optional<std::string> folder = services_.chooseFolder(this);
     if (!folder)
         return;
-    startFolder_ = *folder;
+    SetStartFolder(*folder);
     roots_->Add(startFolder_, true);
     tree_->StartScan();
+}
+
+void MainWindow::OpenScanFiles() {
+    if (!services_.chooseScanFiles)
+        return;
+    for (const std::string& file : services_.chooseScanFiles(this)) {
+        SetStartScanFile(file);
+        tree_->OpenScanFile(file);
+    }
 }
 
 void MainWindow::ExploreSelected() {
     ItemStore& store = tree_->Store();
     std::optional<FolderRecord> record = store.Record(store.Selection());
-    if (record && services_.openFolder)
+    if (!record || !services_.openFolder)
+        return;
+    if (!tree_->IsImported(store.Selection())) {
         services_.openFolder(record->path);
+        return;
+    }
+    // The scan file may come from another machine. The check runs on a thread of its own:
+    // a path on a mount that does not answer must not freeze the window. Its answer is
+    // handed over under a mutex and polled, and a newer Explore replaces an older check.
+    auto check = std::make_shared<FolderCheck>();
+    check->path = record->path;
+    folderCheck_ = check;
+    std::thread([check] {
+        struct stat info;
+        const bool here = ::stat(check->path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+        std::lock_guard lock(check->mutex);
+        check->here = here;
+        check->done = true;
+    }).detach();
+    if (!folderCheckTimer_) {
+        folderCheckTimer_ = new QTimer(this);
+        folderCheckTimer_->setInterval(10);
+        connect(folderCheckTimer_, &QTimer::timeout, this, &MainWindow::FinishFolderCheck);
+    }
+    folderCheckTimer_->start();
+}
+
+void MainWindow::FinishFolderCheck() {
+    if (!folderCheck_) {
+        folderCheckTimer_->stop();
+        return;
+    }
+    {
+        std::lock_guard lock(folderCheck_->mutex);
+        if (!folderCheck_->done)
+            return;
+    }
+    folderCheckTimer_->stop();
+    std::shared_ptr<FolderCheck> check = std::move(folderCheck_);
+    if (check->here)
+        services_.openFolder(check->path);
+    else
+        SetStatusText(QString::fromStdString(check->path) +
+                      QStringLiteral(" is not on this machine"));
 }
 
 void MainWindow::ChooseStartingFolder(int index) {
     if (index >= 0 && static_cast<std::size_t>(index) < roots_->Size())
-        startFolder_ = roots_->Entries()[static_cast<std::size_t>(index)];
-    tree_->StartScan();
+        SetStartFolder(roots_->Entries()[static_cast<std::size_t>(index)]);
+    ScanStart();
 }
 
 void MainWindow::ToggleUnits() {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Commands.h"
 #include "app/WindowSettings.h"
@@ -24,6 +25,7 @@ class ContentArea;
 class DesktopMenu;
 class Dialogs;
 class QLabel;
+class QTimer;
 class StatusHints;
 
 // What the window uses of the rest of the system; tests replace any of it.
@@ -32,6 +34,8 @@ struct WindowServices {
     RootList* roots = nullptr;           // null: RootList::Instance()
     // The folder chooser of Open: a folder, or nothing when cancelled.
     std::function<std::optional<std::string>(QWidget* owner)> chooseFolder;
+    // The file chooser of Open Scan File: the files chosen, none when cancelled.
+    std::function<std::vector<std::string>(QWidget* owner)> chooseScanFiles;
     // Opens the desktop's file manager on a folder (Explore Selected).
     std::function<void(const std::string& folder)> openFolder;
     // The Desktop menu's names of the mount points; null: this system's
@@ -56,7 +60,15 @@ class MainWindow : public QMainWindow {
     void Create();
 
     const std::string& StartFolder() const { return startFolder_; }
-    void SetStartFolder(std::string folder) { startFolder_ = std::move(folder); }
+    void SetStartFolder(std::string folder) {
+        startFolder_ = std::move(folder);
+        startIsScanFile_ = false;
+    }
+    // Starts with a scan file instead of a folder: Create reads it, Refresh reads it again.
+    void SetStartScanFile(std::string file) {
+        startFolder_ = std::move(file);
+        startIsScanFile_ = true;
+    }
     RootList& Roots() { return *roots_; }
     FolderTreeView& Tree() { return *tree_; }
 
@@ -86,6 +98,12 @@ class MainWindow : public QMainWindow {
     void ShowAbout();
     void RemoveSelected();
     void BrowseForFolder();
+    // Reads the scan files chosen in the file chooser, each into its own root; the last one
+    // becomes the start.
+    void OpenScanFiles();
+    // Opens the file manager on the selected folder. A folder read from a scan file is
+    // opened only when it exists on this machine (checked off the user-interface thread);
+    // otherwise the status bar says so.
     void ExploreSelected();
     void ChooseStartingFolder(int index);
     // Switches between megabytes and kilobytes: menu check mark and toolbar button follow,
@@ -115,6 +133,11 @@ class MainWindow : public QMainWindow {
     void SavePlacement();
     void UpdateCommandStates();
     void ShowUnit();
+    // Scans the start folder, or reads the start scan file.
+    void ScanStart();
+    // Opens the folder of the last Explore Selected on a scan file's item, or says it is not
+    // on this machine, once its check has answered.
+    void FinishFolderCheck();
     // Shows the failure of an export or print; without one, replaces the text of an earlier
     // failure that is still shown by "Ready".
     void ShowOutputFailure(const std::optional<QString>& failure);
@@ -122,6 +145,7 @@ class MainWindow : public QMainWindow {
     WindowServices services_;
     RootList* roots_;
     std::string startFolder_;
+    bool startIsScanFile_ = false;  // startFolder_ names a scan file
     int splitterPos_;
     std::unique_ptr<FolderTreeView> tree_;
     ClientArea* client_ = nullptr;    // the central widget: toolbar and content area
@@ -135,4 +159,8 @@ class MainWindow : public QMainWindow {
     QMenu* itemMenu_ = nullptr;           // the item menu, built once; owned by the window
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
     QString outputFailure_;               // the last export or print failure shown
+    // Whether a folder exists, asked on a thread of its own and polled by the timer.
+    struct FolderCheck;
+    std::shared_ptr<FolderCheck> folderCheck_;
+    QTimer* folderCheckTimer_ = nullptr;  // owned by the window
 };

@@ -9,8 +9,14 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: brimwell-report [OPTION]... FOLDER\n"
+    "  or:  brimwell-report [OPTION]... -f FILE\n"
     "Scans FOLDER and prints the size of everything below it, one line per sub-folder,\n"
     "largest first, with the files lying directly in FOLDER as \"FILES\".\n"
+    "  -f FILE            read the scan from FILE, an export in ncdu's JSON format (from\n"
+    "                     ncdu, gdu or -o; plain or gzip), instead of scanning a folder\n"
+    "  -o FILE            write the scan to FILE in ncdu's JSON format instead of printing\n"
+    "                     the report; \"-\" is standard output, a name ending in .gz is\n"
+    "                     compressed\n"
     "  -k                 sizes in kilobytes (default: megabytes)\n"
     "  -j N               read folders on N threads (default: one per processor, or 1 on\n"
     "                     a rotating disk); -j 1 reads them one after the other\n"
@@ -114,6 +120,14 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
             options.rules.oneFileSystem = true;
         } else if (argument == "-l") {
             options.rules.countEveryLink = true;
+        } else if (Takes(argument, "-f") || Takes(argument, "-o")) {
+            const bool input = argument[1] == 'f';
+            std::optional<std::string> file = arguments.Value(argument, input ? "-f" : "-o");
+            if (!file || file->empty()) {
+                exitStatus = UsageError(input ? "-f needs a FILE" : "-o needs a FILE");
+                return std::nullopt;
+            }
+            (input ? options.scanFile : options.output) = *file;
         } else if (Takes(argument, "-j")) {
             options.threads = ParseThreads(arguments.Value(argument, "-j").value_or(""));
             if (options.threads == 0) {
@@ -152,7 +166,11 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
             haveFolder = true;
         }
     }
-    if (!haveFolder) {
+    if (haveFolder && !options.scanFile.empty()) {
+        exitStatus = UsageError("either a FOLDER or -f FILE");
+        return std::nullopt;
+    }
+    if (!haveFolder && options.scanFile.empty()) {
         std::cerr << kUsage;
         return std::nullopt;
     }

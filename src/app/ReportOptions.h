@@ -10,7 +10,9 @@ struct ReportOptions {
     bool kilobytes = false;
     unsigned threads = 0;  // 0: chosen for the folder
     ScanRules rules;
-    std::string folder;
+    std::string folder;    // empty when a scan file is read instead
+    std::string scanFile;  // -f: the scan file read instead of a folder ("-": standard input)
+    std::string output;    // -o: the scan file written instead of the report ("-": standard output)
 };
 
 // Parses the arguments (argv[0] is the program). Returns the options, or nothing after

@@ -1,10 +1,12 @@
-// brimwell-report: scans a folder without a display and prints the text report of it.
+// brimwell-report: scans a folder, or reads a scan file, without a display and prints the
+// text report of it, or writes the scan as a scan file.
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -15,6 +17,8 @@
 #include "report/ReportText.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
+#include "scanfile/ScanFileReader.h"
+#include "scanfile/ScanFileWriter.h"
 #include "tree/ItemStore.h"
 
 namespace {
@@ -63,6 +67,14 @@ class ProgressLine {
     std::thread thread_;
 };
 
+// What standard error says of a folder that could not be read. A scan file says only that
+// the folder could not be read where it was made (error 0), not why.
+std::string CannotReadLine(const std::string& path, int error) {
+    return "brimwell-report: cannot read " + path + ": " +
+           (error != 0 ? std::strerror(error) : "it could not be read where the scan was made") +
+           "\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -70,33 +82,65 @@ int main(int argc, char** argv) {
     std::optional<ReportOptions> options = ParseReportOptions(argc, argv, exitStatus);
     if (!options)
         return exitStatus;
-    if (auto problem = FolderProblem(options->folder)) {
-        std::cerr << "brimwell-report: " << options->folder << ": " << *problem << "\n";
-        return 1;
-    }
     if (options->kilobytes)
         SizeUnit::Toggle();
+
+    // The scan's source: the folder through the read-ahead, or the scan file's tree.
+    std::unique_ptr<FolderSource> source;
+    std::string root = options->folder;
+    if (options->scanFile.empty()) {
+        if (auto problem = FolderProblem(options->folder)) {
+            std::cerr << "brimwell-report: " << options->folder << ": " << *problem << "\n";
+            return 1;
+        }
+        source = std::make_unique<ReadAheadReader>(options->threads, ReadAheadLimits{},
+                                                   &StopRequested, options->rules);
+    } else {
+        auto reader = std::make_unique<ScanFileReader>(options->rules);
+        if (std::optional<ScanFileError> error = reader->Load(options->scanFile)) {
+            std::cerr << "brimwell-report: " << error->Text() << "\n";
+            return 1;
+        }
+        root = reader->TopPath();
+        source = std::move(reader);
+    }
+    // With -o the scan is written as it is read, instead of the report.
+    ScanFileOutput output;
+    std::optional<ScanFileWriter> writer;
+    if (!options->output.empty()) {
+        if (!output.Open(options->output)) {
+            std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
+            return 1;
+        }
+        writer.emplace(*source, output,
+                       ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION});
+    }
 
     // The tree lives as long as the process: freeing a million items one by one on the way
     // out would only delay the exit.
     static ItemStore& tree = *new ItemStore;
-    ReadAheadReader reader(options->threads, ReadAheadLimits{}, &StopRequested, options->rules);
     ScanCounters counters;
-    ScanContext context(reader, &counters);
+    ScanContext context(writer ? static_cast<FolderSource&>(*writer) : *source, &counters);
     context.rules = &options->rules;
     {
         std::optional<ProgressLine> progress;
         if (StandardErrorIsTerminal())
             progress.emplace(counters);
         context.cannotRead = [&progress](const std::string& path, int error) {
-            std::string line =
-                "brimwell-report: cannot read " + path + ": " + std::strerror(error) + "\n";
+            std::string line = CannotReadLine(path, error);
             if (progress)
                 progress->Message(line);
             else
                 std::fwrite(line.data(), 1, line.size(), stderr);
         };
-        FolderTree::ScanRoot(tree, options->folder, context);
+        FolderTree::ScanRoot(tree, root, context);
+    }
+    if (writer) {
+        if (!output.Finish()) {
+            std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
+            return 1;
+        }
+        return 0;
     }
     ReportText::WriteReport(tree, std::cout);
     return std::cout.good() ? 0 : 1;

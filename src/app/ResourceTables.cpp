@@ -11,6 +11,7 @@ const std::vector<Popup>& MainMenu() {
         {"&File",
          {
              {Command::Open, "Open\tCtrl+O", false},
+             {Command::OpenScanFile, "Open Scan File...\tCtrl+Shift+O", false},
              {Command::Refresh, "Refresh\tF5", false},
              {Command::Remove, "Remove\tCtrl+X", false},
              {0, nullptr, false},
@@ -76,6 +77,7 @@ const std::vector<Accelerator>& Accelerators() {
         {Qt::CTRL | Qt::Key_X, Command::Remove},
         {Qt::CTRL | Qt::Key_T, Command::ShowInMeg},
         {Qt::CTRL | Qt::Key_I, Command::ExploreSelected},
+        {Qt::CTRL | Qt::SHIFT | Qt::Key_O, Command::OpenScanFile},
     };
     return table;
 }
@@ -95,6 +97,7 @@ const char* LoadString(int id) {
         {140, "Open Windows Explorer on Selected"},
         {141, "Prit File Size Info"},
         {142, "Export Size Info To File"},
+        {143, "Open a Scan File Written by brimwell-report, ncdu or gdu"},
     };
     for (const auto& [key, text] : table) {
         if (key == id)

@@ -21,6 +21,7 @@ constexpr int ShowInMeg = 139;
 constexpr int ExploreSelected = 140;
 constexpr int PrintSelected = 141;
 constexpr int ExportInfo = 142;
+constexpr int OpenScanFile = 143;
 constexpr int FirstStartingFolder = 1000;  // Desktop menu entry k is 1000 + k
 }  // namespace Command
 

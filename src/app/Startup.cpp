@@ -20,6 +20,8 @@ StartMode ModeOf(const std::string& text) {
         return StartMode::Register;
     if (text == "-U")
         return StartMode::Uninstall;
+    if (text.size() > 3 && text.rfind("-f ", 0) == 0)
+        return StartMode::ScanFile;
     return StartMode::Folder;
 }
 
@@ -31,6 +33,7 @@ std::string FolderOf(const std::string& text) {
 
 int RunStartup(const std::string& commandLine, StartupActions& actions, RootList& roots) {
     std::string startFolder;
+    std::string scanFile;
     switch (ModeOf(commandLine)) {
         case StartMode::Ordinary:
         case StartMode::Register:
@@ -52,7 +55,11 @@ int RunStartup(const std::string& commandLine, StartupActions& actions, RootList
             roots.Add(folder, false);
             break;
         }
+        case StartMode::ScanFile:
+            // Not a starting folder: the Desktop menu scans folders of this machine.
+            scanFile = actions.LongPath(FolderOf(commandLine.substr(3)));
+            break;
     }
     roots.FillDefaults(actions.DefaultStartingFolders());
-    return actions.RunWindow(startFolder);
+    return actions.RunWindow(startFolder, scanFile);
 }

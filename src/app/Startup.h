@@ -1,5 +1,6 @@
 // Start-up: the command line, the mode it selects (install, registration, uninstall, a
-// folder, or an ordinary start), the steps of each mode, and the start of the window.
+// folder, a scan file, or an ordinary start), the steps of each mode, and the start of the
+// window.
 #pragma once
 
 #include <string>
@@ -7,12 +8,13 @@
 
 #include "scan/RootList.h"
 
-enum class StartMode { Ordinary, Install, Register, Uninstall, Folder };
+enum class StartMode { Ordinary, Install, Register, Uninstall, Folder, ScanFile };
 
 // The command-line text: the arguments after the program name, joined by single blanks.
 std::string CommandLineText(const std::vector<std::string>& arguments);
-// The mode of a command-line text. Switches match only exactly ("-R", "-I", "-U"); an empty
-// text is an ordinary start; everything else names a folder.
+// The mode of a command-line text. Switches match only exactly ("-R", "-I", "-U"); "-f "
+// followed by a file reads that scan file; an empty text is an ordinary start; everything
+// else names a folder.
 StartMode ModeOf(const std::string& text);
 // The folder a command-line text names: without its first and last characters when both are
 // double quotation marks, otherwise the text as it stands.
@@ -33,9 +35,10 @@ class StartupActions {
     virtual std::string LongPath(const std::string& path) = 0;
     // The Desktop, documents folder and mount roots.
     virtual DefaultFolders DefaultStartingFolders() = 0;
-    // Creates and shows the main window on startFolder (empty: no scan), writes the
-    // uninstall entry once it is shown, and runs the event loop; returns its exit code.
-    virtual int RunWindow(const std::string& startFolder) = 0;
+    // Creates and shows the main window on startFolder (empty: no scan), or with scanFile
+    // read into it when that is not empty, writes the uninstall entry once it is shown, and
+    // runs the event loop; returns its exit code.
+    virtual int RunWindow(const std::string& startFolder, const std::string& scanFile) = 0;
 };
 
 // Runs the steps of commandLine's mode and returns the process's exit code: -1 when the

@@ -41,16 +41,20 @@ DefaultFolders SystemStartup::DefaultStartingFolders() {
     return ReadDefaultFolders();
 }
 
-int SystemStartup::RunWindow(const std::string& startFolder) {
+int SystemStartup::RunWindow(const std::string& startFolder, const std::string& scanFile) {
     SettingsStore store(paths_);
     UserPreferences preferences(store);
     WindowServices services;
     services.settings = &preferences;
     services.chooseFolder = [](QWidget* owner) { return ChooseFolder(owner); };
+    services.chooseScanFiles = [](QWidget* owner) { return ChooseScanFiles(owner); };
     services.openFolder = [](const std::string& folder) { OpenInFileManager(folder); };
     services.dialogs = &dialogs_;
     MainWindow window(services);
-    window.SetStartFolder(startFolder);
+    if (scanFile.empty())
+        window.SetStartFolder(startFolder);
+    else
+        window.SetStartScanFile(scanFile);
     window.Create();
     window.show();
     Setup(paths_).WriteUninstallEntry();

@@ -19,7 +19,7 @@ class SystemStartup : public StartupActions {
     void Uninstall() override;
     std::string LongPath(const std::string& path) override;
     DefaultFolders DefaultStartingFolders() override;
-    int RunWindow(const std::string& startFolder) override;
+    int RunWindow(const std::string& startFolder, const std::string& scanFile) override;
 
   private:
     PlatformPaths paths_;

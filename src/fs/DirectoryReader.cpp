@@ -33,29 +33,34 @@ struct LinuxDirent64 {
     char d_name[1];
 };
 
-// Stats one entry; identity is set when it is a file with other hard links.
+// Stats one entry; identity and count are set when it is a file with other hard links.
 void StatEntry(int dirFd, const char* name, bool typeUnknown, FolderEntry& entry,
-               LinkIdentity& identity) {
+               LinkIdentity& identity, std::uint32_t& count) {
     struct statx info;
     unsigned mask =
         STATX_SIZE | STATX_BLOCKS | STATX_NLINK | STATX_INO | (typeUnknown ? STATX_TYPE : 0);
     identity = LinkIdentity();
+    count = 0;
     if (::statx(dirFd, name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT, mask, &info) != 0) {
         return;  // vanished or unreadable: a file of 0 bytes
     }
-    if (typeUnknown && (info.stx_mask & STATX_TYPE) && S_ISDIR(info.stx_mode)) {
-        entry.isDirectory = true;
-        return;
+    if (typeUnknown && (info.stx_mask & STATX_TYPE)) {
+        if (S_ISDIR(info.stx_mode)) {
+            entry.isDirectory = true;
+            return;
+        }
+        entry.special = !S_ISREG(info.stx_mode);
     }
     entry.size = info.stx_size;
-    if ((info.stx_mask & STATX_NLINK) && info.stx_nlink > 1 && (info.stx_mask & STATX_INO))
+    if ((info.stx_mask & STATX_NLINK) && info.stx_nlink > 1 && (info.stx_mask & STATX_INO)) {
         identity = {makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino};
-    bool compressed = (info.stx_attributes_mask & STATX_ATTR_COMPRESSED) &&
-                      (info.stx_attributes & STATX_ATTR_COMPRESSED);
-    if (compressed && (info.stx_mask & STATX_BLOCKS)) {
-        entry.compressed = true;
-        entry.sizeOnDisk = info.stx_blocks * 512;
+        count = info.stx_nlink;
     }
+    if (info.stx_mask & STATX_BLOCKS)
+        entry.sizeOnDisk = info.stx_blocks * 512;
+    entry.compressed = (info.stx_attributes_mask & STATX_ATTR_COMPRESSED) &&
+                       (info.stx_attributes & STATX_ATTR_COMPRESSED) &&
+                       (info.stx_mask & STATX_BLOCKS);
 }
 
 }  // namespace
@@ -83,6 +88,8 @@ bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, const ScanR
             const auto index = static_cast<std::uint32_t>(out.entries.size());
             FolderEntry& entry = out.Add(name);
             entry.isDirectory = dirent->d_type == DT_DIR;
+            entry.special = dirent->d_type != DT_DIR && dirent->d_type != DT_REG &&
+                            dirent->d_type != DT_UNKNOWN;
             if (!rules.excludes.empty() && rules.Excludes(name))
                 entry.excluded = true;
             else if (!entry.isDirectory)
@@ -90,11 +97,12 @@ bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, const ScanR
         }
     }
     scratch.links.resize(scratch.stat.size());
+    scratch.linkCounts.resize(scratch.stat.size());
     auto statRange = [&](std::size_t first, std::size_t last) {
         for (std::size_t i = first; i < last; ++i) {
             FolderEntry& entry = out.entries[scratch.stat[i] & ~kTypeUnknown];
             StatEntry(dirFd, out.CName(entry), scratch.stat[i] & kTypeUnknown, entry,
-                      scratch.links[i]);
+                      scratch.links[i], scratch.linkCounts[i]);
         }
     };
     if (splitter && scratch.stat.size() >= kSplitStatsFrom)
@@ -104,6 +112,7 @@ bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, const ScanR
     for (std::size_t i = 0; i < scratch.stat.size(); ++i) {  // files with other links
         if (scratch.links[i].inode != 0) {
             out.links.push_back(scratch.links[i]);
+            out.linkCounts.push_back(scratch.linkCounts[i]);
             out.entries[scratch.stat[i] & ~kTypeUnknown].link =
                 static_cast<std::uint32_t>(out.links.size());
         }

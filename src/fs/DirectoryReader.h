@@ -27,9 +27,10 @@ class WorkSplitter {
 
 // Scratch space of ReadFolder, kept between calls so that a folder costs no allocation.
 struct ReadScratch {
-    std::vector<char> dents;          // getdents64 records
-    std::vector<std::uint32_t> stat;  // entries to stat; the top bit: the type is unknown too
-    std::vector<LinkIdentity> links;  // per entry to stat: its identity if it has other links
+    std::vector<char> dents;                // getdents64 records
+    std::vector<std::uint32_t> stat;        // entries to stat; the top bit: the type is unknown too
+    std::vector<LinkIdentity> links;        // per entry to stat: its identity if it has other links
+    std::vector<std::uint32_t> linkCounts;  // beside links: its number of names
 };
 
 // Reads one folder's entries into out, from an open directory descriptor. Directories get

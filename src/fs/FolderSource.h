@@ -14,12 +14,13 @@
 struct FolderEntry {
     std::uint32_t nameOffset = 0;  // into FolderListing::names
     std::uint32_t nameLength = 0;
-    bool isDirectory = false;  // a real directory; symbolic links are never directories here
-    bool compressed = false;   // stored compressed: sizeOnDisk is what it occupies
-    bool excluded = false;     // its name matches an exclusion: not examined
-    std::uint32_t link = 0;    // a file with several hard links: 1 + its index in links
-    std::uint64_t size = 0;    // the listed size; 0 for directories
-    std::uint64_t sizeOnDisk = 0;
+    bool isDirectory = false;      // a real directory; symbolic links are never directories here
+    bool compressed = false;       // stored compressed: sizeOnDisk is what it counts
+    bool excluded = false;         // its name matches an exclusion: not examined
+    bool special = false;          // neither a regular file nor a directory (a link, a device...)
+    std::uint32_t link = 0;        // a file with several hard links: 1 + its index in links
+    std::uint64_t size = 0;        // the listed size; 0 for directories
+    std::uint64_t sizeOnDisk = 0;  // the space allocated to it (blocks of 512 bytes)
 };
 
 // The identity of a file with several hard links, to count it once.
@@ -43,7 +44,8 @@ enum class ListOutcome : std::uint8_t {
 struct FolderListing {
     std::vector<FolderEntry> entries;
     std::string names;
-    std::vector<LinkIdentity> links;  // of the entries with several hard links
+    std::vector<LinkIdentity> links;        // of the entries with several hard links
+    std::vector<std::uint32_t> linkCounts;  // beside links: how many names each has; 0: unknown
     ListOutcome outcome = ListOutcome::Listed;
     int error = 0;  // the errno of an Unreadable folder
 
@@ -56,6 +58,7 @@ struct FolderListing {
         entries.clear();
         names.clear();
         links.clear();
+        linkCounts.clear();
         outcome = ListOutcome::Listed;
         error = 0;
     }

@@ -25,7 +25,7 @@ ScanThreads::~ScanThreads() {
     StopAll();
 }
 
-bool ScanThreads::Start(const std::string& folder) {
+bool ScanThreads::Start(const std::string& folder, const Body& body) {
     if (folder.empty() || IsScanning(folder))
         return false;
     std::uint64_t id = nextId_++;
@@ -33,8 +33,7 @@ bool ScanThreads::Start(const std::string& folder) {
     scan.folder = folder;
     scan.cancelled = std::make_unique<std::atomic<bool>>(false);
     try {
-        scan.thread =
-            std::thread(ScanThread::Run, std::ref(target_), id, folder, std::cref(*scan.cancelled));
+        scan.thread = std::thread(body, std::ref(target_), id, folder, std::cref(*scan.cancelled));
     } catch (const std::system_error&) {
         scans_.erase(id);  // no thread: nothing will report its end
         return false;

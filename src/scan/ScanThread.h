@@ -47,9 +47,15 @@ class ScanThreads {
     ScanThreads(const ScanThreads&) = delete;
     ScanThreads& operator=(const ScanThreads&) = delete;
 
-    // Starts a thread scanning folder. Returns false, and starts nothing, when folder is
-    // empty or a scan of folder is running and has not been superseded.
-    bool Start(const std::string& folder);
+    // What a scan thread runs: ScanThread::Run, or another body with its signature that
+    // ends by reporting the end of scan id to the target.
+    using Body = std::function<int(ScanTarget& target, std::uint64_t id, const std::string& folder,
+                                   const std::atomic<bool>& cancelled)>;
+
+    // Starts a thread scanning folder (running body on it). Returns false, and starts
+    // nothing, when folder is empty or a scan of folder is running and has not been
+    // superseded.
+    bool Start(const std::string& folder, const Body& body = ScanThread::Run);
 
     // The scan of folder has put its placeholder record on root: that item is its root.
     void NoteRoot(const std::string& folder, TreeItem root);

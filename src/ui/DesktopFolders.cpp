@@ -45,6 +45,16 @@ void OpenInFileManager(const std::string& folder) {
     QDesktopServices::openUrl(FileUrl(folder));
 }
 
+std::vector<std::string> ChooseScanFiles(QWidget* owner) {
+    QStringList files = QFileDialog::getOpenFileNames(
+        owner, QStringLiteral("Open Scan File"), QString(),
+        QStringLiteral("Scan files (*.json *.json.gz *.gz);;All files (*)"));
+    std::vector<std::string> paths;
+    for (const QString& file : files)
+        paths.push_back(LocalPath(file));
+    return paths;
+}
+
 std::optional<std::string> ChooseFolder(QWidget* owner) {
     QString folder = QFileDialog::getExistingDirectory(owner);
     if (folder.isEmpty())

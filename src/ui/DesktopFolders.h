@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scan/RootList.h"
 
@@ -26,3 +27,6 @@ void OpenInFileManager(const std::string& folder);
 // The platform's folder chooser, owned by owner (may be null): the chosen folder, or
 // nothing when cancelled.
 std::optional<std::string> ChooseFolder(QWidget* owner);
+// The file chooser for scan files (ncdu's JSON exports, plain or gzip): the files chosen,
+// none when cancelled.
+std::vector<std::string> ChooseScanFiles(QWidget* owner);

@@ -90,7 +90,28 @@ void FolderTreeView::StartScan() {
         return;
     queue_->Flush();  // texts of scans that ended before come before this one's
     emit StatusText(QString::fromStdString("Scanning " + folder));
+    scanFiles_.ScanningFolder(folder);
     scans_->Start(folder);
+}
+
+void FolderTreeView::OpenScanFile(const std::string& file) {
+    if (file.empty())
+        return;
+    queue_->Flush();
+    emit StatusText(QString::fromStdString("Scanning " + file));
+    scans_->Start(file, [this](ScanTarget& target, std::uint64_t id, const std::string& path,
+                               const std::atomic<bool>& cancelled) {
+        return scanFiles_.Run(target, id, path, cancelled);
+    });
+}
+
+bool FolderTreeView::IsImported(TreeItem item) {
+    queue_->Flush();
+    TreeItem root = item;
+    for (TreeItem parent = item; parent != TreeItem::None; parent = store_.GetParent(parent))
+        root = parent;
+    std::optional<FolderRecord> record = store_.Record(root);
+    return record && scanFiles_.IsImported(record->path);
 }
 
 void FolderTreeView::SupersedeRemovedScans() {
@@ -127,6 +148,10 @@ void FolderTreeView::OnScanEnded(quint64 id) {
     std::optional<std::string> folder = scans_->Ended(id);
     if (relabelAtScanEnd_)
         RelabelNow();
+    if (std::optional<std::string> failure = scanFiles_.TakeFailure(id)) {
+        emit StatusText(QString::fromStdString(*failure));  // the scan file could not be read
+        return;
+    }
     if (!folder)
         return;
     QString text = QString::fromStdString(*folder);

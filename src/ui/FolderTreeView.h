@@ -15,6 +15,7 @@
 #include "scan/ScanThread.h"
 #include "tree/ItemStore.h"
 #include "ui/FolderTreeModel.h"
+#include "ui/ScanFileRoots.h"
 #include "ui/ScanQueue.h"
 
 class QContextMenuEvent;
@@ -41,6 +42,12 @@ class FolderTreeView : public QObject, public ScanTarget {
     // folder. Nothing happens for an empty folder; a request for a folder whose scan is
     // running shows the text but starts nothing.
     void StartScan();
+    // Reads scan file `file` (an export in ncdu's JSON format) into a root on a new thread,
+    // after showing "Scanning " and the file, as StartScan does for a folder. A file that
+    // cannot be read leaves the tree as it was and the status bar says why.
+    void OpenScanFile(const std::string& file);
+    // Whether item lies below a root that was read from a scan file.
+    bool IsImported(TreeItem item);
     // Running scans whose root items were deleted are cancelled and forgotten, so that
     // their folders can be scanned afresh at once.
     void SupersedeRemovedScans();
@@ -84,6 +91,7 @@ class FolderTreeView : public QObject, public ScanTarget {
     const std::string& startFolder_;
     bool relabelAtScanEnd_ = false;
     ItemStore store_;
+    ScanFileRoots scanFiles_;
     std::unique_ptr<FolderTreeModel> model_;
     std::unique_ptr<ScanQueue> queue_;
     std::unique_ptr<ScanThreads> scans_;

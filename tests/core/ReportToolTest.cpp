@@ -6,29 +6,12 @@
 #include <unistd.h>
 
 #include "TempDir.h"
+#include "ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& text) {
-    std::string quoted = "'";
-    for (char c : text)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
-
 ToolRun RunTool(const std::string& arguments, const std::string& prefix = "") {
-    TempDir scratch;
-    std::string command = prefix + BRIMWELL_REPORT_PATH + " " + arguments + " >" +
-                          Quote(scratch / "out") + " 2>" + Quote(scratch / "err") + " </dev/null";
-    int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(scratch / "out"),
-            ReadText(scratch / "err")};
+    return RunProgram(BRIMWELL_REPORT_PATH, arguments, prefix);
 }
 
 TEST(ReportTool, PrintsTheReportInMegabytesOrKilobytesOnAnyNumberOfThreads) {
@@ -92,7 +75,8 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
     const std::string folder = " " + Quote(dir.Path());
     for (const std::string& wrong :
          {std::string(), "-q" + folder, "-j 0" + folder, "-j 257" + folder,
-          "--exclude" + std::string(), "--exclude-from " + dir / "absent" + folder}) {
+          "--exclude" + std::string(), "--exclude-from " + dir / "absent" + folder,
+          "-f" + std::string(), "-o" + folder.substr(0, 0), "-f x.json" + folder}) {
         ToolRun run = RunTool(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_EQ(run.out, "") << wrong;

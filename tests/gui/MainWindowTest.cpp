@@ -69,11 +69,11 @@ class MainWindowTest : public QObject {
                 QVERIFY2(key.isEmpty() || keys.contains(key), qPrintable(item->text()));
             }
         }
-        QCOMPARE(menus, QStringList({"[&File]", "Open\tCtrl+O", "Refresh\tF5", "Remove\tCtrl+X",
-                                     "-", "Stop\tCtrl+S", "-", "Export Info To File\tCtrl+E",
-                                     "Print Selected Info\tCtrl+P", "-", "E&xit", "[View]",
-                                     "Show In Meg\tCtrl+T", "Explore Selected\tCtrl+I", "[&Help]",
-                                     "&About ..."}));
+        QCOMPARE(menus, QStringList({"[&File]", "Open\tCtrl+O", "Open Scan File...\tCtrl+Shift+O",
+                                     "Refresh\tF5", "Remove\tCtrl+X", "-", "Stop\tCtrl+S", "-",
+                                     "Export Info To File\tCtrl+E", "Print Selected Info\tCtrl+P",
+                                     "-", "E&xit", "[View]", "Show In Meg\tCtrl+T",
+                                     "Explore Selected\tCtrl+I", "[&Help]", "&About ..."}));
 
         QTreeView& view = window.Tree().View();
         auto focusTree = [&] {
@@ -266,6 +266,76 @@ class MainWindowTest : public QObject {
         QCOMPARE(window.Tree().RunningScans(), std::size_t{0});
         QCOMPARE(f.settings.writes.size(), std::size_t{5});
         f.window.reset();  // the store goes only now; no scan is left to touch it
+    }
+
+    // Scan files read into roots beside a scanned one, as a scan of their folders would fill
+    // them: at start-up, from Open Scan File, again by Refresh; a bad one changes nothing,
+    // and Explore opens only folders this machine has.
+    void scanFilesOpenBesideScannedRoots() {
+        TempDir dir;
+        test::MakeTree(dir, "here", 2, 2);
+        test::MakeTree(dir, "local", 1, 1);
+        const std::string here = dir / "here", remote = dir / "remote.json";
+        QCOMPARE(
+            std::system(
+                ("ncdu --ignore-config -0 -o '" + dir / "here.json" + "' '" + here + "'").c_str()),
+            0);
+        auto writeRemote = [&](const char* size) {
+            WriteText(remote, std::string("[1,2,{},\n[{\"name\":\"/nonexistent/srv\"},\n") +
+                                  "[{\"name\":\"data\"},{\"name\":\"f\",\"asize\":" + size +
+                                  "}]]]\n");
+        };
+        writeRemote("2097152");
+        WriteText(dir / "bad.json",
+                  "[1,2,{},\n[{\"name\":\"/\"},\n{\"name\":\"f\",\"asize\":-3}]]");
+
+        Fixture f;
+        MainWindow& window = f.Open("", true, dir / "here.json");  // brimwell -f FILE
+        QVERIFY(f.Scanned(dir / "here.json"));
+        QCOMPARE(test::Dump(f.Store()), test::ReferenceScan(here));
+        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));  // its folders exist here
+        QTRY_COMPARE(f.explored, std::vector<std::string>{here});
+
+        f.chosenFolder = dir / "local";
+        QVERIFY(window.ExecuteCommand(Command::Open));
+        QVERIFY(f.Scanned(dir / "local"));
+        f.chosenScanFiles = {remote};
+        QVERIFY(window.ExecuteCommand(Command::OpenScanFile));
+        QVERIFY(f.Scanned(remote));
+        auto rootLabels = [&] {
+            QStringList labels;
+            for (const ItemNode& root : f.Store().Top().Children())
+                labels << QString::fromStdString(root.Text()).section(" , ", 0, 0);
+            return labels;
+        };
+        const QStringList three = {QString::fromStdString(here + "   ( 0.00 M"),
+                                   QString::fromStdString(dir / "local" + "   ( 0.00 M"),
+                                   "/nonexistent/srv   ( 2.00 M"};
+        QCOMPARE(rootLabels(), three);  // in the order they were opened
+
+        ItemStore& store = f.Store();
+        TreeItem remoteRoot = TreeItem::None;
+        for (const ItemNode& root : store.Top().Children())
+            remoteRoot = root.Id();
+        const TreeItem data = store.GetChild(remoteRoot);
+        store.Select(data);
+        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));
+        QTRY_COMPARE(window.StatusText(),
+                     QStringLiteral("/nonexistent/srv/data is not on this machine"));
+        QCOMPARE(f.explored.size(), std::size_t{1});
+
+        writeRemote("3145728");  // Refresh reads the start file again
+        QVERIFY(window.ExecuteCommand(Command::Refresh));
+        QVERIFY(f.Scanned(remote));
+        QCOMPARE(rootLabels().back(), QStringLiteral("/nonexistent/srv   ( 3.00 M"));
+
+        const std::string before = test::Dump(store);
+        f.chosenScanFiles = {dir / "bad.json"};
+        QVERIFY(window.ExecuteCommand(Command::OpenScanFile));
+        QTRY_COMPARE(window.StatusText(),
+                     QString::fromStdString(dir / "bad.json" + ":3:21: asize is negative"));
+        QCOMPARE(window.Tree().RunningScans(), std::size_t{0});
+        QCOMPARE(test::Dump(store), before);
     }
 
     // Explore, Export, Print and the item menu on a scanned folder, with the dialogs answered

@@ -37,8 +37,9 @@ class RecordingActions : public StartupActions {
         calls.push_back("defaults");
         return {"/home/u/Desktop", "/home/u/Documents", {"/", "/data"}};
     }
-    int RunWindow(const std::string& startFolder) override {
-        calls.push_back("window [" + startFolder + "]");
+    int RunWindow(const std::string& startFolder, const std::string& scanFile) override {
+        calls.push_back("window [" + startFolder + "]" +
+                        (scanFile.empty() ? "" : " file [" + scanFile + "]"));
         return 7;
     }
 };
@@ -108,7 +109,14 @@ class StartupTest : public QObject {
              {"defaults", "window [long:/tmp/a b]"},
              WithDefaults({"/tmp/a b"})},
             {"-r", true, 7, {"defaults", "window [long:-r]"}, WithDefaults({"-r"})},
-            {"-U ", true, 7, {"defaults", "window [long:-U ]"}, WithDefaults({"-U "})}};
+            {"-U ", true, 7, {"defaults", "window [long:-U ]"}, WithDefaults({"-U "})},
+            // A scan file is read, not offered as a starting folder.
+            {"-f \"/srv/a b.json\"",
+             true,
+             7,
+             {"defaults", "window [] file [long:/srv/a b.json]"},
+             WithDefaults({})},
+            {"-f", true, 7, {"defaults", "window [long:-f]"}, WithDefaults({"-f"})}};
         for (const Mode& mode : modes) {
             RecordingActions actions;
             actions.answerYes = mode.answerYes;

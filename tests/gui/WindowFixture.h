@@ -80,11 +80,14 @@ struct Fixture {
     AnsweredDialogs dialogs;
     std::optional<std::string> chosenFolder;
     int chooserCalls = 0;
+    std::vector<std::string> chosenScanFiles;
     std::vector<std::string> explored;
     std::map<std::string, std::string> mountNames;  // the Desktop menu's, by mount point
     std::unique_ptr<MainWindow> window;
 
-    MainWindow& Open(const std::string& startFolder = "", bool withSettings = true) {
+    // The window on startFolder, or with scanFile read into it when that is given.
+    MainWindow& Open(const std::string& startFolder = "", bool withSettings = true,
+                     const std::string& scanFile = "") {
         WindowServices services;
         services.settings = withSettings ? &settings : nullptr;
         services.roots = &roots;
@@ -92,11 +95,15 @@ struct Fixture {
             ++chooserCalls;
             return chosenFolder;
         };
+        services.chooseScanFiles = [this](QWidget*) { return chosenScanFiles; };
         services.openFolder = [this](const std::string& folder) { explored.push_back(folder); };
         services.mountNames = [this] { return mountNames; };
         services.dialogs = &dialogs;
         window = std::make_unique<MainWindow>(services);
-        window->SetStartFolder(startFolder);
+        if (scanFile.empty())
+            window->SetStartFolder(startFolder);
+        else
+            window->SetStartScanFile(scanFile);
         window->Create();
         return *window;
     }

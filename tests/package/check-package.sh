@@ -63,7 +63,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 long_lines=$(field Description | awk 'length > 80')
 [[ -z $long_lines ]] || fail "Description lines over 80 characters: $long_lines"
 depends=$(field Depends)
-for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6; do
+for library in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 zlib1g; do
     [[ ", $depends," == *", $library "* ]] || fail "Depends lacks $library: $depends"
 done
 [[ $depends != *-dev* ]] || fail "Depends names a development package: $depends"

@@ -1,0 +1,74 @@
+// Reading scan files, the JSON export format of ncdu that ncdu, gdu and brimwell-report
+// write, as a folder source: the scan lists an export's folders as it lists a disk's, so its
+// rules, figures, FILES entries, order and hard links are those of a scan of the disk.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fs/FolderSource.h"
+#include "fs/ScanRules.h"
+#include "scanfile/PackedTree.h"
+
+// Why a scan file could not be read: where (line and column from 1; 0 when the file could
+// not be opened or read at all) and what is wrong.
+struct ScanFileError {
+    std::string file;
+    std::uint64_t line = 0;
+    std::uint64_t column = 0;
+    std::string what;
+    // "<file>:<line>:<column>: <what>", or "<file>: <what>" without a place.
+    std::string Text() const;
+};
+
+class ScanFileReader : public FolderSource {
+  public:
+    // Folders nested deeper than this, in any part of the file, are an error: the depth a
+    // small file could otherwise ask for is limited by nothing but its decompressed size.
+    static constexpr std::size_t kMaxDepth = 1000000;
+    // Longer names or top paths are an error.
+    static constexpr std::size_t kMaxName = 1 << 20;
+
+    // rules decide, as they do for the disk's readers, which entries are excluded and which
+    // folders the scan will not enter (those are not kept); with oneFileSystem, a folder
+    // whose device differs from the top folder's counts as another file system.
+    explicit ScanFileReader(ScanRules rules = {});
+
+    // Reads the export at path ("-": standard input), plain or gzip-compressed, and keeps
+    // its tree for one walk. stop is asked now and then; when it answers true, reading ends
+    // with an error. Nothing on success.
+    std::optional<ScanFileError> Load(const std::string& path, std::function<bool()> stop = {});
+    // The top folder's name (its full path on the machine it was scanned on).
+    const std::string& TopPath() const { return topPath_; }
+    // Bytes of memory the loaded tree holds now.
+    std::size_t HeldBytes() const { return tree_.HeldBytes(); }
+
+    // The folder source over the loaded tree, walked once: memory is handed back as the walk
+    // passes it, so a second EnterRoot finds nothing to list. EnterRoot's path is not looked
+    // at: the walk starts at the top folder.
+    void EnterRoot(const std::string& path) override;
+    void Enter(std::string_view name) override;
+    void Leave() override;
+    // A folder the export says could not be read fails as Unreadable with error 0; one on
+    // another or a pseudo file system fails as such.
+    bool List(FolderListing& out) override;
+
+  private:
+    struct Level {
+        PackedTree::Position folder = PackedTree::kNowhere;
+        std::size_t subFoldersBegin = 0;  // its sub-folders' positions in subFolders_
+        std::size_t subFoldersEnd = 0;
+        std::size_t next = 0;  // the next of them Enter looks at
+    };
+
+    ScanRules rules_;
+    PackedTree tree_;
+    std::string topPath_;
+    bool walked_ = false;
+    std::vector<Level> levels_;
+    std::vector<PackedTree::Position> subFolders_;  // of every level on the current path
+};

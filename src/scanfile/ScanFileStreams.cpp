@@ -1,0 +1,383 @@
+// Reading and writing scan files through zlib, which passes plain files through unchanged.
+#include "scanfile/ScanFileStreams.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace {
+
+constexpr std::size_t kBlockSize = 256 * 1024;
+
+bool EndsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+// zlib's reason for the last failure of file, or the system's.
+std::string GzipFailure(gzFile file) {
+    int code = Z_OK;
+    const char* message = file ? gzerror(file, &code) : nullptr;
+    if (!file || code == Z_ERRNO)
+        return std::strerror(errno ? errno : EIO);
+    if (code == Z_BUF_ERROR)
+        return "the compressed data ends too early";
+    // zlib's message begins with the file's name, here "<fd:N>": ours is said already.
+    std::string_view reason = message ? message : "";
+    if (std::size_t colon = reason.find(": "); reason.rfind("<fd:", 0) == 0 && colon != reason.npos)
+        reason.remove_prefix(colon + 2);
+    return "the compressed data is damaged (" + std::string(reason) + ")";
+}
+
+// Line feeds in bytes, eight bytes at a time: this runs over every byte of the file.
+std::uint64_t CountLineFeeds(const char* bytes, std::size_t size) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kLow7 = 0x7f7f7f7f7f7f7f7full;
+    std::uint64_t count = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        word ^= kOnes * '\n';  // line feeds become zero bytes
+        // The top bit of each byte that was zero, without carries between bytes.
+        std::uint64_t zero = ~(((word & kLow7) + kLow7) | word | kLow7);
+        count += ((zero >> 7) * kOnes) >> 56;  // the bytes' ones added up in the top byte
+    }
+    for (; i < size; ++i)
+        count += bytes[i] == '\n';
+    return count;
+}
+
+}  // namespace
+
+struct ScanFileInput::Source {
+    gzFile file = nullptr;
+    ~Source() {
+        if (file)
+            gzclose_r(file);
+    }
+};
+
+ScanFileInput::ScanFileInput() {
+    static const char kNothing = '\0';
+    data_ = last_ = &kNothing;
+}
+
+ScanFileInput::~ScanFileInput() {
+    if (reader_.joinable()) {
+        {
+            std::lock_guard lock(mutex_);
+            quit_ = true;
+        }
+        changed_.notify_all();
+        reader_.join();
+    }
+}
+
+bool ScanFileInput::Open(const std::string& path) {
+    int fd = path == "-" ? ::dup(STDIN_FILENO) : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        failure_ = std::strerror(errno);
+        return false;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        ::close(fd);
+        failure_ = std::strerror(EISDIR);
+        return false;
+    }
+    source_ = std::make_unique<Source>();
+    source_->file = gzdopen(fd, "rb");
+    if (!source_->file) {
+        ::close(fd);
+        failure_ = std::strerror(ENOMEM);
+        return false;
+    }
+    gzbuffer(source_->file, kBlockSize);
+    for (Block& block : blocks_)
+        block.bytes = std::make_unique<char[]>(kBlockSize + 1);
+    string_ = std::make_unique<char[]>(kStringBuffer);
+    reader_ = std::thread([this] { Read(); });
+    Next();
+    return true;
+}
+
+void ScanFileInput::Fill(Block& block) {
+    block.size = 0;
+    block.stopped = false;
+    block.failure.clear();
+    if (stop_ && stop_()) {
+        block.stopped = true;
+        return;
+    }
+    errno = 0;
+    int got = gzread(source_->file, block.bytes.get(), kBlockSize);
+    if (got < 0) {
+        block.failure = GzipFailure(source_->file);
+        return;
+    }
+    block.size = static_cast<std::size_t>(got);
+    if (got == 0) {
+        // zlib reads what a cut-off gzip file holds and only then tells it ended too early.
+        int code = Z_OK;
+        gzerror(source_->file, &code);
+        if (code != Z_OK)
+            block.failure = GzipFailure(source_->file);
+    }
+}
+
+void ScanFileInput::Read() {
+    std::uint64_t start = 0, lines = 0, lineStart = 0;
+    for (std::uint64_t number = 0;; ++number) {
+        {
+            // The parser keeps blocks taken_ - 1 and taken_ - 2: those are not refilled.
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return quit_ || number + 2 < taken_ + kBlocks; });
+            if (quit_)
+                return;
+        }
+        Block& block = blocks_[number % kBlocks];
+        block.start = start;
+        block.linesBefore = lines;
+        block.lineStart = lineStart;
+        Fill(block);
+        block.bytes[block.size] = '\0';
+        // Lines are counted here, so that the parser only looks for them after an error.
+        const char* bytes = block.bytes.get();
+        lines += CountLineFeeds(bytes, block.size);
+        if (const void* last = ::memrchr(bytes, '\n', block.size))
+            lineStart = start + (static_cast<const char*>(last) - bytes) + 1;
+        start += block.size;
+        {
+            std::lock_guard lock(mutex_);
+            filled_ = number + 1;
+        }
+        changed_.notify_all();
+        if (block.size == 0)
+            return;  // the end, or a failure
+    }
+}
+
+ScanFileInput::Span ScanFileInput::Next() {
+    if (!source_ || end_)
+        return {data_, last_};  // at the end Peek keeps answering '\0'
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return filled_ > taken_; });
+        ++taken_;
+    }
+    changed_.notify_all();  // the block before the previous one may be read into again
+    const Block& block = Current();
+    data_ = block.bytes.get();
+    start_ = block.start;
+    if (block.size == 0) {
+        end_ = true;
+        stopped_ = block.stopped;
+        failure_ = block.failure;
+    }
+    // Take moves on within the block and reads the next one from its last byte.
+    last_ = block.size == 0 ? data_ : data_ + block.size - 1;
+    return {data_, last_};
+}
+
+ScanFileInput::Place ScanFileInput::Where(std::size_t offset) const {
+    if (taken_ == 0)
+        return {};
+    const Block& current = Current();
+    const bool inPrevious = offset < current.start && taken_ >= 2;
+    const Block& block = inPrevious ? blocks_[(taken_ - 2) % kBlocks] : current;
+    std::uint64_t within =
+        std::min<std::uint64_t>(offset - std::min<std::uint64_t>(offset, block.start), block.size);
+    Place place{block.linesBefore + 1, 0};
+    std::uint64_t lineStart = block.lineStart;
+    const char* bytes = block.bytes.get();
+    for (std::uint64_t i = 0; i < within; ++i) {
+        if (bytes[i] == '\n') {
+            ++place.line;
+            lineStart = block.start + i + 1;
+        }
+    }
+    place.column = block.start + within - lineStart + 1;
+    return place;
+}
+
+struct ScanFileOutput::Sink {
+    int fd = -1;
+    bool ownFd = false;
+    gzFile gzip = nullptr;
+};
+
+ScanFileOutput::ScanFileOutput() = default;
+
+ScanFileOutput::~ScanFileOutput() {
+    Stop();
+    if (sink_) {
+        if (sink_->gzip)
+            gzclose_w(sink_->gzip);
+        else if (sink_->ownFd)
+            ::close(sink_->fd);
+    }
+    if (!temporary_.empty())
+        ::unlink(temporary_.c_str());
+}
+
+void ScanFileOutput::Fail(int error) {
+    std::lock_guard lock(mutex_);
+    if (failure_.empty())
+        failure_ = std::strerror(error ? error : EIO);
+}
+
+bool ScanFileOutput::Failed() const {
+    std::lock_guard lock(mutex_);
+    return !failure_.empty();
+}
+
+std::string ScanFileOutput::Failure() const {
+    std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+bool ScanFileOutput::Open(const std::string& path) {
+    path_ = path;
+    sink_ = std::make_unique<Sink>();
+    int fd = -1;
+    if (path == "-") {
+        fd = STDOUT_FILENO;
+    } else {
+        struct stat info;
+        bool exists = ::stat(path.c_str(), &info) == 0;
+        if (exists && S_ISDIR(info.st_mode)) {
+            Fail(EISDIR);
+            return false;
+        }
+        if (exists && !S_ISREG(info.st_mode)) {
+            fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+        } else {
+            // A name of its own beside the file; the system applies the user's umask.
+            auto seed = static_cast<unsigned long>(
+                std::chrono::steady_clock::now().time_since_epoch().count());
+            for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+                std::string name = path + ".tmp" + std::to_string(::getpid()) + "-" +
+                                   std::to_string((seed + attempt) % 1000000);
+                fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+                if (fd >= 0)
+                    temporary_ = name;
+                else if (errno != EEXIST)
+                    break;
+            }
+        }
+        if (fd < 0) {
+            Fail(errno);
+            return false;
+        }
+        sink_->ownFd = true;
+    }
+    sink_->fd = fd;
+    if (path != "-" && EndsWith(path, ".gz")) {
+        // The fastest level: the size is not far from the best, and time is the scan's.
+        sink_->gzip = gzdopen(fd, "wb1");
+        if (!sink_->gzip) {
+            Fail(ENOMEM);
+            return false;
+        }
+        gzbuffer(sink_->gzip, kFlushAt);
+    }
+    buffer_.reserve(kFlushAt + 4096);
+    writer_ = std::thread([this] { WriteOut(); });
+    return true;
+}
+
+void ScanFileOutput::HandOver() {
+    if (!writer_.joinable()) {
+        buffer_.clear();
+        return;
+    }
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !hasPending_; });
+        std::swap(buffer_, pending_);  // buffer_ gets the storage written last time
+        hasPending_ = true;
+    }
+    changed_.notify_all();
+    buffer_.clear();
+}
+
+void ScanFileOutput::WriteOut() {
+    std::string bytes;
+    for (;;) {
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [this] { return hasPending_ || closing_; });
+            if (!hasPending_)
+                return;  // closing, and everything is written
+            std::swap(bytes, pending_);
+        }
+        if (!Failed() && !bytes.empty()) {
+            if (sink_->gzip) {
+                errno = 0;
+                if (gzwrite(sink_->gzip, bytes.data(), static_cast<unsigned>(bytes.size())) == 0)
+                    Fail(errno);
+            } else {
+                for (std::size_t done = 0; done < bytes.size();) {
+                    ssize_t wrote = ::write(sink_->fd, bytes.data() + done, bytes.size() - done);
+                    if (wrote < 0 && errno == EINTR)
+                        continue;
+                    if (wrote <= 0) {
+                        Fail(wrote < 0 ? errno : EIO);
+                        break;
+                    }
+                    done += static_cast<std::size_t>(wrote);
+                }
+            }
+        }
+        bytes.clear();
+        {
+            std::lock_guard lock(mutex_);
+            std::swap(bytes, pending_);  // the storage goes back for the next hand-over
+            hasPending_ = false;
+        }
+        changed_.notify_all();
+    }
+}
+
+void ScanFileOutput::Stop() {
+    if (!writer_.joinable())
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        closing_ = true;
+    }
+    changed_.notify_all();
+    writer_.join();
+}
+
+bool ScanFileOutput::Finish() {
+    if (!sink_)
+        return false;
+    HandOver();
+    Stop();
+    if (sink_->gzip) {
+        errno = 0;
+        int closed = gzclose_w(sink_->gzip);
+        sink_->gzip = nullptr;
+        sink_->ownFd = false;  // closed with it
+        if (closed != Z_OK)
+            Fail(closed == Z_ERRNO ? errno : EIO);
+    } else if (sink_->ownFd) {
+        sink_->ownFd = false;
+        if (::close(sink_->fd) != 0)
+            Fail(errno);
+    }
+    if (!Failed() && !temporary_.empty()) {
+        if (::rename(temporary_.c_str(), path_.c_str()) != 0)
+            Fail(errno);
+        else
+            temporary_.clear();
+    }
+    return !Failed();
+}

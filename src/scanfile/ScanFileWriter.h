@@ -1,0 +1,53 @@
+// Writing a scan file while the scan runs: a folder source in front of the one the scan
+// reads, which sees every folder entered, listed and left in the scan's order and writes
+// ncdu's JSON export format (version 1.2) as it goes. Memory holds the listings of the
+// folders on the current path, whatever the size of the file.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fs/FolderSource.h"
+#include "scanfile/ScanFileStreams.h"
+
+class ScanFileWriter : public FolderSource {
+  public:
+    // What the file says wrote it ("progname", "progver").
+    struct Program {
+        std::string name;
+        std::string version;
+    };
+
+    // Lists through inner and writes to out, which must be open and outlive the writer; the
+    // caller finishes out after the scan. The top folder is written with its full path.
+    ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program);
+
+    void EnterRoot(const std::string& path) override;
+    void Enter(std::string_view name) override;
+    void Leave() override;
+    bool List(FolderListing& out) override;
+
+  private:
+    struct Level {
+        std::string name;
+        std::unique_ptr<FolderListing> listing;  // null until listed, or when it failed
+        std::size_t next = 0;                    // the next entry to write
+        bool opened = false;                     // its array and info object are written
+    };
+
+    void Open(Level& level, ListOutcome outcome);
+    // Writes level's entries from its next one up to the sub-folder named until (all of them
+    // when until is null), which the scan enters and which is written when it is left.
+    void WriteEntries(Level& level, const std::string_view* until);
+    void WriteEntry(const FolderListing& listing, const FolderEntry& entry);
+    void Flush();
+
+    FolderSource& inner_;
+    ScanFileOutput& out_;
+    Program program_;
+    std::vector<Level> levels_;
+    std::vector<std::unique_ptr<FolderListing>> spare_;
+    std::string text_;  // what is being written, handed to out_ in large pieces
+};

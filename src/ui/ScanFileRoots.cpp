@@ -1,0 +1,57 @@
+// A scan file read on a scan thread and walked by the scan like a folder of the disk.
+#include "ui/ScanFileRoots.h"
+
+#include "fs/ThreadPriority.h"
+#include "scan/FolderTree.h"
+#include "scan/SizeUnit.h"
+#include "scanfile/ScanFileReader.h"
+
+int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& file,
+                       const std::atomic<bool>& cancelled) {
+    MakeThisThreadBackground();
+    // Reading the file is part of the scan: Stop ends it as it would end a scan.
+    StopRequested.store(false, std::memory_order_relaxed);
+    auto stopping = [&cancelled] {
+        return cancelled.load(std::memory_order_relaxed) ||
+               StopRequested.load(std::memory_order_relaxed);
+    };
+    auto reader = std::make_unique<ScanFileReader>();
+    if (std::optional<ScanFileError> error = reader->Load(file, stopping)) {
+        if (!stopping()) {
+            std::lock_guard lock(mutex_);
+            failures_[id] = error->Text();
+        }
+        target.ScanEnded(id);
+        return 0;
+    }
+    const std::string root = reader->TopPath();
+    {
+        std::lock_guard lock(mutex_);
+        imported_.insert(root);
+    }
+    CancellableSource source(std::move(reader), cancelled);
+    ScanContext context{source};
+    FolderTree::ScanRoot(target.Tree(), root, context);
+    target.ScanEnded(id);
+    return 0;
+}
+
+std::optional<std::string> ScanFileRoots::TakeFailure(std::uint64_t id) {
+    std::lock_guard lock(mutex_);
+    auto found = failures_.find(id);
+    if (found == failures_.end())
+        return std::nullopt;
+    std::string text = std::move(found->second);
+    failures_.erase(found);
+    return text;
+}
+
+bool ScanFileRoots::IsImported(const std::string& rootPath) const {
+    std::lock_guard lock(mutex_);
+    return imported_.count(rootPath) != 0;
+}
+
+void ScanFileRoots::ScanningFolder(const std::string& rootPath) {
+    std::lock_guard lock(mutex_);
+    imported_.erase(rootPath);
+}

@@ -1,0 +1,37 @@
+// Roots read from scan files in the window: the body of the scan thread that reads one and
+// fills its root as a scan of the disk would, the reason a file could not be read, and which
+// roots came from a file (their folders may not exist on this machine).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "scan/ScanThread.h"
+
+class ScanFileRoots {
+  public:
+    // The body of a scan thread (ScanThreads::Body) that reads scan file `file` into target's
+    // tree: loads it with the scan's default rules, then scans the loaded tree as the root
+    // named by the export's top path. A file that cannot be read changes nothing in the
+    // tree; the reason is kept for TakeFailure. Reports the end of scan id last.
+    int Run(ScanTarget& target, std::uint64_t id, const std::string& file,
+            const std::atomic<bool>& cancelled);
+    // The text the status bar shows at the end of scan id instead of "Scanning ... Complete":
+    // why its file could not be read ("<file>:<line>:<column>: <what>"). Nothing for a scan
+    // that read its file or was stopped. Forgets it.
+    std::optional<std::string> TakeFailure(std::uint64_t id);
+    // Whether the root named rootPath was last filled from a scan file.
+    bool IsImported(const std::string& rootPath) const;
+    // A scan of the disk starts for rootPath: its root is no longer the file's.
+    void ScanningFolder(const std::string& rootPath);
+
+  private:
+    mutable std::mutex mutex_;
+    std::map<std::uint64_t, std::string> failures_;
+    std::set<std::string> imported_;
+};
