@@ -54,5 +54,5 @@ int SystemStartup::RunWindow(const std::string& startFolder) {
     window.Create();
     window.show();
     Setup(paths_).WriteUninstallEntry();
-    return QApplication::exec();
+    return RunWindowLoop(window);
 }

@@ -1,7 +1,8 @@
 // The hand-over between scan threads and the item store: an ordered, bounded queue of tree
 // operations that the user-interface thread applies in batches. A scan never waits for the
 // user interface once per operation: InsertItem hands out a reserved handle at once, and
-// only a full queue or one of the few queries makes a scan thread wait.
+// only a full queue or one of the few queries makes a scan thread wait. Each batch is one
+// batch of the store, so a view hears of the insertions of a batch in runs.
 #pragma once
 
 #include <QObject>
@@ -17,14 +18,15 @@
 #include <vector>
 
 #include "tree/ItemStore.h"
+#include "ui/QueueOperation.h"
+#include "ui/ScanLane.h"
 #include "ui/WakeupSignal.h"
 
-class ScanQueue : public QObject, public TreeControl {
+// The queue is itself a lane (see ScanLane) whose changes are never dropped.
+class ScanQueue : public QObject, public ScanLane {
     Q_OBJECT
 
   public:
-    struct Operation;
-
     // Applies operations to store on the thread that creates the queue (the owner thread).
     // capacity: operations queued at most before a producer waits; coalesceMs: how long
     // the first operation of a batch may wait before the batch is applied.
@@ -35,28 +37,18 @@ class ScanQueue : public QObject, public TreeControl {
     ScanQueue(const ScanQueue&) = delete;
     ScanQueue& operator=(const ScanQueue&) = delete;
 
-    // TreeControl, from any thread. On the owner thread every operation is applied at once,
-    // after whatever is queued. GetChild, GetNextItem, GetParent and GetItemData apply the
-    // queue and answer on the owner thread (so do GetItemDataWithoutPath); GetSelection reads
-    // the store's selection.
-    TreeItem InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) override;
-    void SetItemText(TreeItem item, ItemLabel text) override;
-    void SetItemImage(TreeItem item, int image) override;
-    void SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) override;
-    std::optional<FolderRecord> GetItemData(TreeItem item) override;
-    std::optional<FolderRecord> GetItemDataWithoutPath(TreeItem item) override;
-    void Expand(TreeItem item, bool expand) override;
-    TreeItem GetChild(TreeItem item) override;
-    TreeItem GetNextItem(TreeItem item) override;
-    TreeItem GetParent(TreeItem item) override;
-    TreeItem GetSelection() override { return store_.Selection(); }
-    void Select(TreeItem item) override;
-    void SortChildren(TreeItem parent, ItemCompare compare, std::intptr_t context) override;
-    void DeleteItem(TreeItem item) override;
-    bool RemoveChildren(TreeItem item) override;
-    void ClearSubtreeData(TreeItem item) override;
-    void RefreshTree() override;
-    void RefreshPanel() override;
+    // The TreeControl operations, from any thread (as the queue, or through a lane). On the
+    // owner thread every operation is applied at once, after whatever is queued. GetChild,
+    // GetNextItem, GetParent and GetItemData apply the queue and answer on the owner thread
+    // (so does GetItemDataWithoutPath); GetSelection reads the store's selection. A label
+    // formatted in one unit that reaches the store after a switch to the other is shown in
+    // the new unit, in its own format: the switch's relabelling has passed it by.
+
+    // A lane for one scan: its changes are dropped once *dropped is true (a newer scan of its
+    // folder began); its questions are still answered and its end still reported.
+    std::unique_ptr<TreeControl> Lane(const std::atomic<bool>& dropped) {
+        return std::make_unique<ScanLane>(*this, &dropped);
+    }
 
     // Queues the end of scan `id` after its tree operations and has the queue applied at
     // once; ScanEnded is emitted when it is reached. From any thread.
@@ -66,8 +58,7 @@ class ScanQueue : public QObject, public TreeControl {
     void Flush();
     // Owner thread: stops the hand-over for good. Queued operations are dropped, producers
     // waiting for room or for an answer return at once, and every later operation is
-    // dropped and asks the scans to stop (StopRequested), so that no scan outlives its
-    // window by more than one folder listing.
+    // dropped (the scans are stopped by their owner).
     void Close();
     bool IsClosed() const;
     // Operations waiting to be taken by the owner thread (at most the capacity).
@@ -85,16 +76,13 @@ class ScanQueue : public QObject, public TreeControl {
     void BatchApplied();
 
   private:
+    friend class ScanLane;
+    using Operation = QueueOperation;
+
     void Push(Operation operation, bool urgent = false);
-    // Runs ask on the owner thread after everything queued before it; waits for it.
+    // Runs ask on the owner thread after everything queued before it; waits for it. Nothing
+    // is asked once the queue is closed.
     void Ask(std::function<void(ItemStore&)> ask);
-    // One of the store's item readers through Ask; an empty result when the queue closed.
-    template <typename Result>
-    Result AskStore(Result (ItemStore::*read)(TreeItem), TreeItem item) {
-        Result result{};
-        Ask([&](ItemStore& store) { result = (store.*read)(item); });
-        return result;
-    }
     bool OnOwnerThread() const;
     void Wake(bool urgent);
     void OnWoken();

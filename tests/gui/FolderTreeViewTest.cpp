@@ -11,10 +11,7 @@ class FolderTreeViewTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() {
-        StopRequested = false;
-        SizeUnit::Reset();
-    }
+    void init() { SizeUnit::Reset(); }
 
     void modelStaysConsistentWhileScansFillIt() {
         TempDir dir;
