@@ -546,8 +546,6 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
     ItemStoreListener* listener = ListenerFor(*parent);  // none below a held item
     if (listener && held_.Holds(*parent))
         held_.Announce(*parent, *listener);  // what it reorders is what it was told
-    if (listener)
-        listener->BeginReorder(*parent);
     // The comparison sees each record's figures; the records' texts are left empty. The
     // figures are gathered first, so that sorting does not chase the children in memory.
     struct Figures {
@@ -591,6 +589,10 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
     children.reserve(figures.size());
     for (const Figures& f : figures)
         children.push_back(f.node);
+    if (children == parent->children_.Flatten())
+        return;  // in order already (all of a wide folder's empty sub-folders, say)
+    if (listener)
+        listener->BeginReorder(*parent);
     parent->children_.Assign(children);
     if (listener)
         listener->EndReorder(*parent);

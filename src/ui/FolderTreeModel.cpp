@@ -80,6 +80,12 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::DecorationRole && static_cast<std::size_t>(node->Image()) < icons_.size())
         return icons_[static_cast<std::size_t>(node->Image())];
+    if (role == kDepthRole) {
+        int depth = 0;
+        for (const ItemNode* above = node->Parent(); above->Parent(); above = above->Parent())
+            ++depth;
+        return depth;
+    }
     return {};
 }
 

@@ -18,6 +18,9 @@ class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
     Q_OBJECT
 
   public:
+    // data() answers an item's depth for this role: 0 for a root.
+    static constexpr int kDepthRole = Qt::UserRole + 1;
+
     // Becomes store's listener until destroyed; store must outlive the model. icons are the
     // tree's icon list, indexed by an item's image.
     FolderTreeModel(ItemStore& store, std::vector<QIcon> icons, QObject* parent = nullptr);

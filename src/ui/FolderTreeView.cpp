@@ -35,14 +35,13 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setModel(model_.get());
+    view_->OnLayout([this](std::chrono::nanoseconds cost) { queue_->SetViewCost(cost); });
 
     connect(queue_.get(), &ScanQueue::ScanEnded, this, &FolderTreeView::OnScanEnded);
     connect(queue_.get(), &ScanQueue::RootScanBegan, this,
             [this](quint64 root, const std::string& folder) {
                 scans_->NoteRoot(folder, static_cast<TreeItem>(root));
             });
-    connect(queue_.get(), &ScanQueue::TreeRefreshRequested, this,
-            [this] { view_->viewport()->update(); });
     connect(queue_.get(), &ScanQueue::PanelRefreshRequested, this,
             &FolderTreeView::PanelRefreshRequested);
     connect(queue_.get(), &ScanQueue::BatchApplied, model_.get(),

@@ -54,7 +54,7 @@ void ScanLane::ClearSubtreeData(TreeItem item) {
 }
 
 void ScanLane::RefreshTree() {
-    queue_.refreshTree_.store(true, std::memory_order_relaxed);
+    // Nothing to do: the view repaints the rows the model's signals name.
 }
 
 void ScanLane::RefreshPanel() {

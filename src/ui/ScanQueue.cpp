@@ -28,6 +28,15 @@ ItemLabel InCurrentUnit(ItemLabel label) {
     return label;
 }
 
+// Whether the operation may take long on its own: it touches every child of an item, which
+// can be many, or has the view lay out all it shows.
+bool MayBeHeavy(const QueueOperation& operation) {
+    return std::holds_alternative<QueueOp::Sort>(operation.what) ||
+           std::holds_alternative<QueueOp::RemoveBelow>(operation.what) ||
+           std::holds_alternative<QueueOp::Delete>(operation.what) ||
+           std::holds_alternative<QueueOp::SelectItem>(operation.what);
+}
+
 // Whether the operation changes the tree (a question or a scan's end does not).
 bool ChangesTree(const QueueOperation& operation) {
     return !std::holds_alternative<QueueOp::Query>(operation.what) &&
@@ -44,6 +53,8 @@ ScanQueue::ScanQueue(ItemStore& store, std::size_t capacity, int coalesceMs, QOb
     coalesce_.setSingleShot(true);
     coalesce_.setInterval(coalesceMs);
     connect(&coalesce_, &QTimer::timeout, this, [this] { Apply(true); });
+    announce_.setSingleShot(true);
+    connect(&announce_, &QTimer::timeout, this, [this] { AnnounceHeld(true); });
     if (wakeup_.Descriptor() >= 0) {
         wakeupWatch_ =
             std::make_unique<QSocketNotifier>(wakeup_.Descriptor(), QSocketNotifier::Read);
@@ -122,6 +133,25 @@ void ScanQueue::Flush() {
     Apply(false);
 }
 
+void ScanQueue::SetViewCost(std::chrono::nanoseconds cost) {
+    const qint64 wait = std::chrono::duration_cast<std::chrono::milliseconds>(10 * cost).count();
+    announceEveryMs_ = std::min<qint64>(wait, 400);
+}
+
+void ScanQueue::AnnounceHeld(bool now) {
+    if (!store_.HoldsItems())
+        return;
+    const qint64 wait = now || !announced_.isValid() ? 0 : announceEveryMs_ - announced_.elapsed();
+    if (wait > 0) {
+        if (!announce_.isActive())
+            announce_.start(static_cast<int>(wait));
+        return;
+    }
+    announce_.stop();
+    store_.AnnounceHeld();
+    announced_.start();
+}
+
 void ScanQueue::Apply(bool withBudget) {
     if (applying_ || ownerClosed_)
         return;
@@ -144,22 +174,21 @@ void ScanQueue::Apply(bool withBudget) {
             if (batch_.empty())
                 break;
         }
+        const bool heavy = MayBeHeavy(batch_[next_]);
         ApplyOne(batch_[next_++]);
-        if (withBudget && (next_ & 15) == 0 && clock.elapsed() >= kBatchBudgetMs) {
+        if (withBudget && (heavy || (next_ & 15) == 0) && clock.elapsed() >= kBatchBudgetMs) {
             more = true;
             break;
         }
     }
     store_.EndBatch();
-    store_.AnnounceHeld();
+    AnnounceHeld(!withBudget || ownerClosed_);
     applying_ = false;
     if (ownerClosed_) {
         batch_.clear();
         next_ = 0;
         return;
     }
-    if (refreshTree_.exchange(false, std::memory_order_relaxed))
-        emit TreeRefreshRequested();
     if (refreshPanel_.exchange(false, std::memory_order_relaxed))
         emit PanelRefreshRequested();
     emit BatchApplied();
@@ -220,6 +249,7 @@ void ScanQueue::Close() {
     changed_.notify_all();
     ownerClosed_ = true;
     coalesce_.stop();
+    announce_.stop();
     wakeupPoll_.stop();
     if (wakeupWatch_)
         wakeupWatch_->setEnabled(false);

@@ -5,11 +5,13 @@
 // batch of the store, so a view hears of the insertions of a batch in runs.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -54,8 +56,13 @@ class ScanQueue : public QObject, public ScanLane {
     // once; ScanEnded is emitted when it is reached. From any thread.
     void PostScanEnded(std::uint64_t id);
 
-    // Owner thread: applies everything queued so far.
+    // Owner thread: applies everything queued so far, and tells the view of all of it.
     void Flush();
+    // Owner thread: a view took `cost` to lay its rows out after an announcement of
+    // insertions. The next announcement of the insertions a batch held back waits five times
+    // as long (at most 400 ms), so that a view showing a very wide folder spends most of its
+    // time on other things than laying it out again; the store does not wait meanwhile.
+    void SetViewCost(std::chrono::nanoseconds cost);
     // Owner thread: stops the hand-over for good. Queued operations are dropped, producers
     // waiting for room or for an answer return at once, and every later operation is
     // dropped (the scans are stopped by their owner).
@@ -69,8 +76,8 @@ class ScanQueue : public QObject, public ScanLane {
     void ScanEnded(quint64 id);
     // A scan put the placeholder record of its starting folder on root (it begins there).
     void RootScanBegan(quint64 root, const std::string& folder);
-    // A batch asked for repaints; emitted once per batch.
-    void TreeRefreshRequested();
+    // A batch asked for the detail panel to be repainted; emitted once per batch. (The tree's
+    // view repaints what the model's signals name.)
     void PanelRefreshRequested();
     // A batch was applied (for measurements and tests).
     void BatchApplied();
@@ -88,6 +95,8 @@ class ScanQueue : public QObject, public ScanLane {
     void OnWoken();
     void Apply(bool withBudget);
     void ApplyOne(Operation& operation);
+    // Has the store announce its held insertions, at once or when they are due.
+    void AnnounceHeld(bool now);
 
     ItemStore& store_;
     const std::size_t capacity_;
@@ -107,6 +116,8 @@ class ScanQueue : public QObject, public ScanLane {
     std::size_t next_ = 0;          // first operation of batch_ not yet applied
     bool applying_ = false;
     bool ownerClosed_ = false;  // Close() was called; nothing is applied any more
-    std::atomic<bool> refreshTree_{false};
     std::atomic<bool> refreshPanel_{false};
+    QTimer announce_;          // owner thread: held insertions are due
+    QElapsedTimer announced_;  // since held insertions were last announced
+    qint64 announceEveryMs_ = 0;
 };
