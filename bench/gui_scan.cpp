@@ -11,7 +11,7 @@
 //   brimwell_gui_bench --exit-after MS FOLDER
 //     Starts the scan of FOLDER, chooses Exit after MS ms and ends as the program does.
 //     Prints the CLOCK_MONOTONIC time of the Exit in ns, so that a script can tell how long
-//     the process took to end.
+//     the process took to end, and the scan threads still running once the window closed.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -84,9 +84,10 @@ int ExitAfter(MainWindow& window, const std::string& folder, int milliseconds) {
     window.SetStartFolder(folder);
     window.Tree().StartScan();
     QTimer::singleShot(milliseconds, &window, [&window] {
-        std::printf("%lld\n", MonotonicNs());
-        std::fflush(stdout);
+        const long long chosen = MonotonicNs();
         window.ExecuteCommand(Command::Exit);
+        std::printf("%lld %zu\n", chosen, window.Tree().RunningScans());
+        std::fflush(stdout);
     });
     return RunWindowLoop(window);
 }
