@@ -37,6 +37,7 @@ void HeldItems::HoldInside(ItemNode& child) {
 }
 
 void HeldItems::RowsMoved(const ItemNode& parent) {
+    readList_ = nullptr;
     auto found = below_.find(&parent);
     if (found != below_.end())
         found->second.rowsKnown = false;
@@ -71,8 +72,15 @@ std::size_t HeldItems::ShownCount(const ItemNode& parent) const {
 const ItemNode* HeldItems::ShownChild(const ItemNode& parent, std::size_t row) const {
     const ChildList& children = parent.Children();
     const Below* below = Find(parent);
-    if (!below)
-        return row < children.Size() ? children.At(row) : nullptr;
+    if (!below) {
+        if (row >= children.Size())
+            return nullptr;
+        if (readList_ != &children) {
+            readList_ = &children;
+            readCursor_ = {};
+        }
+        return children.At(row, readCursor_);
+    }
     const std::size_t told = children.Size() - below->count;
     if (row >= told) {
         const std::size_t at = row - told;

@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "tree/ChildList.h"
+
 class ItemNode;
 class ItemStoreListener;
 
@@ -22,7 +24,8 @@ class HeldItems {
     void Hold(ItemNode& parent, ItemNode& child);
     // child, just inserted below a held item, comes with that item.
     void HoldInside(ItemNode& child);
-    // Another child was inserted under parent: the held rows have moved.
+    // Children were inserted under parent, taken out or reordered: the held rows have
+    // moved.
     void RowsMoved(const ItemNode& parent);
 
     // Announces what is held under parent, then forgets it; the listener is told as the
@@ -58,4 +61,8 @@ class HeldItems {
     std::unordered_map<const ItemNode*, Below> below_;
     std::vector<ItemNode*> parents_;  // of below_, in the order their first item was held
     std::vector<ItemNode*> inside_;   // held because they lie below a held item
+    // Where ShownChild read last, so that reading the rows of a list in order is cheap;
+    // forgotten at every change of any list.
+    mutable const ChildList* readList_ = nullptr;
+    mutable ChildList::Cursor readCursor_;
 };

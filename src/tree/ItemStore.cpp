@@ -577,8 +577,10 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
         auto size = [](const Figures& f) {
             return (f.flags & ItemNode::kHasRecord) ? f.totalBytes : 0;
         };
-        std::stable_sort(figures.begin(), figures.end(),
-                         [&](const Figures& a, const Figures& b) { return size(a) > size(b); });
+        auto larger = [&](const Figures& a, const Figures& b) { return size(a) > size(b); };
+        if (std::is_sorted(figures.begin(), figures.end(), larger))
+            return;  // in order already (all of a wide folder's empty sub-folders, say)
+        std::stable_sort(figures.begin(), figures.end(), larger);
     } else {
         std::stable_sort(figures.begin(), figures.end(), [&](const Figures& a, const Figures& b) {
             FolderRecord ra, rb;
@@ -594,6 +596,7 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
     if (listener)
         listener->BeginReorder(*parent);
     parent->children_.Assign(children);
+    held_.RowsMoved(*parent);
     if (listener)
         listener->EndReorder(*parent);
 }
@@ -619,6 +622,7 @@ void ItemStore::RemoveRows(ItemNode& parent, std::size_t first, std::size_t last
     if (listener_)
         listener_->BeginRemove(parent, static_cast<int>(first), static_cast<int>(last));
     std::vector<ItemNode*> taken = parent.children_.Take(first, last);
+    held_.RowsMoved(parent);
     for (ItemNode* node : taken)
         ForgetSubtree(*node);
     DestroySubtrees(std::move(taken));
