@@ -292,6 +292,7 @@ class MainWindowTest : public QObject {
         f.chosenFolder = dir / "b";
         QVERIFY(window.ExecuteCommand(Command::Open));  // at once, while a is still held
         tree.Queue().Flush();
+        f.Store().Select(TreeItem::None);  // the focus may have made a current
         const ItemNode* a = f.Store().Top().Children().Front();
         const std::string stopped = test::Dump(f.Store(), a);
         QVERIFY(!f.Store().Record(a->Id())->complete);  // the placeholder
