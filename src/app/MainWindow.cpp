@@ -288,6 +288,8 @@ void MainWindow::RefreshPanel() {
 
 int RunWindowLoop(MainWindow& window) {
     const int code = QApplication::exec();
+    if (window.isVisible())
+        window.close();  // the loop was ended otherwise: save and stop as closing does
     if (window.Tree().RunningScans() > 0) {
         std::fflush(nullptr);
         std::_Exit(code);  // no destructor may wait for the thread, nor free what it uses
