@@ -29,7 +29,7 @@ ChildMeasure MeasureChildren(const ItemNode& node, const QFontMetrics& metrics);
 class ChildMeasureCache {
   public:
     // Child texts one call of Measure measures at most.
-    static constexpr std::size_t kTextsPerCall = 2048;
+    static constexpr std::size_t kTextsPerCall = 1024;
 
     // The measure of node's children, as MeasureChildren gives it, once Measuring() is
     // false; until then, the measure of the children measured so far. node must belong to

@@ -8,8 +8,10 @@
 namespace {
 
 // Up to this many runs of adjacent rows are announced one by one; more are appended and
-// reordered, which costs a view the same whatever their number.
+// reordered, which costs a view the same whatever their number. Their rows are looked up
+// only for a few items: for more, a run at the end is told apart without them.
 constexpr std::size_t kFewRuns = 8;
+constexpr std::size_t kFewItems = 64;
 
 std::size_t CountRuns(const std::vector<std::uint32_t>& rows) {
     std::size_t runs = rows.empty() ? 0 : 1;
@@ -125,10 +127,23 @@ void HeldItems::AnnounceBelow(ItemNode& parent, ItemStoreListener& listener) {
     if (found == below_.end())
         return;
     Below& below = found->second;
-    if (CountRuns(Rows(below)) <= kFewRuns)
+    if (below.count <= kFewItems && CountRuns(Rows(below)) <= kFewRuns)
         AnnounceRuns(parent, below, listener);
     else
         AnnounceAppended(parent, below, listener);
+}
+
+// Whether the held items are the last children, in the order they were inserted (all of
+// them inserted last, say).
+bool HeldItems::AtTheEnd(const ItemNode& parent, const Below& below) {
+    const ChildList& children = parent.Children();
+    const std::size_t told = children.Size() - below.count;
+    ChildList::Cursor cursor;
+    for (std::size_t i = 0; i < below.items.size(); ++i) {
+        if (children.At(told + i, cursor) != below.items[i])
+            return false;
+    }
+    return true;
 }
 
 // Each run in ascending order: the runs before it are told by then and the ones after it
@@ -153,14 +168,17 @@ void HeldItems::AnnounceRuns(ItemNode& parent, Below& below, ItemStoreListener& 
 
 void HeldItems::AnnounceAppended(ItemNode& parent, Below& below, ItemStoreListener& listener) {
     const std::size_t told = parent.Children().Size() - below.count;
+    const bool inPlace = AtTheEnd(parent, below);
     listener.BeginInsert(parent, static_cast<int>(told), static_cast<int>(told + below.count - 1));
     below.appended = true;
     listener.EndInsert();
-    listener.BeginReorder(parent);
+    if (!inPlace)
+        listener.BeginReorder(parent);
     for (ItemNode* item : below.items)
         item->notice_ = ItemNode::Notice::Told;
     below_.erase(&parent);  // from here on the real order is shown
-    listener.EndReorder(parent);
+    if (!inPlace)
+        listener.EndReorder(parent);
 }
 
 void HeldItems::AnnounceAll(ItemStoreListener& listener) {

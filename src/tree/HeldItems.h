@@ -54,6 +54,7 @@ class HeldItems {
 
     const Below* Find(const ItemNode& parent) const;
     void AnnounceBelow(ItemNode& parent, ItemStoreListener& listener);
+    static bool AtTheEnd(const ItemNode& parent, const Below& below);
     const std::vector<std::uint32_t>& Rows(const Below& below) const;
     void AnnounceRuns(ItemNode& parent, Below& below, ItemStoreListener& listener);
     void AnnounceAppended(ItemNode& parent, Below& below, ItemStoreListener& listener);

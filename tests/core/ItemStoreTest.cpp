@@ -343,6 +343,15 @@ TEST(ItemStore, BatchesAnnounceTheirInsertionsInRunsAndShowOnlyWhatWasTold) {
     EXPECT_EQ(mirror.reorders - reorders, 1u);
     mirror.ExpectWholeTree();
 
+    store.BeginBatch();  // 100 appended after the others: one run, nothing to reorder
+    for (int i = 0; i < 100; ++i)
+        items.push_back(store.InsertItem(RandomName(random), 0, root, InsertAt::Last));
+    store.EndBatch();
+    store.AnnounceHeld();
+    EXPECT_EQ(mirror.inserts - inserts, 2u);
+    EXPECT_EQ(mirror.reorders - reorders, 1u);
+    mirror.ExpectWholeTree();
+
     for (int round = 0; round < 60; ++round) {
         store.BeginBatch();
         for (int step = 0; step < 80; ++step) {
