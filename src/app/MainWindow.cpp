@@ -3,6 +3,7 @@
 
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -11,6 +12,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -52,19 +55,19 @@ MainWindow::~MainWindow() {
 void MainWindow::BuildCommands() {
     commands_.Add(Command::About, [this] { ShowAbout(); });
     commands_.Add(Command::Exit, [this] {
-        StopRequested.store(true, std::memory_order_relaxed);
+        tree_->StopRunningScans();
         close();
     });
     commands_.Add(Command::Refresh, [this] { ScanStart(); });
     commands_.Add(Command::OpenScanFile, [this] { OpenScanFiles(); });
     commands_.Add(Command::Remove, [this] { RemoveSelected(); });
     commands_.Add(Command::Open, [this] { BrowseForFolder(); });
-    commands_.Add(Command::Stop, [] { StopRequested.store(true, std::memory_order_relaxed); });
+    commands_.Add(Command::Stop, [this] { tree_->StopRunningScans(); });
     commands_.Add(Command::ShowInMeg, [this] { ToggleUnits(); });
     commands_.Add(Command::ExploreSelected, [this] { ExploreSelected(); });
     commands_.Add(Command::PrintSelected, [this] { PrintReport(); });
     commands_.Add(Command::ExportInfo, [this] {
-        StopRequested.store(true, std::memory_order_relaxed);
+        tree_->StopRunningScans();
         ExportReport();
     });
     commands_.SetStartingFolderHandler([this](int index) { ChooseStartingFolder(index); });
@@ -160,8 +163,10 @@ void MainWindow::SavePlacement() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (!isMinimized())
         SavePlacement();
+    // Scans that stop promptly are joined; one blocked in the file system is left to the end
+    // of the process (RunWindowLoop), so that closing never waits for a hung mount.
     if (tree_)
-        tree_->StopScans();
+        tree_->StopScans(kScanStopWait);
     QMainWindow::closeEvent(event);
 }
 
@@ -213,7 +218,7 @@ void MainWindow::ShowAbout() {
 }
 
 void MainWindow::RemoveSelected() {
-    StopRequested.store(true, std::memory_order_relaxed);
+    tree_->StopRunningScans();
     tree_->Queue().Flush();  // remove what the scan has shown so far, not less
     ItemStore& store = tree_->Store();
     store.RemoveChildren(store.Selection());
@@ -349,4 +354,15 @@ void MainWindow::ShowItemMenu(const QPoint& globalPos) {
 void MainWindow::RefreshPanel() {
     if (QWidget* panel = Panel())
         panel->update();
+}
+
+int RunWindowLoop(MainWindow& window) {
+    const int code = QApplication::exec();
+    if (window.isVisible())
+        window.close();  // the loop was ended otherwise: save and stop as closing does
+    if (window.Tree().RunningScans() > 0) {
+        std::fflush(nullptr);
+        std::_Exit(code);  // no destructor may wait for the thread, nor free what it uses
+    }
+    return code;
 }

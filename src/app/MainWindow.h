@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QPointer>
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <memory>
@@ -50,9 +51,13 @@ class MainWindow : public QMainWindow {
     Q_OBJECT
 
   public:
+    // How long closing the window waits for the scans to stop.
+    static constexpr std::chrono::milliseconds kScanStopWait{50};
+
     // Reads the splitter position (SPLITTERW0). Nothing is shown before Create.
     explicit MainWindow(WindowServices services, QWidget* parent = nullptr);
-    // Stops and joins every scan before the tree goes away.
+    // Stops and joins every scan before the tree goes away, however long that takes (see
+    // RunWindowLoop for a process that must not wait).
     ~MainWindow() override;
 
     // Gives the window its title, bars, tree, panel and layout, starts the scan of the start
@@ -122,6 +127,8 @@ class MainWindow : public QMainWindow {
     void RefreshPanel();
 
   protected:
+    // Closing the window (Exit included) saves the placement, closes the scan queue, stops
+    // every scan and waits at most kScanStopWait for their threads.
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -164,3 +171,9 @@ class MainWindow : public QMainWindow {
     std::shared_ptr<FolderCheck> folderCheck_;
     QTimer* folderCheckTimer_ = nullptr;  // owned by the window
 };
+
+// Runs the event loop until the window has closed and returns its exit code. When a scan
+// thread is still running then (blocked in the file system, say), the process ends here with
+// that code, after flushing its standard streams: the settings are saved by then, scans
+// write nothing, and waiting for a hung mount would keep the process alive for nothing.
+int RunWindowLoop(MainWindow& window);

@@ -1,16 +1,9 @@
-// Thread priority through setpriority on the calling thread's id.
+// Thread scheduling through sched_setscheduler on the calling thread.
 #include "fs/ThreadPriority.h"
 
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <sched.h>
 
 void MakeThisThreadBackground() {
-    auto thread = static_cast<id_t>(::syscall(SYS_gettid));
-    errno = 0;
-    int nice = ::getpriority(PRIO_PROCESS, thread);
-    if (errno == 0)
-        ::setpriority(PRIO_PROCESS, thread, nice + 5);
+    sched_param param{};
+    ::sched_setscheduler(0, SCHED_BATCH, &param);  // 0: the calling thread
 }

@@ -4,10 +4,12 @@
 
 #include <QContextMenuEvent>
 #include <QPainter>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdint>
 
+#include "panel/ChildMeasures.h"
 #include "report/ReportText.h"
 #include "tree/ItemStore.h"
 
@@ -63,27 +65,6 @@ void DrawTextAt(QPainter& painter, int x, int y, const QString& text) {
 
 QString ChildLabel(const ItemNode& child) {
     return QString::fromStdString(ReportText::ChildText(child.RecordName(), child.TotalBytes()));
-}
-
-// What the measuring pass finds among the children that have a record, up to the first
-// one that has none (it is still being filled in; the rest waits for the next paint).
-struct ChildMeasure {
-    std::uint64_t largest = 0;
-    int nameWidth = 0;   // the widest child text: the name column
-    int lineHeight = 0;  // the tallest child text: every line below the header
-};
-
-ChildMeasure MeasureChildren(const ItemNode& node, const QFontMetrics& metrics) {
-    ChildMeasure measure;
-    for (const ItemNode& child : node.Children()) {
-        if (!child.HasRecord())
-            break;
-        measure.largest = std::max(measure.largest, child.TotalBytes());
-        measure.nameWidth =
-            std::max(measure.nameWidth, metrics.horizontalAdvance(ChildLabel(child)));
-        measure.lineHeight = std::max(measure.lineHeight, metrics.height());
-    }
-    return measure;
 }
 
 // The horizontal layout of the bars: the scale starts at x0 and is `scale` pixels wide.
@@ -145,7 +126,8 @@ const ItemNode* SelectedNode(const ItemStore& tree) {
     return node && node->HasRecord() ? node : nullptr;
 }
 
-void PaintContent(QPainter& painter, int width, int height, const ItemStore& tree) {
+void PaintContent(QPainter& painter, int width, int height, const ItemStore& tree,
+                  ChildMeasureCache* cache) {
     painter.fillRect(QRect(0, 0, width, height), kWhite);
     const ItemNode* node = SelectedNode(tree);
     if (!node)
@@ -158,7 +140,8 @@ void PaintContent(QPainter& painter, int width, int height, const ItemStore& tre
     // of it and is cut at both sides.
     DrawTextAt(painter, (width - metrics.horizontalAdvance(header)) / 2, 0, header);
 
-    ChildMeasure measure = MeasureChildren(*node, metrics);
+    ChildMeasure measure = cache ? cache->Measure(tree, *node, metrics, painter.font())
+                                 : MeasureChildren(*node, metrics);
     const int x0 = measure.nameWidth + kMargin;
     DrawEdge(painter, Span(x0, measure.lineHeight, width - kMargin, height), kBump);
     BarScale bars{x0, width - measure.nameWidth - 2 * kMargin, width};
@@ -174,17 +157,24 @@ DetailPanel::DetailPanel(const ItemStore& tree, QWidget* parent) : QFrame(parent
 }
 
 void DetailPanel::Paint(QPainter& painter, const QRect& area, const ItemStore& tree) {
+    Paint(painter, area, tree, nullptr);
+}
+
+void DetailPanel::Paint(QPainter& painter, const QRect& area, const ItemStore& tree,
+                        ChildMeasureCache* cache) {
     painter.save();
     painter.setClipRect(area);
     painter.translate(area.topLeft());
-    PaintContent(painter, area.width(), area.height(), tree);
+    PaintContent(painter, area.width(), area.height(), tree, cache);
     painter.restore();
 }
 
 void DetailPanel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
-    Paint(painter, contentsRect(), tree_);
+    Paint(painter, contentsRect(), tree_, &measures_);
+    if (measures_.Measuring())  // a folder with many children: go on at the next pass
+        QTimer::singleShot(0, this, [this] { update(); });
 }
 
 void DetailPanel::contextMenuEvent(QContextMenuEvent* event) {

@@ -5,6 +5,8 @@
 
 #include <QFrame>
 
+#include "panel/ChildMeasures.h"
+
 class ItemStore;
 class QPainter;
 class QRect;
@@ -13,8 +15,11 @@ class DetailPanel : public QFrame {
     Q_OBJECT
 
   public:
-    // The panel reads tree at every paint and keeps no copy of it; tree must outlive the
-    // panel and belong to the panel's thread.
+    // The panel reads tree at every paint; of the selected folder's children it keeps what
+    // it measured (their text widths and sizes) and measures again only the children the
+    // store reports as changed, a bounded number per paint: a folder with very many children
+    // is measured over several passes of the event loop, the name column widening as it
+    // goes. tree must outlive the panel and belong to its thread.
     explicit DetailPanel(const ItemStore& tree, QWidget* parent = nullptr);
 
     // Draws the selected item of tree into area of the painter's device, with area's top
@@ -26,6 +31,11 @@ class DetailPanel : public QFrame {
     // The painter's state is restored before returning.
     static void Paint(QPainter& painter, const QRect& area, const ItemStore& tree);
 
+    // Child texts the panel has measured since it was made, and whether some are still to
+    // be measured (for tests and benchmarks).
+    std::size_t MeasuredChildTexts() const { return measures_.TextsMeasured(); }
+    bool MeasuringChildren() const { return measures_.Measuring(); }
+
     // Schedules a repaint, for example after the selection or a record changed.
     void Refresh() { update(); }
 
@@ -35,5 +45,9 @@ class DetailPanel : public QFrame {
     void contextMenuEvent(QContextMenuEvent* event) override;
 
   private:
+    static void Paint(QPainter& painter, const QRect& area, const ItemStore& tree,
+                      ChildMeasureCache* cache);
+
     const ItemStore& tree_;
+    ChildMeasureCache measures_;
 };

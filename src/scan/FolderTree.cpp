@@ -10,12 +10,12 @@
 
 #include "scan/SizeUnit.h"
 
+bool ScanContext::Stopping() const {
+    return (stop ? *stop : StopRequested).load(std::memory_order_relaxed);
+}
+
 namespace FolderTree {
 namespace {
-
-bool Stopping() {
-    return StopRequested.load(std::memory_order_relaxed);
-}
 
 void CountListing(const FolderListing& listing, ScanCounters* counters) {
     if (!counters)
@@ -209,7 +209,7 @@ class FolderWalk {
         const FolderListing& listing = *frame.listing;
         while (frame.next < listing.entries.size()) {
             const std::size_t index = frame.next++;
-            if (index > 0 && Stopping())
+            if (index > 0 && context_.Stopping())
                 return false;
             const FolderEntry& entry = listing.entries[index];
             if (entry.excluded || !FirstLink(listing, entry))
@@ -225,7 +225,7 @@ class FolderWalk {
                 sums.directFiles = SaturatingAdd(sums.directFiles, 1);
                 continue;
             }
-            if (Stopping())
+            if (context_.Stopping())
                 continue;
             Enter(frame, name);
             return true;
@@ -253,7 +253,7 @@ class FolderWalk {
     void SubFolderDone(const Frame& child) {
         context_.source.Leave();
         Frame& parent = frames_.back();
-        if (!Stopping()) {
+        if (!context_.Stopping()) {
             path_.resize(child.pathLength);
             std::string_view name = std::string_view(path_).substr(child.nameStart);
             FinishFolder(tree_, child.item, child.icon, name, child.sums, false);
@@ -277,21 +277,25 @@ class FolderWalk {
     ScanSums* top_ = nullptr;  // the caller's sums, for the folder the walk began with
 };
 
-// The root item of rootPath if the tree has one; a root still holding its placeholder
-// makes found false-and-busy.
-enum class RootState { Absent, Busy, Present };
-RootState FindRoot(TreeControl& tree, const std::string& rootPath, TreeItem& root) {
+// path without a trailing "/" ("/" itself stays): a root's progress record names its
+// working path, its other records the starting folder as given.
+std::string_view WithoutTrailingSlash(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/')
+        path.remove_suffix(1);
+    return path;
+}
+
+// The root item of rootPath, whatever record it holds, or None. A root whose scan was
+// stopped keeps its placeholder or progress record; it is still the root of that folder.
+TreeItem FindRoot(TreeControl& tree, const std::string& rootPath) {
+    const std::string_view wanted = WithoutTrailingSlash(rootPath);
     for (TreeItem item = tree.GetChild(TreeItem::None); item != TreeItem::None;
          item = tree.GetNextItem(item)) {
         std::optional<FolderRecord> record = tree.GetItemData(item);
-        if (!record || record->path != rootPath)
-            continue;
-        if (!record->complete)
-            return RootState::Busy;
-        root = item;
-        return RootState::Present;
+        if (record && WithoutTrailingSlash(record->path) == wanted)
+            return item;
     }
-    return RootState::Absent;
+    return TreeItem::None;
 }
 
 bool IsAtOrBelow(TreeControl& tree, TreeItem item, TreeItem ancestor) {
@@ -322,17 +326,9 @@ void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::
 }
 
 void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& context) {
-    StopRequested.store(false, std::memory_order_relaxed);
-    TreeItem root = TreeItem::None;
-    switch (FindRoot(tree, rootPath, root)) {
-        case RootState::Busy:
-            return;
-        case RootState::Present:
-            tree.RemoveChildren(root);
-            break;
-        case RootState::Absent:
-            break;
-    }
+    TreeItem root = FindRoot(tree, rootPath);
+    if (root != TreeItem::None)
+        tree.RemoveChildren(root);
     int icon = FileIconIndex(rootPath, true);
     if (root == TreeItem::None)
         root = tree.InsertItem(rootPath, icon, TreeItem::None, InsertAt::Last);
@@ -342,7 +338,7 @@ void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& conte
     context.source.EnterRoot(rootPath);
     ScanFolder(true, tree, root, rootPath, sums, context);
     context.source.Leave();
-    if (Stopping())
+    if (context.Stopping())
         return;
 
     FinishFolder(tree, root, icon, rootPath, sums, true);

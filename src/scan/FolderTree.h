@@ -20,7 +20,7 @@ struct ScanSums {
 };
 
 // What a scan reads from besides the tree: the listings, where to count progress, which
-// entries count, and whom to tell about folders that cannot be read.
+// entries count, whom to tell about folders that cannot be read, and when to stop.
 struct ScanContext {
     explicit ScanContext(FolderSource& listings, ScanCounters* progress = nullptr)
         : source(listings), counters(progress) {}
@@ -32,6 +32,11 @@ struct ScanContext {
     // Told about every folder below the start that could not be read: its path (byte for
     // byte) and the errno. May be empty.
     std::function<void(const std::string& path, int error)> cannotRead;
+    // The scan's own stop flag, set by whoever wants this scan to stop; null: the
+    // process-wide StopRequested. Read at every check; the scan never clears it.
+    const std::atomic<bool>* stop = nullptr;
+
+    bool Stopping() const;
 };
 
 // The icon index of a folder (and of its FILES entry) in the tree's icon list, and of a
@@ -52,8 +57,10 @@ std::string FilesEntryLabel(std::uint64_t filesBytes, bool ofRoot);
 std::string WorkingPath(const std::string& path);
 
 // Scans one starting folder into tree: finds or inserts its root item, fills it, and at the
-// end selects it (or keeps a selection inside it). Clears StopRequested first. A request for
-// a root that still holds its placeholder record is dropped.
+// end selects it (or keeps a selection inside it). A root is found by its record's path,
+// whatever record it holds (placeholder, progress or finished; a trailing "/" aside), and is
+// rescanned at its place: the caller makes sure that two scans never work on one root at
+// once.
 void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& context);
 
 // Scans folderPath, the current folder of context.source, whose item is parentItem, and

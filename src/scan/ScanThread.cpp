@@ -2,18 +2,20 @@
 #include "scan/ScanThread.h"
 
 #include <system_error>
+#include <vector>
 
 #include "scan/FolderTree.h"
-#include "scan/SizeUnit.h"
 
 namespace ScanThread {
 
 int Run(ScanTarget& target, std::uint64_t id, const std::string& folder,
-        const std::atomic<bool>& cancelled) {
+        const ScanControl& control) {
     if (!folder.empty()) {
-        std::unique_ptr<FolderSource> source = target.NewSource(cancelled);
+        std::unique_ptr<TreeControl> tree = target.NewTree(control);
+        std::unique_ptr<FolderSource> source = target.NewSource(control);
         ScanContext context{*source};
-        FolderTree::ScanRoot(target.Tree(), folder, context);
+        context.stop = &control.cancelled;
+        FolderTree::ScanRoot(*tree, folder, context);
     }
     target.ScanEnded(id);
     return 0;
@@ -22,28 +24,52 @@ int Run(ScanTarget& target, std::uint64_t id, const std::string& folder,
 }  // namespace ScanThread
 
 ScanThreads::~ScanThreads() {
-    StopAll();
+    StopAll(std::chrono::milliseconds::max());
+}
+
+std::string ScanThreads::FolderKey(const std::string& folder) {
+    std::string key = folder;
+    while (key.size() > 1 && key.back() == '/')
+        key.pop_back();
+    return key;
 }
 
 bool ScanThreads::Start(const std::string& folder, const Body& body) {
-    if (folder.empty() || IsScanning(folder))
+    if (folder.empty() || stopped_ || IsScanning(folder))
         return false;
+    const std::string key = FolderKey(folder);
+    for (auto& [id, older] : scans_) {
+        if (FolderKey(older.folder) == key)
+            Cancel(older, true);  // stopped and still unwinding: it must not touch this one
+    }
     std::uint64_t id = nextId_++;
     Scan& scan = scans_[id];
     scan.folder = folder;
-    scan.cancelled = std::make_unique<std::atomic<bool>>(false);
+    scan.control = std::make_unique<ScanControl>();
     try {
-        scan.thread = std::thread(body, std::ref(target_), id, folder, std::cref(*scan.cancelled));
+        scan.thread = std::thread(
+            [this, body, id, folder, control = scan.control.get(), finished = &scan.finished] {
+                body(target_, id, folder, *control);
+                std::lock_guard lock(finishedMutex_);
+                *finished = true;
+                finishedChanged_.notify_all();
+            });
     } catch (const std::system_error&) {
         scans_.erase(id);  // no thread: nothing will report its end
         return false;
     }
-    active_[folder] = id;
+    active_[key] = id;
     return true;
 }
 
+void ScanThreads::Cancel(Scan& scan, bool supersede) {
+    scan.control->cancelled.store(true, std::memory_order_relaxed);
+    if (supersede)
+        scan.control->superseded.store(true, std::memory_order_relaxed);
+}
+
 void ScanThreads::NoteRoot(const std::string& folder, TreeItem root) {
-    auto active = active_.find(folder);
+    auto active = active_.find(FolderKey(folder));
     if (active != active_.end())
         scans_[active->second].root = root;
 }
@@ -52,7 +78,7 @@ void ScanThreads::SupersedeRemoved(const std::function<bool(TreeItem)>& exists) 
     for (auto active = active_.begin(); active != active_.end();) {
         Scan& scan = scans_[active->second];
         if (scan.root != TreeItem::None && !exists(scan.root)) {
-            scan.cancelled->store(true, std::memory_order_relaxed);
+            Cancel(scan, true);
             active = active_.erase(active);
         } else {
             ++active;
@@ -60,30 +86,62 @@ void ScanThreads::SupersedeRemoved(const std::function<bool(TreeItem)>& exists) 
     }
 }
 
+void ScanThreads::CancelAll() {
+    for (auto& [key, id] : active_)
+        Cancel(scans_[id], false);
+    active_.clear();
+}
+
 std::optional<std::string> ScanThreads::Ended(std::uint64_t id) {
     auto found = scans_.find(id);
     if (found == scans_.end())
         return std::nullopt;
-    found->second.thread.join();
+    found->second.thread.join();  // it has reported its end: it is returning
     std::string folder = std::move(found->second.folder);
     scans_.erase(found);
-    auto active = active_.find(folder);
+    auto active = active_.find(FolderKey(folder));
     if (active == active_.end())
-        return folder;  // superseded, and nothing newer of this folder is running
+        return folder;  // stopped or superseded, and nothing newer of this folder is running
     if (active->second != id)
         return std::nullopt;
     active_.erase(active);
     return folder;
 }
 
-void ScanThreads::StopAll() {
-    StopRequested.store(true, std::memory_order_relaxed);
-    for (auto& [id, scan] : scans_)
-        scan.cancelled->store(true, std::memory_order_relaxed);
-    for (auto& [id, scan] : scans_) {
-        if (scan.thread.joinable())
-            scan.thread.join();
+void ScanThreads::JoinFinished() {
+    std::vector<std::uint64_t> done;
+    {
+        std::lock_guard lock(finishedMutex_);
+        for (auto& [id, scan] : scans_) {
+            if (scan.finished)
+                done.push_back(id);
+        }
     }
-    scans_.clear();
+    for (std::uint64_t id : done) {
+        scans_[id].thread.join();
+        scans_.erase(id);
+    }
+}
+
+std::size_t ScanThreads::StopAll(std::chrono::milliseconds wait) {
+    stopped_ = true;
+    for (auto& [id, scan] : scans_)
+        Cancel(scan, false);
     active_.clear();
+    auto allFinished = [this] {
+        for (auto& [id, scan] : scans_) {
+            if (!scan.finished)
+                return false;
+        }
+        return true;
+    };
+    {
+        std::unique_lock lock(finishedMutex_);
+        if (wait == std::chrono::milliseconds::max())
+            finishedChanged_.wait(lock, allFinished);
+        else
+            finishedChanged_.wait_for(lock, wait, allFinished);
+    }
+    JoinFinished();
+    return scans_.size();
 }

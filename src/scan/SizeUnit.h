@@ -1,5 +1,5 @@
 // The process-wide display unit for sizes (megabytes at every start, or kilobytes) and the
-// process-wide request that asks running scans to stop.
+// stop request of scans that have none of their own.
 #pragma once
 
 #include <atomic>
@@ -28,5 +28,7 @@ class SizeUnit {
     static std::atomic<bool> inMegabytes_;
 };
 
-// Set by Exit, Remove, Stop and Export; cleared when a root scan begins; read by the scan.
+// The stop request of scans that were given no stop flag of their own (ScanContext::stop):
+// the headless tool's one scan. The window's scans each have their own, so that a stop
+// belongs to the scans that were running when it was asked for.
 extern std::atomic<bool> StopRequested;

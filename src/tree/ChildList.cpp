@@ -129,6 +129,13 @@ ItemNode* ChildList::At(std::size_t row) const {
     return BigAt(row, key, cursor);
 }
 
+ItemNode* ChildList::At(std::size_t row, Cursor& cursor) const {
+    if (!IsBig())
+        return Small()[row];
+    std::uint64_t key;
+    return BigAt(row, key, cursor);
+}
+
 ItemNode* ChildList::BigAt(std::size_t row, std::uint64_t& key, Cursor& cursor) const {
     if (row < cursor.start || row >= cursor.end) {
         auto [block, offset] = Big().Locate(row);

@@ -331,6 +331,45 @@ std::vector<ItemNode*> Descendants(const ItemNode& top) {
 
 ItemStore::ItemStore() = default;
 
+void ItemStore::SetListener(ItemStoreListener* listener) {
+    if (listener != listener_)
+        held_.Forget();
+    listener_ = listener;
+}
+
+void ItemStore::AnnounceHeld() {
+    if (held_.Empty() || announcing_)
+        return;
+    announcing_ = true;  // a listener that reacts by changing the store announces nothing twice
+    if (listener_)
+        held_.AnnounceAll(*listener_);
+    else
+        held_.Forget();
+    announcing_ = false;
+}
+
+void ItemStore::NoteChildChange(const ItemNode& child) const {
+    if (!watched_ || child.parent_ != watched_ || watchedChanges_.all)
+        return;
+    // A reader that does not come back for a long time looks at everything again instead.
+    if (watchedChanges_.items.size() > 4096 + 2 * watched_->children_.Size()) {
+        watchedChanges_.all = true;
+        watchedChanges_.items.clear();
+        return;
+    }
+    watchedChanges_.items.push_back(child.id_);
+}
+
+ItemStore::ChildChanges ItemStore::TakeChildChanges(TreeItem parent) const {
+    const ItemNode* node = Node(parent);
+    ChildChanges changes;
+    if (node && node == watched_)
+        std::swap(changes, watchedChanges_);
+    watched_ = node;
+    watchedChanges_ = ChildChanges{false, {}};
+    return changes;
+}
+
 ItemStore::~ItemStore() {
     if (!top_.children_.Empty())
         DestroySubtrees(top_.children_.Take(0, top_.children_.Size() - 1));
@@ -364,6 +403,9 @@ void ItemStore::InsertItemAs(TreeItem id, ItemLabel text, int image, TreeItem pa
     ItemNode* parent = Find(parentItem);
     if (!parent || id == TreeItem::None || Find(id))
         return;
+    const bool hold = parent->Announced() && batch_ && listener_;
+    if (parent->Announced() && !hold)
+        AnnounceHeld();  // told one by one, against children the listener all knows
     auto node = std::make_unique<ItemNode>();
     node->id_ = id;
     node->parent_ = parent;
@@ -390,11 +432,19 @@ void ItemStore::InsertItemAs(TreeItem id, ItemLabel text, int image, TreeItem pa
     }
     ItemNode* inserted = node.release();
     index_.Add(static_cast<std::uint64_t>(id), inserted);
-    if (listener_)
-        listener_->BeginInsert(*parent, static_cast<int>(row));
+    NoteChildChange(*inserted);
+    ItemStoreListener* listener = hold ? nullptr : ListenerFor(*parent);
+    if (listener)
+        listener->BeginInsert(*parent, static_cast<int>(row), static_cast<int>(row));
     siblings.Insert(row, inserted, key);
-    if (listener_)
-        listener_->EndInsert();
+    if (listener) {
+        listener->EndInsert();
+    } else if (hold) {
+        held_.Hold(*parent, *inserted);
+    } else if (!parent->Announced()) {
+        held_.HoldInside(*inserted);
+    }
+    held_.RowsMoved(*parent);
 }
 
 TreeItem ItemStore::InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) {
@@ -412,8 +462,7 @@ void ItemStore::SetItemText(TreeItem item, ItemLabel text) {
     node->SetLabel(std::move(text));
     if (node->block_)  // a child of a long list: its key follows its label
         node->parent_->children_.Rekey(*node, node->Key());
-    if (listener_)
-        listener_->ItemChanged(*node);
+    ItemChanged(*node);
 }
 
 void ItemStore::SetItemImage(TreeItem item, int image) {
@@ -421,8 +470,7 @@ void ItemStore::SetItemImage(TreeItem item, int image) {
     if (!node)
         return;
     node->image_ = static_cast<std::uint8_t>(image >= 0 && image <= 255 ? image : 0);
-    if (listener_)
-        listener_->ItemChanged(*node);
+    ItemChanged(*node);
 }
 
 void ItemStore::SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) {
@@ -430,8 +478,13 @@ void ItemStore::SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record)
     if (!node)
         return;  // the record is freed here, as the item no longer exists
     node->SetRecord(record.get());
-    if (listener_)
-        listener_->ItemChanged(*node);
+    ItemChanged(*node);
+}
+
+void ItemStore::ItemChanged(ItemNode& node) {
+    NoteChildChange(node);
+    if (ItemStoreListener* listener = ListenerFor(node))
+        listener->ItemChanged(node);
 }
 
 std::optional<FolderRecord> ItemStore::GetItemData(TreeItem item) {
@@ -447,6 +500,8 @@ void ItemStore::Expand(TreeItem item, bool expand) {
     ItemNode* node = FindItem(item);
     if (!node || node->Expanded() == expand)
         return;
+    if (!node->Announced())
+        AnnounceHeld();  // a view expands only what it has been told about
     node->SetFlag(ItemNode::kExpanded, expand);
     if (listener_)
         listener_->ExpandChanged(*node);
@@ -472,10 +527,13 @@ TreeItem ItemStore::GetParent(TreeItem item) {
 }
 
 void ItemStore::Select(TreeItem item) {
-    if (item != TreeItem::None && !Find(item))
+    ItemNode* node = FindItem(item);
+    if (item != TreeItem::None && !node)
         return;
     if (Selection() == item)
         return;
+    if (node && !node->Announced())
+        AnnounceHeld();  // a view selects only what it has been told about
     selected_.store(static_cast<std::uint64_t>(item), std::memory_order_release);
     if (listener_)
         listener_->SelectionChanged(item);
@@ -485,8 +543,9 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
     ItemNode* parent = Find(parentItem);
     if (!parent || parent->children_.Size() < 2)
         return;
-    if (listener_)
-        listener_->BeginReorder(*parent);
+    ItemStoreListener* listener = ListenerFor(*parent);  // none below a held item
+    if (listener && held_.Holds(*parent))
+        held_.Announce(*parent, *listener);  // what it reorders is what it was told
     // The comparison sees each record's figures; the records' texts are left empty. The
     // figures are gathered first, so that sorting does not chase the children in memory.
     struct Figures {
@@ -518,8 +577,10 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
         auto size = [](const Figures& f) {
             return (f.flags & ItemNode::kHasRecord) ? f.totalBytes : 0;
         };
-        std::stable_sort(figures.begin(), figures.end(),
-                         [&](const Figures& a, const Figures& b) { return size(a) > size(b); });
+        auto larger = [&](const Figures& a, const Figures& b) { return size(a) > size(b); };
+        if (std::is_sorted(figures.begin(), figures.end(), larger))
+            return;  // in order already (all of a wide folder's empty sub-folders, say)
+        std::stable_sort(figures.begin(), figures.end(), larger);
     } else {
         std::stable_sort(figures.begin(), figures.end(), [&](const Figures& a, const Figures& b) {
             FolderRecord ra, rb;
@@ -530,9 +591,14 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
     children.reserve(figures.size());
     for (const Figures& f : figures)
         children.push_back(f.node);
+    if (children == parent->children_.Flatten())
+        return;  // in order already (all of a wide folder's empty sub-folders, say)
+    if (listener)
+        listener->BeginReorder(*parent);
     parent->children_.Assign(children);
-    if (listener_)
-        listener_->EndReorder(*parent);
+    held_.RowsMoved(*parent);
+    if (listener)
+        listener->EndReorder(*parent);
 }
 
 void ItemStore::ForgetSubtree(ItemNode& node) {
@@ -540,6 +606,8 @@ void ItemStore::ForgetSubtree(ItemNode& node) {
     gone.push_back(&node);
     for (ItemNode* item : gone) {
         index_.Remove(static_cast<std::uint64_t>(item->id_));
+        if (item == watched_)
+            watched_ = nullptr;
         if (Selection() == item->id_) {
             selected_.store(0, std::memory_order_release);
             if (listener_)
@@ -549,9 +617,12 @@ void ItemStore::ForgetSubtree(ItemNode& node) {
 }
 
 void ItemStore::RemoveRows(ItemNode& parent, std::size_t first, std::size_t last) {
+    if (&parent == watched_)
+        watchedChanges_.all = true;
     if (listener_)
         listener_->BeginRemove(parent, static_cast<int>(first), static_cast<int>(last));
     std::vector<ItemNode*> taken = parent.children_.Take(first, last);
+    held_.RowsMoved(parent);
     for (ItemNode* node : taken)
         ForgetSubtree(*node);
     DestroySubtrees(std::move(taken));
@@ -567,6 +638,7 @@ void ItemStore::DeleteItem(TreeItem item) {
     ItemNode* node = Find(item);
     if (!node)
         return;
+    AnnounceHeld();  // rows are removed as the listener knows them
     node->SetRecord(nullptr);
     const std::size_t row = node->Row();
     RemoveRows(*node->parent_, row, row);
@@ -601,6 +673,7 @@ bool ItemStore::RemoveChildren(TreeItem item) {
     ItemNode* node = Find(item);
     if (!node)
         return true;
+    AnnounceHeld();                             // rows are removed as the listener knows them
     for (ItemNode* below : Descendants(*node))  // without telling a view about items it loses
         below->SetRecord(nullptr);
     if (!node->children_.Empty())

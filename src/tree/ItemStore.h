@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tree/ChildList.h"
+#include "tree/HeldItems.h"
 #include "tree/ItemIndex.h"
 #include "tree/ShortText.h"
 #include "tree/TreeControl.h"
@@ -32,6 +33,8 @@ class ItemNode {
     std::uint32_t Row() const { return parent_ ? parent_->children_.RowOf(*this) : 0; }
     int Image() const { return image_; }
     bool Expanded() const { return flags_ & kExpanded; }
+    // Whether the store's listener has been told about the item (see ItemStore::BeginBatch).
+    bool Announced() const { return notice_ == Notice::Told; }
 
     // The label as shown.
     std::string Text() const;
@@ -61,6 +64,11 @@ class ItemNode {
     friend class ItemStore;
     friend class ChildList;
     friend struct ChildBlock;
+    friend class HeldItems;
+
+    // What the store's listener knows of the item: told, held back with the batch that
+    // inserted it, or inserted below a held item (it is told along with that one).
+    enum class Notice : std::uint8_t { Told, Held, InsideHeld };
 
     // One 16-bit word holds the flags and how each text is made: the label's form and stem,
     // the record's name and the record's path.
@@ -114,15 +122,17 @@ class ItemNode {
     std::int32_t fileCount_ = 0;
     ChildBlock* block_ = nullptr;  // kept by the parent's ChildList
     std::uint8_t image_ = 0;
+    Notice notice_ = Notice::Told;
     std::uint16_t flags_ = kMegabytes | (static_cast<std::uint16_t>(Source::Name) << kStemShift);
 };
 
 // Told about every change, so that a view can follow. Called on the owning thread, before
-// and after each change, like QAbstractItemModel's begin/end pairs.
+// and after each change, like QAbstractItemModel's begin/end pairs. Rows are the rows the
+// listener knows (ItemStore::ShownRow); an insertion covers a run of adjacent rows.
 class ItemStoreListener {
   public:
     virtual ~ItemStoreListener() = default;
-    virtual void BeginInsert(const ItemNode& parent, int row) = 0;
+    virtual void BeginInsert(const ItemNode& parent, int first, int last) = 0;
     virtual void EndInsert() = 0;
     virtual void BeginRemove(const ItemNode& parent, int first, int last) = 0;
     virtual void EndRemove() = 0;
@@ -143,7 +153,41 @@ class ItemStore : public TreeControl {
     ItemStore(const ItemStore&) = delete;
     ItemStore& operator=(const ItemStore&) = delete;
 
-    void SetListener(ItemStoreListener* listener) { listener_ = listener; }
+    // Items held for an earlier listener count as told.
+    void SetListener(ItemStoreListener* listener);
+
+    // While a batch is open (the window applies the scans' operations in batches), an item
+    // inserted under an item the listener knows is held back: the listener neither sees it
+    // nor hears of changes to it or to anything inserted below it, until AnnounceHeld tells
+    // it of all of them at once, per parent: a few runs of adjacent rows one by one, more as
+    // one run appended after the parent's other children followed by one reorder into their
+    // places. Whatever the listener must see at once announces them first: removing items,
+    // sorting the children of an item it knows, expanding or selecting a held item, and an
+    // insertion outside a batch. The tree as the TreeControl operations read it never
+    // waits: held items are in their places.
+    void BeginBatch() { batch_ = true; }
+    void EndBatch() { batch_ = false; }
+    void AnnounceHeld();
+    bool HoldsItems() const { return !held_.Empty(); }
+
+    // The children of parent as the listener knows them: without held items, or with them
+    // after the others while they are being announced. For the listener and its views.
+    std::size_t ShownCount(const ItemNode& parent) const { return held_.ShownCount(parent); }
+    const ItemNode* ShownChild(const ItemNode& parent, std::size_t row) const {
+        return held_.ShownChild(parent, row);
+    }
+    std::size_t ShownRow(const ItemNode& child) const { return held_.ShownRow(child); }
+
+    // The children of one item are watched for a reader that keeps what it derived from
+    // them (the detail panel): the children inserted, relabelled or given a record since the
+    // last call for the same parent. `all` when they must all be looked at again: the first
+    // call for a parent, or children were removed. Owning thread only; changes nothing in the
+    // tree.
+    struct ChildChanges {
+        bool all = true;
+        std::vector<TreeItem> items;  // may repeat an item
+    };
+    ChildChanges TakeChildChanges(TreeItem parent) const;
 
     // A fresh handle for an item that InsertItemAs() will create; safe from any thread.
     TreeItem ReserveItem();
@@ -182,10 +226,21 @@ class ItemStore : public TreeControl {
     ItemNode* FindItem(TreeItem item);  // like Find, but None names no item
     void ForgetSubtree(ItemNode& node);
     void RemoveRows(ItemNode& parent, std::size_t first, std::size_t last);
+    // The listener, when it is to hear of a change to node; null otherwise.
+    ItemStoreListener* ListenerFor(const ItemNode& node) const {
+        return node.Announced() ? listener_ : nullptr;
+    }
+    void ItemChanged(ItemNode& node);
+    void NoteChildChange(const ItemNode& child) const;
 
     ItemNode top_;
     ItemIndex index_;
     std::atomic<std::uint64_t> nextId_{1};
     std::atomic<std::uint64_t> selected_{0};
     ItemStoreListener* listener_ = nullptr;
+    HeldItems held_;
+    bool batch_ = false;
+    bool announcing_ = false;
+    mutable const ItemNode* watched_ = nullptr;  // whose children TakeChildChanges reports
+    mutable ChildChanges watchedChanges_;
 };

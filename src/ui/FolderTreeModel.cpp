@@ -1,6 +1,9 @@
 // The Qt model over the item store.
 #include "ui/FolderTreeModel.h"
 
+#include <algorithm>
+#include <unordered_map>
+
 FolderTreeModel::FolderTreeModel(ItemStore& store, std::vector<QIcon> icons, QObject* parent)
     : QAbstractItemModel(parent), store_(store), icons_(std::move(icons)) {
     changeTimer_.setSingleShot(true);
@@ -20,12 +23,12 @@ const ItemNode* FolderTreeModel::NodeAt(const QModelIndex& index) const {
 QModelIndex FolderTreeModel::IndexOfNode(const ItemNode& node) const {
     if (!node.Parent())
         return {};
-    return createIndex(static_cast<int>(node.Row()), 0, const_cast<ItemNode*>(&node));
+    return createIndex(static_cast<int>(store_.ShownRow(node)), 0, const_cast<ItemNode*>(&node));
 }
 
 QModelIndex FolderTreeModel::IndexOf(TreeItem item) const {
     const ItemNode* node = item == TreeItem::None ? nullptr : store_.Node(item);
-    return node ? IndexOfNode(*node) : QModelIndex();
+    return node && node->Announced() ? IndexOfNode(*node) : QModelIndex();
 }
 
 TreeItem FolderTreeModel::ItemAt(const QModelIndex& index) const {
@@ -41,10 +44,10 @@ bool FolderTreeModel::ChildrenShown(const ItemNode& item) const {
 }
 
 QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex& parent) const {
-    const ItemNode* node = NodeAt(parent);
-    if (column != 0 || row < 0 || static_cast<std::size_t>(row) >= node->Children().Size())
+    if (column != 0 || row < 0)
         return {};
-    return createIndex(row, 0, node->Children().At(static_cast<std::size_t>(row)));
+    const ItemNode* child = store_.ShownChild(*NodeAt(parent), static_cast<std::size_t>(row));
+    return child ? createIndex(row, 0, const_cast<ItemNode*>(child)) : QModelIndex();
 }
 
 QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
@@ -56,7 +59,7 @@ QModelIndex FolderTreeModel::parent(const QModelIndex& child) const {
 int FolderTreeModel::rowCount(const QModelIndex& parent) const {
     if (parent.column() > 0)
         return 0;
-    return static_cast<int>(NodeAt(parent)->Children().Size());
+    return static_cast<int>(store_.ShownCount(*NodeAt(parent)));
 }
 
 int FolderTreeModel::columnCount(const QModelIndex& /*parent*/) const {
@@ -64,7 +67,7 @@ int FolderTreeModel::columnCount(const QModelIndex& /*parent*/) const {
 }
 
 bool FolderTreeModel::hasChildren(const QModelIndex& parent) const {
-    return parent.column() <= 0 && !NodeAt(parent)->Children().Empty();
+    return parent.column() <= 0 && store_.ShownCount(*NodeAt(parent)) > 0;
 }
 
 QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
@@ -77,6 +80,12 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::DecorationRole && static_cast<std::size_t>(node->Image()) < icons_.size())
         return icons_[static_cast<std::size_t>(node->Image())];
+    if (role == kDepthRole) {
+        int depth = 0;
+        for (const ItemNode* above = node->Parent(); above->Parent(); above = above->Parent())
+            ++depth;
+        return depth;
+    }
     return {};
 }
 
@@ -84,9 +93,9 @@ Qt::ItemFlags FolderTreeModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-void FolderTreeModel::BeginInsert(const ItemNode& parent, int row) {
+void FolderTreeModel::BeginInsert(const ItemNode& parent, int first, int last) {
     ++storeChanges_;
-    beginInsertRows(IndexOfNode(parent), row, row);
+    beginInsertRows(IndexOfNode(parent), first, last);
 }
 
 void FolderTreeModel::EndInsert() {
@@ -139,7 +148,7 @@ void FolderTreeModel::EndReorder(const ItemNode& parent) {
 }
 
 void FolderTreeModel::ItemChanged(const ItemNode& item) {
-    if (!changedSet_.insert(static_cast<std::uint64_t>(item.Id())).second)
+    if (relabelling_)
         return;
     changed_.push_back(item.Id());
     if (!changeTimer_.isActive())
@@ -150,14 +159,50 @@ void FolderTreeModel::SendPendingChanges() {
     changeTimer_.stop();
     std::vector<TreeItem> changed;
     changed.swap(changed_);
-    changedSet_.clear();
+    // Where each changed item is shown, if it is: its parent and row.
+    struct Cell {
+        const ItemNode* parent;
+        std::size_t row;
+        bool operator<(const Cell& other) const {
+            return parent != other.parent ? std::less<>()(parent, other.parent) : row < other.row;
+        }
+        bool operator==(const Cell& other) const = default;
+    };
+    std::vector<Cell> cells;
+    cells.reserve(changed.size());
+    std::unordered_map<const ItemNode*, bool> shown;  // whether a parent's children are
     for (TreeItem item : changed) {
         const ItemNode* node = store_.Node(item);
-        if (node && ChildrenShown(*node->Parent())) {
-            QModelIndex at = IndexOfNode(*node);
-            emit dataChanged(at, at, {Qt::DisplayRole});
-        }
+        if (!node || !node->Announced())
+            continue;
+        auto [known, fresh] = shown.try_emplace(node->Parent(), false);
+        if (fresh)
+            known->second = ChildrenShown(*node->Parent());
+        if (known->second)
+            cells.push_back({node->Parent(), store_.ShownRow(*node)});
     }
+    std::sort(cells.begin(), cells.end());
+    cells.erase(std::unique(cells.begin(), cells.end()), cells.end());
+    // One signal per run of adjacent rows under one parent.
+    for (std::size_t first = 0; first < cells.size();) {
+        std::size_t last = first;
+        while (last + 1 < cells.size() && cells[last + 1].parent == cells[first].parent &&
+               cells[last + 1].row == cells[last].row + 1)
+            ++last;
+        QModelIndex parent = IndexOfNode(*cells[first].parent);
+        emit dataChanged(index(static_cast<int>(cells[first].row), 0, parent),
+                         index(static_cast<int>(cells[last].row), 0, parent), {Qt::DisplayRole});
+        first = last + 1;
+    }
+}
+
+void FolderTreeModel::RelabelAll(const std::function<void()>& relabel) {
+    SendPendingChanges();
+    emit layoutAboutToBeChanged();
+    relabelling_ = true;
+    relabel();
+    relabelling_ = false;
+    emit layoutChanged();
 }
 
 void FolderTreeModel::ExpandChanged(const ItemNode& item) {

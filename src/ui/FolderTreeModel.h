@@ -1,13 +1,15 @@
 // Shows the item store to a Qt view: a QAbstractItemModel over ItemStore that follows the
-// store's changes. Label changes are collected and announced once per pass of the event
-// loop, and only for items a view can show (every ancestor expanded).
+// store's changes, in the rows the store has told it about. Label changes are collected and
+// announced once per pass of the event loop (one dataChanged per run of adjacent siblings),
+// and only for items a view can show (every ancestor expanded); a relabel of the whole
+// tree is one layout change.
 #pragma once
 
 #include <QAbstractItemModel>
 #include <QIcon>
 #include <QTimer>
 
-#include <unordered_set>
+#include <functional>
 #include <vector>
 
 #include "tree/ItemStore.h"
@@ -16,6 +18,9 @@ class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
     Q_OBJECT
 
   public:
+    // data() answers an item's depth for this role: 0 for a root.
+    static constexpr int kDepthRole = Qt::UserRole + 1;
+
     // Becomes store's listener until destroyed; store must outlive the model. icons are the
     // tree's icon list, indexed by an item's image.
     FolderTreeModel(ItemStore& store, std::vector<QIcon> icons, QObject* parent = nullptr);
@@ -29,6 +34,10 @@ class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
     bool ChildrenShown(const ItemNode& item) const;
     // Announces the label changes collected so far at once.
     void SendPendingChanges();
+    // Runs relabel, which rewrites labels in the store and changes nothing else, as one
+    // layout change: views look at the rows they show once, instead of hearing of every
+    // label.
+    void RelabelAll(const std::function<void()>& relabel);
     // True while the store is in the middle of inserting, removing or reordering items.
     bool InStoreChange() const { return storeChanges_ > 0; }
 
@@ -40,7 +49,7 @@ class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    void BeginInsert(const ItemNode& parent, int row) override;
+    void BeginInsert(const ItemNode& parent, int first, int last) override;
     void EndInsert() override;
     void BeginRemove(const ItemNode& parent, int first, int last) override;
     void EndRemove() override;
@@ -65,8 +74,8 @@ class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
     ItemStore& store_;
     std::vector<QIcon> icons_;
     QTimer changeTimer_;
-    std::vector<TreeItem> changed_;
-    std::unordered_set<std::uint64_t> changedSet_;
+    std::vector<TreeItem> changed_;  // may repeat an item
+    bool relabelling_ = false;       // RelabelAll is running: changes are not collected
     // The reorder in progress: the persistent indexes below its parent, and whether the view
     // was told (a parent nobody shows and nobody holds an index into is sorted silently).
     QModelIndexList reorderedFrom_;

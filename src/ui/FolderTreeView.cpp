@@ -2,7 +2,6 @@
 #include "ui/FolderTreeView.h"
 
 #include <QContextMenuEvent>
-#include <QHeaderView>
 
 #include "fs/ReadAheadReader.h"
 #include "fs/ThreadPriority.h"
@@ -17,19 +16,6 @@ namespace {
 std::vector<QIcon> TreeIcons() {
     return {FolderIcon(), FileIcon()};
 }
-
-// A tree view that hands its context-menu events to its owner.
-class TreeWidget : public QTreeView {
-  public:
-    explicit TreeWidget(std::function<void(QContextMenuEvent*)> onContextMenu)
-        : onContextMenu_(std::move(onContextMenu)) {}
-
-  protected:
-    void contextMenuEvent(QContextMenuEvent* event) override { onContextMenu_(event); }
-
-  private:
-    std::function<void(QContextMenuEvent*)> onContextMenu_;
-};
 
 }  // namespace
 
@@ -48,17 +34,14 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
     view_->setUniformRowHeights(true);
     view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
-    view_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    view_->header()->setStretchLastSection(false);
     view_->setModel(model_.get());
+    view_->OnLayout([this](std::chrono::nanoseconds cost) { queue_->SetViewCost(cost); });
 
     connect(queue_.get(), &ScanQueue::ScanEnded, this, &FolderTreeView::OnScanEnded);
     connect(queue_.get(), &ScanQueue::RootScanBegan, this,
             [this](quint64 root, const std::string& folder) {
                 scans_->NoteRoot(folder, static_cast<TreeItem>(root));
             });
-    connect(queue_.get(), &ScanQueue::TreeRefreshRequested, this,
-            [this] { view_->viewport()->update(); });
     connect(queue_.get(), &ScanQueue::PanelRefreshRequested, this,
             &FolderTreeView::PanelRefreshRequested);
     connect(queue_.get(), &ScanQueue::BatchApplied, model_.get(),
@@ -66,6 +49,7 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
     connect(model_.get(), &FolderTreeModel::StoreSelectionChanged, this,
             &FolderTreeView::ShowStoreSelection);
     connect(model_.get(), &FolderTreeModel::RowsGone, this, [this] {
+        view_->AllowNarrower();
         if (model_->ItemAt(view_->currentIndex()) != store_.Selection())
             ShowStoreSelection();
     });
@@ -75,8 +59,10 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
             [this](const QModelIndex& current) { FollowViewCurrent(current); });
     connect(view_.get(), &QTreeView::expanded, this,
             [this](const QModelIndex& item) { FollowViewExpansion(item, true); });
-    connect(view_.get(), &QTreeView::collapsed, this,
-            [this](const QModelIndex& item) { FollowViewExpansion(item, false); });
+    connect(view_.get(), &QTreeView::collapsed, this, [this](const QModelIndex& item) {
+        view_->AllowNarrower();
+        FollowViewExpansion(item, false);
+    });
 }
 
 FolderTreeView::~FolderTreeView() {
@@ -100,8 +86,8 @@ void FolderTreeView::OpenScanFile(const std::string& file) {
     queue_->Flush();
     emit StatusText(QString::fromStdString("Scanning " + file));
     scans_->Start(file, [this](ScanTarget& target, std::uint64_t id, const std::string& path,
-                               const std::atomic<bool>& cancelled) {
-        return scanFiles_.Run(target, id, path, cancelled);
+                               const ScanControl& control) {
+        return scanFiles_.Run(target, id, path, control);
     });
 }
 
@@ -118,36 +104,30 @@ void FolderTreeView::SupersedeRemovedScans() {
     scans_->SupersedeRemoved([this](TreeItem item) { return store_.Node(item) != nullptr; });
 }
 
-void FolderTreeView::StopScans() {
+std::size_t FolderTreeView::StopScans(std::chrono::milliseconds wait) {
     queue_->Close();
-    scans_->StopAll();
+    return scans_->StopAll(wait);
 }
 
-std::unique_ptr<FolderSource> FolderTreeView::NewSource(const std::atomic<bool>& cancelled) {
+std::unique_ptr<FolderSource> FolderTreeView::NewSource(const ScanControl& control) {
     // Called on the scan thread before it reads anything: the scan and the readers it starts
     // yield to the user interface when they compete with it for a processor.
     MakeThisThreadBackground();
     std::unique_ptr<FolderSource> inner =
-        sourceFactory_ ? sourceFactory_()
-                       : std::make_unique<ReadAheadReader>(0, ReadAheadLimits{}, &StopRequested);
-    return std::make_unique<CancellableSource>(std::move(inner), cancelled);
+        sourceFactory_
+            ? sourceFactory_()
+            : std::make_unique<ReadAheadReader>(0, ReadAheadLimits{}, &control.cancelled);
+    return std::make_unique<CancellableSource>(std::move(inner), control.cancelled);
 }
 
 void FolderTreeView::Relabel() {
     queue_->Flush();  // what the scans queued before the switch is rewritten too
-    RelabelNow();
-}
-
-void FolderTreeView::RelabelNow() {
-    FolderTree::Relabel(store_, TreeItem::None);
-    model_->SendPendingChanges();
-    relabelAtScanEnd_ = RunningScans() > 0;
+    model_->RelabelAll([this] { FolderTree::Relabel(store_, TreeItem::None); });
+    view_->AllowNarrower();
 }
 
 void FolderTreeView::OnScanEnded(quint64 id) {
     std::optional<std::string> folder = scans_->Ended(id);
-    if (relabelAtScanEnd_)
-        RelabelNow();
     if (std::optional<std::string> failure = scanFiles_.TakeFailure(id)) {
         emit StatusText(QString::fromStdString(*failure));  // the scan file could not be read
         return;

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QTreeView>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,6 +18,7 @@
 #include "ui/FolderTreeModel.h"
 #include "ui/ScanFileRoots.h"
 #include "ui/ScanQueue.h"
+#include "ui/TreeWidget.h"
 
 class QContextMenuEvent;
 
@@ -30,7 +32,7 @@ class FolderTreeView : public QObject, public ScanTarget {
     // startFolder is the owner's start folder, read by StartScan; it must outlive this
     // object. The view widget is owned by this object; its parent only borrows it.
     explicit FolderTreeView(const std::string& startFolder, QObject* parent = nullptr);
-    // Stops and joins every scan before the store goes away.
+    // Stops and joins every scan before the store goes away, however long that takes.
     ~FolderTreeView() override;
 
     QTreeView& View() { return *view_; }
@@ -40,7 +42,8 @@ class FolderTreeView : public QObject, public ScanTarget {
 
     // Starts a scan of the start folder on a new thread, after showing "Scanning " and the
     // folder. Nothing happens for an empty folder; a request for a folder whose scan is
-    // running shows the text but starts nothing.
+    // running (and was not stopped) shows the text but starts nothing. A root whose scan
+    // was stopped is scanned again at its place.
     void StartScan();
     // Reads scan file `file` (an export in ncdu's JSON format) into a root on a new thread,
     // after showing "Scanning " and the file, as StartScan does for a folder. A file that
@@ -51,19 +54,28 @@ class FolderTreeView : public QObject, public ScanTarget {
     // Running scans whose root items were deleted are cancelled and forgotten, so that
     // their folders can be scanned afresh at once.
     void SupersedeRemovedScans();
-    // Closes the queue, stops and joins every scan. Nothing reaches the store afterwards.
-    void StopScans();
+    // Asks every scan running now to stop (Stop, Remove, Export); scans started later are
+    // not affected. Waits for nothing.
+    void StopRunningScans() { scans_->CancelAll(); }
+    // Closes the queue and stops every scan for good; joins the threads that end within
+    // `wait` and returns how many are still running (blocked in the file system, say).
+    // Nothing reaches the store afterwards.
+    std::size_t StopScans(std::chrono::milliseconds wait = std::chrono::milliseconds::max());
+    // Scan threads not joined yet, stopped ones included.
     std::size_t RunningScans() const { return scans_->Count(); }
-    // Rewrites every label in the current unit. A running scan may still deliver labels it
-    // formatted before the switch, so the tree is relabelled again as each scan that was
-    // running then ends.
+    // Scans running and not asked to stop.
+    std::size_t ActiveScans() const { return scans_->Active(); }
+    // Rewrites every label in the current unit, as one change for the view. Labels the
+    // scans deliver afterwards are shown in the new unit as they arrive.
     void Relabel();
 
     // Replaces the folder listings the scans read (by default the file system).
     void SetSourceFactory(SourceFactory factory) { sourceFactory_ = std::move(factory); }
 
-    TreeControl& Tree() override { return *queue_; }
-    std::unique_ptr<FolderSource> NewSource(const std::atomic<bool>& cancelled) override;
+    std::unique_ptr<TreeControl> NewTree(const ScanControl& control) override {
+        return queue_->Lane(control.superseded);
+    }
+    std::unique_ptr<FolderSource> NewSource(const ScanControl& control) override;
     void ScanEnded(std::uint64_t id) override { queue_->PostScanEnded(id); }
 
   signals:
@@ -86,16 +98,13 @@ class FolderTreeView : public QObject, public ScanTarget {
     void ShowStoreExpansion(const QModelIndex& item, bool expand);
     void FollowViewExpansion(const QModelIndex& item, bool expand);
 
-    void RelabelNow();
-
     const std::string& startFolder_;
-    bool relabelAtScanEnd_ = false;
     ItemStore store_;
     ScanFileRoots scanFiles_;
     std::unique_ptr<FolderTreeModel> model_;
     std::unique_ptr<ScanQueue> queue_;
     std::unique_ptr<ScanThreads> scans_;
-    std::unique_ptr<QTreeView> view_;
+    std::unique_ptr<TreeWidget> view_;
     SourceFactory sourceFactory_;
     bool syncing_ = false;  // a change is being passed between store and view
 };

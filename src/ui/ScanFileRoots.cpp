@@ -3,18 +3,13 @@
 
 #include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
-#include "scan/SizeUnit.h"
 #include "scanfile/ScanFileReader.h"
 
 int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& file,
-                       const std::atomic<bool>& cancelled) {
+                       const ScanControl& control) {
     MakeThisThreadBackground();
     // Reading the file is part of the scan: Stop ends it as it would end a scan.
-    StopRequested.store(false, std::memory_order_relaxed);
-    auto stopping = [&cancelled] {
-        return cancelled.load(std::memory_order_relaxed) ||
-               StopRequested.load(std::memory_order_relaxed);
-    };
+    auto stopping = [&control] { return control.cancelled.load(std::memory_order_relaxed); };
     auto reader = std::make_unique<ScanFileReader>();
     if (std::optional<ScanFileError> error = reader->Load(file, stopping)) {
         if (!stopping()) {
@@ -29,9 +24,11 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
         std::lock_guard lock(mutex_);
         imported_.insert(root);
     }
-    CancellableSource source(std::move(reader), cancelled);
+    CancellableSource source(std::move(reader), control.cancelled);
+    std::unique_ptr<TreeControl> tree = target.NewTree(control);
     ScanContext context{source};
-    FolderTree::ScanRoot(target.Tree(), root, context);
+    context.stop = &control.cancelled;
+    FolderTree::ScanRoot(*tree, root, context);
     target.ScanEnded(id);
     return 0;
 }

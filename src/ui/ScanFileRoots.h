@@ -20,7 +20,7 @@ class ScanFileRoots {
     // named by the export's top path. A file that cannot be read changes nothing in the
     // tree; the reason is kept for TakeFailure. Reports the end of scan id last.
     int Run(ScanTarget& target, std::uint64_t id, const std::string& file,
-            const std::atomic<bool>& cancelled);
+            const ScanControl& control);
     // The text the status bar shows at the end of scan id instead of "Scanning ... Complete":
     // why its file could not be read ("<file>:<line>:<column>: <what>"). Nothing for a scan
     // that read its file or was stopped. Forgets it.

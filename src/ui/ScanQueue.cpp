@@ -13,59 +13,6 @@ namespace {
 // How long one batch may keep the user-interface thread before it yields to the event loop.
 constexpr qint64 kBatchBudgetMs = 8;
 
-struct Insert {
-    TreeItem id;
-    ItemLabel text;
-    int image;
-    TreeItem parent;
-    InsertAt where;
-};
-struct SetText {
-    TreeItem item;
-    ItemLabel text;
-};
-struct SetImage {
-    TreeItem item;
-    int image;
-};
-struct SetData {
-    TreeItem item;
-    std::unique_ptr<FolderRecord> record;
-};
-struct ExpandItem {
-    TreeItem item;
-    bool expand;
-};
-struct SelectItem {
-    TreeItem item;
-};
-struct Sort {
-    TreeItem parent;
-    ItemCompare compare;
-    std::intptr_t context;
-};
-struct Delete {
-    TreeItem item;
-};
-struct RemoveBelow {
-    TreeItem item;
-};
-struct ClearBelow {
-    TreeItem item;
-};
-struct ScanEnd {
-    std::uint64_t id;
-};
-// A question from a producer, answered on the owner thread in queue order. Lives on the
-// asking thread's stack until done is set (under the mutex) or the queue is closed.
-struct Question {
-    std::function<void(ItemStore&)> ask;
-    bool done = false;
-};
-struct Query {
-    Question* question;
-};
-
 template <class... Handlers>
 struct Overloaded : Handlers... {
     using Handlers::operator()...;
@@ -73,19 +20,41 @@ struct Overloaded : Handlers... {
 template <class... Handlers>
 Overloaded(Handlers...) -> Overloaded<Handlers...>;
 
+// A label the scan formatted before a unit switch and that reaches the store after it: the
+// switch has relabelled the tree already, so the label is shown in the unit of now.
+ItemLabel InCurrentUnit(ItemLabel label) {
+    if (label.form != LabelForm::Text)
+        label.megabytes = SizeUnit::InMegabytes();
+    return label;
+}
+
+// Whether the operation may take long on its own: it touches every child of an item, which
+// can be many, or has the view lay out all it shows.
+bool MayBeHeavy(const QueueOperation& operation) {
+    return std::holds_alternative<QueueOp::Sort>(operation.what) ||
+           std::holds_alternative<QueueOp::RemoveBelow>(operation.what) ||
+           std::holds_alternative<QueueOp::Delete>(operation.what) ||
+           std::holds_alternative<QueueOp::SelectItem>(operation.what);
+}
+
+// Whether the operation changes the tree (a question or a scan's end does not).
+bool ChangesTree(const QueueOperation& operation) {
+    return !std::holds_alternative<QueueOp::Query>(operation.what) &&
+           !std::holds_alternative<QueueOp::ScanEnd>(operation.what);
+}
+
 }  // namespace
 
-struct ScanQueue::Operation {
-    std::variant<Insert, SetText, SetImage, SetData, ExpandItem, SelectItem, Sort, Delete,
-                 RemoveBelow, ClearBelow, ScanEnd, Query>
-        what;
-};
-
 ScanQueue::ScanQueue(ItemStore& store, std::size_t capacity, int coalesceMs, QObject* parent)
-    : QObject(parent), store_(store), capacity_(capacity < 2 ? 2 : capacity) {
+    : QObject(parent),
+      ScanLane(*this, nullptr),
+      store_(store),
+      capacity_(capacity < 2 ? 2 : capacity) {
     coalesce_.setSingleShot(true);
     coalesce_.setInterval(coalesceMs);
     connect(&coalesce_, &QTimer::timeout, this, [this] { Apply(true); });
+    announce_.setSingleShot(true);
+    connect(&announce_, &QTimer::timeout, this, [this] { AnnounceHeld(true); });
     if (wakeup_.Descriptor() >= 0) {
         wakeupWatch_ =
             std::make_unique<QSocketNotifier>(wakeup_.Descriptor(), QSocketNotifier::Read);
@@ -124,11 +93,8 @@ void ScanQueue::Push(Operation operation, bool urgent) {
     }
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return closed_ || pending_.size() < capacity_; });
-    if (closed_) {
-        lock.unlock();
-        StopRequested.store(true, std::memory_order_relaxed);
+    if (closed_)
         return;  // the operation is dropped; its record never reached the store
-    }
     pending_.push_back(std::move(operation));
     std::size_t size = pending_.size();
     lock.unlock();
@@ -157,16 +123,33 @@ void ScanQueue::Ask(std::function<void(ItemStore&)> ask) {
         ask(store_);
         return;
     }
-    Question question{std::move(ask)};
-    Push(Operation{Query{&question}}, true);
+    QueueOp::Question question{std::move(ask)};
+    Push(Operation{QueueOp::Query{&question}}, true);
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return question.done || closed_; });
-    if (closed_ && !question.done)
-        StopRequested.store(true, std::memory_order_relaxed);
 }
 
 void ScanQueue::Flush() {
     Apply(false);
+}
+
+void ScanQueue::SetViewCost(std::chrono::nanoseconds cost) {
+    const qint64 wait = std::chrono::duration_cast<std::chrono::milliseconds>(10 * cost).count();
+    announceEveryMs_ = std::min<qint64>(wait, 400);
+}
+
+void ScanQueue::AnnounceHeld(bool now) {
+    if (!store_.HoldsItems())
+        return;
+    const qint64 wait = now || !announced_.isValid() ? 0 : announceEveryMs_ - announced_.elapsed();
+    if (wait > 0) {
+        if (!announce_.isActive())
+            announce_.start(static_cast<int>(wait));
+        return;
+    }
+    announce_.stop();
+    store_.AnnounceHeld();
+    announced_.start();
 }
 
 void ScanQueue::Apply(bool withBudget) {
@@ -178,6 +161,7 @@ void ScanQueue::Apply(bool withBudget) {
     QElapsedTimer clock;
     clock.start();
     bool more = false;
+    store_.BeginBatch();
     while (!ownerClosed_) {
         if (next_ == batch_.size()) {
             batch_.clear();
@@ -190,20 +174,21 @@ void ScanQueue::Apply(bool withBudget) {
             if (batch_.empty())
                 break;
         }
+        const bool heavy = MayBeHeavy(batch_[next_]);
         ApplyOne(batch_[next_++]);
-        if (withBudget && (next_ & 15) == 0 && clock.elapsed() >= kBatchBudgetMs) {
+        if (withBudget && (heavy || (next_ & 15) == 0) && clock.elapsed() >= kBatchBudgetMs) {
             more = true;
             break;
         }
     }
+    store_.EndBatch();
+    AnnounceHeld(!withBudget || ownerClosed_);
     applying_ = false;
     if (ownerClosed_) {
         batch_.clear();
         next_ = 0;
         return;
     }
-    if (refreshTree_.exchange(false, std::memory_order_relaxed))
-        emit TreeRefreshRequested();
     if (refreshPanel_.exchange(false, std::memory_order_relaxed))
         emit PanelRefreshRequested();
     emit BatchApplied();
@@ -214,35 +199,44 @@ void ScanQueue::Apply(bool withBudget) {
 }
 
 void ScanQueue::ApplyOne(Operation& operation) {
+    if (operation.dropped && operation.dropped->load(std::memory_order_relaxed) &&
+        ChangesTree(operation))
+        return;  // a newer scan of the same folder has begun
     ItemStore& store = store_;
-    std::visit(Overloaded{
-                   [&](Insert& op) {
-                       store.InsertItemAs(op.id, std::move(op.text), op.image, op.parent, op.where);
-                   },
-                   [&](SetText& op) { store.SetItemText(op.item, std::move(op.text)); },
-                   [&](SetImage& op) { store.SetItemImage(op.item, op.image); },
-                   [&](SetData& op) {
-                       if (op.record && !op.record->complete && store.Node(op.item))
-                           emit RootScanBegan(static_cast<quint64>(op.item), op.record->path);
-                       store.SetItemData(op.item, std::move(op.record));
-                   },
-                   [&](ExpandItem& op) { store.Expand(op.item, op.expand); },
-                   [&](SelectItem& op) { store.Select(op.item); },
-                   [&](Sort& op) { store.SortChildren(op.parent, op.compare, op.context); },
-                   [&](Delete& op) { store.DeleteItem(op.item); },
-                   [&](RemoveBelow& op) { store.RemoveChildren(op.item); },
-                   [&](ClearBelow& op) { store.ClearSubtreeData(op.item); },
-                   [&](ScanEnd& op) { emit ScanEnded(op.id); },
-                   [&](Query& op) {
-                       op.question->ask(store);
-                       {
-                           std::lock_guard lock(mutex_);
-                           op.question->done = true;
-                       }
-                       changed_.notify_all();
-                   },
-               },
-               operation.what);
+    using namespace QueueOp;
+    std::visit(
+        Overloaded{
+            [&](Insert& op) {
+                store.InsertItemAs(op.id, InCurrentUnit(std::move(op.text)), op.image, op.parent,
+                                   op.where);
+            },
+            [&](SetText& op) { store.SetItemText(op.item, InCurrentUnit(std::move(op.text))); },
+            [&](SetImage& op) { store.SetItemImage(op.item, op.image); },
+            [&](SetData& op) {
+                if (op.record && !op.record->complete && store.Node(op.item))
+                    emit RootScanBegan(static_cast<quint64>(op.item), op.record->path);
+                store.SetItemData(op.item, std::move(op.record));
+            },
+            [&](ExpandItem& op) { store.Expand(op.item, op.expand); },
+            [&](SelectItem& op) { store.Select(op.item); },
+            [&](Sort& op) { store.SortChildren(op.parent, op.compare, op.context); },
+            [&](Delete& op) { store.DeleteItem(op.item); },
+            [&](RemoveBelow& op) { store.RemoveChildren(op.item); },
+            [&](ClearBelow& op) { store.ClearSubtreeData(op.item); },
+            [&](ScanEnd& op) {
+                store.AnnounceHeld();  // the closing text comes after the last change
+                emit ScanEnded(op.id);
+            },
+            [&](Query& op) {
+                op.question->ask(store);
+                {
+                    std::lock_guard lock(mutex_);
+                    op.question->done = true;
+                }
+                changed_.notify_all();
+            },
+        },
+        operation.what);
 }
 
 void ScanQueue::Close() {
@@ -255,6 +249,7 @@ void ScanQueue::Close() {
     changed_.notify_all();
     ownerClosed_ = true;
     coalesce_.stop();
+    announce_.stop();
     wakeupPoll_.stop();
     if (wakeupWatch_)
         wakeupWatch_->setEnabled(false);
@@ -264,77 +259,6 @@ void ScanQueue::Close() {
     }
 }
 
-TreeItem ScanQueue::InsertItem(ItemLabel text, int image, TreeItem parent, InsertAt where) {
-    TreeItem id = store_.ReserveItem();
-    Push(Operation{Insert{id, std::move(text), image, parent, where}});
-    return id;
-}
-
-void ScanQueue::SetItemText(TreeItem item, ItemLabel text) {
-    Push(Operation{SetText{item, std::move(text)}});
-}
-
-void ScanQueue::SetItemImage(TreeItem item, int image) {
-    Push(Operation{SetImage{item, image}});
-}
-
-void ScanQueue::SetItemData(TreeItem item, std::unique_ptr<FolderRecord> record) {
-    Push(Operation{SetData{item, std::move(record)}});
-}
-
-void ScanQueue::Expand(TreeItem item, bool expand) {
-    Push(Operation{ExpandItem{item, expand}});
-}
-
-void ScanQueue::Select(TreeItem item) {
-    Push(Operation{SelectItem{item}});
-}
-
-void ScanQueue::SortChildren(TreeItem parent, ItemCompare compare, std::intptr_t context) {
-    Push(Operation{Sort{parent, compare, context}});
-}
-
-void ScanQueue::DeleteItem(TreeItem item) {
-    Push(Operation{Delete{item}});
-}
-
-bool ScanQueue::RemoveChildren(TreeItem item) {
-    Push(Operation{RemoveBelow{item}});
-    return true;
-}
-
-void ScanQueue::ClearSubtreeData(TreeItem item) {
-    Push(Operation{ClearBelow{item}});
-}
-
-void ScanQueue::RefreshTree() {
-    refreshTree_.store(true, std::memory_order_relaxed);
-}
-
-void ScanQueue::RefreshPanel() {
-    refreshPanel_.store(true, std::memory_order_relaxed);
-}
-
 void ScanQueue::PostScanEnded(std::uint64_t id) {
-    Push(Operation{ScanEnd{id}}, true);
-}
-
-std::optional<FolderRecord> ScanQueue::GetItemData(TreeItem item) {
-    return AskStore(&ItemStore::GetItemData, item);
-}
-
-std::optional<FolderRecord> ScanQueue::GetItemDataWithoutPath(TreeItem item) {
-    return AskStore(&ItemStore::GetItemDataWithoutPath, item);
-}
-
-TreeItem ScanQueue::GetChild(TreeItem item) {
-    return AskStore(&ItemStore::GetChild, item);
-}
-
-TreeItem ScanQueue::GetNextItem(TreeItem item) {
-    return AskStore(&ItemStore::GetNextItem, item);
-}
-
-TreeItem ScanQueue::GetParent(TreeItem item) {
-    return AskStore(&ItemStore::GetParent, item);
+    Push(Operation{QueueOp::ScanEnd{id}}, true);
 }

@@ -112,7 +112,7 @@ TEST_F(ScanTest, ProgressNameOrderWhileScanningThenSizeOrderAndAKeptSelection) {
     EXPECT_EQ(tree.Selection(), Child(root, 1));  // the selection inside the root is kept
 }
 
-TEST_F(ScanTest, RescanReusesTheRootAtItsPlaceAndAQueuedRootIsLeftAlone) {
+TEST_F(ScanTest, RescanReusesTheRootAtItsPlaceWhateverRecordAStoppedScanLeftOnIt) {
     source.roots["/a"].Folder("old").File("f", 1);
     source.roots["/b"].File("g", 2);
     Scan("/a");
@@ -121,21 +121,39 @@ TEST_F(ScanTest, RescanReusesTheRootAtItsPlaceAndAQueuedRootIsLeftAlone) {
     Scan("/b");
     EXPECT_EQ(tree.Selection(), tree.GetNextItem(a));  // the selection was outside /b
 
-    source.roots["/a"] = FakeFolder();
-    source.roots["/a"].Folder("new");
+    for (const char* spelling : {"/a", "/a/"}) {
+        source.roots[spelling] = FakeFolder();
+        source.roots[spelling].Folder("new");
+        source.roots[spelling].Folder("newer").File("f", 1);
+    }
     Scan("/a");
     EXPECT_EQ(Root(), a);
     EXPECT_EQ(tree.Top().Children().Size(), 2u);
-    Strings labels = Labels(a);
-    ASSERT_EQ(labels.size(), 2u);
-    EXPECT_EQ(labels[0].substr(0, 3), "new");
+    const Strings labels = Labels(a);
+    ASSERT_EQ(labels.size(), 3u);
+    EXPECT_EQ(labels[1].substr(0, 3), "new");
     EXPECT_EQ(tree.Selection(), a);
 
-    tree.SetItemData(a, FolderRecord::Placeholder("/a"));  // its scan is queued elsewhere
-    const int entered = source.enterCount;
-    Scan("/a");
-    EXPECT_EQ(source.enterCount, entered);
-    EXPECT_EQ(Labels(a), labels);
+    // Stopped before its first sub-folder finished (the placeholder stays), then after it
+    // (a progress record whose path ends in "/"): each time the next request, spelt with or
+    // without the "/", scans the same root again at its place.
+    const std::pair<std::string, std::string> stops[] = {{"/a/new", "/a||0|0|0|0|P"},
+                                                         {"/a/newer", "/a/|/a/|0|0|1|0"}};
+    for (const auto& [stopAt, stoppedRecord] : stops) {
+        source.beforeList = [stopAt = stopAt](const std::string& path) {
+            if (path == stopAt)
+                StopRequested = true;
+        };
+        Scan("/a");
+        EXPECT_EQ(Record(a), stoppedRecord);
+        source.beforeList = nullptr;
+        StopRequested = false;
+        Scan(stopAt == "/a/new" ? "/a" : "/a/");
+        EXPECT_EQ(Root(), a) << stopAt;
+        EXPECT_EQ(tree.Top().Children().Size(), 2u) << stopAt;
+        EXPECT_EQ(Labels(a).size(), 3u) << stopAt;
+        EXPECT_TRUE(tree.Record(a)->complete) << stopAt;
+    }
 }
 
 TEST_F(ScanTest, StopLeavesInterruptedItemsWithoutRecordsAndTheRootWithoutFilesEntry) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -195,4 +196,194 @@ TEST(ItemStore, ThousandsOfSiblingsKeepThePlainListsOrderThroughInsertsRelabelsS
     }
     EXPECT_GT(plain.size(), 2 * ChildList::kBlock);  // the blocks, not only the small array
     check(-1);
+}
+
+// A listener that keeps the tree as it has been told about it, and checks at every call that
+// the store shows it exactly that: what a view over the store relies on.
+class MirrorListener : public ItemStoreListener {
+  public:
+    explicit MirrorListener(const ItemStore& store) : store_(store) {}
+
+    std::size_t inserts = 0, reorders = 0;
+
+    // The rows the store shows under parent are the ones this listener was told about.
+    void ExpectShown(const ItemNode& parent) const {
+        const std::vector<const ItemNode*>& told = Known(parent);
+        ASSERT_EQ(store_.ShownCount(parent), told.size());
+        for (std::size_t row = 0; row < told.size(); ++row) {
+            ASSERT_EQ(store_.ShownChild(parent, row), told[row]) << "row " << row;
+            ASSERT_EQ(store_.ShownRow(*told[row]), row);
+        }
+    }
+    // Everything told is the whole tree, in its real order.
+    void ExpectWholeTree() const {
+        std::vector<const ItemNode*> pending{&store_.Top()};
+        while (!pending.empty()) {
+            const ItemNode* node = pending.back();
+            pending.pop_back();
+            ExpectShown(*node);
+            ASSERT_EQ(Known(*node).size(), node->Children().Size());
+            for (const ItemNode& child : node->Children()) {
+                ASSERT_TRUE(child.Announced());
+                pending.push_back(&child);
+            }
+        }
+    }
+
+    void BeginInsert(const ItemNode& parent, int first, int last) override {
+        ExpectShown(parent);
+        ASSERT_LE(first, last);
+        change_ = {&parent, first, last};
+    }
+    void EndInsert() override {
+        std::vector<const ItemNode*>& told = children_[change_.parent];
+        for (int row = change_.first; row <= change_.last; ++row) {
+            const ItemNode* child = store_.ShownChild(*change_.parent, std::size_t(row));
+            ASSERT_TRUE(child);
+            told.insert(told.begin() + row, child);
+            LearnBelow(*child);
+        }
+        ++inserts;
+        ExpectShown(*change_.parent);
+    }
+    void BeginRemove(const ItemNode& parent, int first, int last) override {
+        ExpectShown(parent);
+        change_ = {&parent, first, last};
+    }
+    void EndRemove() override {
+        std::vector<const ItemNode*>& told = children_[change_.parent];
+        told.erase(told.begin() + change_.first, told.begin() + change_.last + 1);
+        ExpectShown(*change_.parent);
+    }
+    void BeginReorder(const ItemNode& parent) override {
+        ExpectShown(parent);
+        change_ = {&parent, 0, 0};
+    }
+    void EndReorder(const ItemNode& parent) override {
+        std::vector<const ItemNode*> before = Known(parent), after;
+        for (std::size_t row = 0; row < store_.ShownCount(parent); ++row)
+            after.push_back(store_.ShownChild(parent, row));
+        std::vector<const ItemNode*> sortedBefore = before, sortedAfter = after;
+        std::sort(sortedBefore.begin(), sortedBefore.end());
+        std::sort(sortedAfter.begin(), sortedAfter.end());
+        ASSERT_EQ(sortedAfter, sortedBefore);  // the same rows, in another order
+        children_[&parent] = after;
+        ++reorders;
+    }
+    void ItemChanged(const ItemNode& item) override { ExpectKnown(item); }
+    void ExpandChanged(const ItemNode& item) override { ExpectKnown(item); }
+    void SelectionChanged(TreeItem selected) override {
+        if (selected != TreeItem::None)
+            ExpectKnown(*store_.Node(selected));
+    }
+
+  private:
+    struct Change {
+        const ItemNode* parent = nullptr;
+        int first = 0, last = 0;
+    };
+    const std::vector<const ItemNode*>& Known(const ItemNode& parent) const {
+        static const std::vector<const ItemNode*> kNone;
+        auto found = children_.find(&parent);
+        return found == children_.end() ? kNone : found->second;
+    }
+    // An inserted row comes with what lies below it, as a view finds it when it looks.
+    void LearnBelow(const ItemNode& top) {
+        std::vector<const ItemNode*> pending{&top};
+        while (!pending.empty()) {
+            const ItemNode* node = pending.back();
+            pending.pop_back();
+            std::vector<const ItemNode*>& told = children_[node];
+            told.clear();
+            for (std::size_t row = 0; row < store_.ShownCount(*node); ++row) {
+                told.push_back(store_.ShownChild(*node, row));
+                pending.push_back(told.back());
+            }
+        }
+    }
+    void ExpectKnown(const ItemNode& item) const {
+        const std::vector<const ItemNode*>& siblings = Known(*item.Parent());
+        EXPECT_NE(std::find(siblings.begin(), siblings.end(), &item), siblings.end())
+            << "told about an item it does not know: " << item.Text();
+    }
+
+    const ItemStore& store_;
+    std::map<const ItemNode*, std::vector<const ItemNode*>> children_;
+    Change change_;
+};
+
+// A batch holds its insertions back and announces them in runs, or many of them as one
+// appended run and one reorder; whatever the listener must see first (a removal, a sort, a
+// selection, an insertion outside a batch) announces them at once. At every step the store
+// shows the listener exactly what it was told, and in the end all of the tree.
+TEST(ItemStore, BatchesAnnounceTheirInsertionsInRunsAndShowOnlyWhatWasTold) {
+    std::mt19937 random(4711);
+    ItemStore store;
+    MirrorListener mirror(store);
+    store.SetListener(&mirror);
+    const TreeItem root = store.InsertItem("/r", 0, TreeItem::None, InsertAt::Last);
+    std::vector<TreeItem> items{root};
+    for (int i = 0; i < 300; ++i)  // a parent with many children before the batches
+        items.push_back(store.InsertItem(RandomName(random), 0, root, InsertAt::Sorted));
+
+    // 2,000 siblings in one batch: one appended run and one reorder, whatever their order.
+    const std::size_t inserts = mirror.inserts, reorders = mirror.reorders;
+    const std::size_t told = store.Node(root)->Children().Size();
+    store.BeginBatch();
+    for (int i = 0; i < 2000; ++i) {
+        TreeItem child = store.InsertItem(RandomName(random), 0, root, InsertAt::Sorted);
+        store.SetItemText(child, ItemLabel::Folder(RandomName(random), 1, 1, 0, true));
+        store.InsertItem(ItemLabel::FilesEntry(1, false, true), 0, child, InsertAt::Last);
+        ASSERT_EQ(store.ShownCount(*store.Node(root)), told);
+        items.push_back(child);
+    }
+    store.EndBatch();
+    store.AnnounceHeld();
+    EXPECT_EQ(mirror.inserts - inserts, 1u);
+    EXPECT_EQ(mirror.reorders - reorders, 1u);
+    mirror.ExpectWholeTree();
+
+    store.BeginBatch();  // 100 appended after the others: one run, nothing to reorder
+    for (int i = 0; i < 100; ++i)
+        items.push_back(store.InsertItem(RandomName(random), 0, root, InsertAt::Last));
+    store.EndBatch();
+    store.AnnounceHeld();
+    EXPECT_EQ(mirror.inserts - inserts, 2u);
+    EXPECT_EQ(mirror.reorders - reorders, 1u);
+    mirror.ExpectWholeTree();
+
+    for (int round = 0; round < 60; ++round) {
+        store.BeginBatch();
+        for (int step = 0; step < 80; ++step) {
+            const unsigned op = random() % 100;
+            const TreeItem pick = items[random() % items.size()];
+            if (!store.Node(pick))
+                continue;
+            if (op < 50) {
+                items.push_back(store.InsertItem(RandomName(random), 0, pick,
+                                                 op % 5 ? InsertAt::Sorted : InsertAt::Last));
+            } else if (op < 70) {
+                store.SetItemText(pick, RandomName(random));
+            } else if (op < 80) {
+                store.SetItemData(pick, Sized(random() % 100));
+            } else if (op < 85) {
+                store.SortChildren(pick, FolderTree::CompareBySize, 0);
+            } else if (op < 89) {
+                store.Expand(pick, true);
+            } else if (op < 92) {
+                store.Select(pick);
+            } else if (op < 94 && pick != root) {
+                store.DeleteItem(pick);
+            }
+        }
+        store.EndBatch();
+        if (round % 3 == 0)  // held across batches too
+            store.AnnounceHeld();
+        if (round % 7 == 0)
+            store.InsertItem(RandomName(random), 0, root, InsertAt::Sorted);  // outside a batch
+        if (HasFailure())
+            return;
+    }
+    store.AnnounceHeld();
+    mirror.ExpectWholeTree();
 }

@@ -1,20 +1,41 @@
-// The folder tree in a window: the model while scans fill it, store and view kept in step,
-// and two scans at once.
+// The folder tree in a window: the model while scans fill it, a wide folder and a relabel
+// told to the view in few signals, store and view kept in step, and two scans at once.
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
+#include <QStyledItemDelegate>
 #include <QTest>
 
 #include "GuiTestSupport.h"
 #include "ui/FolderTreeView.h"
 
+namespace {
+
+// Counts the rows the view measures.
+class CountingDelegate : public QStyledItemDelegate {
+  public:
+    mutable int measured = 0;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        ++measured;
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+};
+
+// How many of the recorded signals concern rows below the item of parentIndex.
+int Under(const QSignalSpy& spy, const QModelIndex& parentIndex) {
+    int count = 0;
+    for (const QList<QVariant>& signal : spy)
+        count +=
+            signal.at(0).value<QModelIndex>().internalPointer() == parentIndex.internalPointer();
+    return count;
+}
+
+}  // namespace
+
 class FolderTreeViewTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() {
-        StopRequested = false;
-        SizeUnit::Reset();
-    }
+    void init() { SizeUnit::Reset(); }
 
     void modelStaysConsistentWhileScansFillIt() {
         TempDir dir;
@@ -51,6 +72,64 @@ class FolderTreeViewTest : public QObject {
             QCOMPARE(record->folderCount, record->path == dir / "one" ? 39 : 30);
         }
         QCOMPARE(tree.RunningScans(), std::size_t{0});
+    }
+
+    // 1,500 sub-folders, listed in no particular order, come in with the model checked at
+    // every signal: the view hears of them in a few runs, not row by row, and of their
+    // FILES entries not at all, and ends with the tree a scan without a window leaves.
+    void aWideFolderComesInInRunsUnderTheModelTester() {
+        TempDir dir;
+        dir.MakeFolder("wide");
+        for (int i = 0; i < 1500; ++i)
+            dir.MakeFolder("wide/d" + std::to_string(i * 7919 % 1500));
+        std::string folder = dir / "wide";
+        FolderTreeView tree(folder);
+        tree.Queue().SetViewCost(std::chrono::seconds(1));  // nothing shows to measure
+        QAbstractItemModelTester tester(&tree.Model(),
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&tree.Model(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy completed(&tree, &FolderTreeView::ScanCompleted);
+        tree.StartScan();
+        QVERIFY(completed.wait(60000));
+        QCOMPARE(test::Dump(tree.Store()), test::ReferenceScan(folder));
+        const QModelIndex root = tree.Model().index(0, 0);
+        QCOMPARE(tree.Model().rowCount(root), 1501);
+        QVERIFY2(inserted.count() < 100, qPrintable(QString::number(inserted.count())));
+        QVERIFY(Under(inserted, root) >= 1);
+    }
+
+    // Switching the unit of an expanded tree is one layout change, and the view measures
+    // the rows it shows, not every row.
+    void aRelabelIsOneLayoutChangeAndMeasuresTheRowsShown() {
+        TempDir dir;
+        test::MakeTree(dir, "t", 20, 2);  // 420 folders, all shown once expanded
+        std::string folder = dir / "t";
+        FolderTreeView tree(folder);
+        auto* rows = new CountingDelegate;
+        rows->setParent(&tree.View());
+        tree.View().setItemDelegate(rows);
+        tree.View().resize(400, 300);
+        tree.View().show();
+        QSignalSpy completed(&tree, &FolderTreeView::ScanCompleted);
+        tree.StartScan();
+        QVERIFY(completed.wait(60000));
+        tree.View().expandAll();
+        QTRY_VERIFY(rows->measured > 0);
+        const int shown = tree.View().viewport()->height() / tree.View().sizeHintForRow(0) + 2;
+
+        QSignalSpy changed(&tree.Model(), &QAbstractItemModel::dataChanged);
+        QSignalSpy laidOut(&tree.Model(), &QAbstractItemModel::layoutChanged);
+        rows->measured = 0;
+        SizeUnit::Toggle();
+        tree.Relabel();
+        QTRY_VERIFY(rows->measured > 0);  // painted in the new unit
+        QCoreApplication::processEvents();
+        QCOMPARE(laidOut.count(), 1);
+        QCOMPARE(changed.count(), 0);
+        QVERIFY2(rows->measured <= 3 * shown,
+                 qPrintable(QString("%1 rows measured, %2 shown").arg(rows->measured).arg(shown)));
+        const QString text = tree.Model().data(tree.Model().index(0, 0)).toString();
+        QVERIFY2(text.contains(" K , Files : "), qPrintable(text));
     }
 
     void expansionFollowsBothWays() {

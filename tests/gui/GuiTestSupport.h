@@ -36,11 +36,14 @@ inline void MakeTree(const TempDir& dir, const std::string& name, int breadth, i
     }
 }
 
-// Every item of the store, depth first, with its label, record, expansion and selection.
-inline std::string Dump(const ItemStore& store) {
+// Every item of the store, depth first, with its label, record, expansion and selection;
+// with root, only that top-level item and what lies below it.
+inline std::string Dump(const ItemStore& store, const ItemNode* root = nullptr) {
     std::ostringstream out;
     auto dump = [&](auto& self, const ItemNode& node, int depth) -> void {
         for (const ItemNode& child : node.Children()) {
+            if (depth == 0 && root && &child != root)
+                continue;
             out << std::string(static_cast<std::size_t>(depth) * 2, ' ') << child.Text();
             if (std::optional<FolderRecord> r = child.Record()) {
                 out << " | " << r->path << " | " << r->name << " | " << r->totalBytes << " "
@@ -82,10 +85,11 @@ class Gate {
         changed_.wait_for(lock, std::chrono::minutes(1), [this] { return open_; });
         --waiting_;
     }
-    // Whether a scan is held at the gate now.
-    bool HasWaiter() {
+    // Whether a scan is held at the gate now, and how many are.
+    bool HasWaiter() { return Waiters() > 0; }
+    int Waiters() {
         std::lock_guard lock(mutex_);
-        return waiting_ > 0;
+        return waiting_;
     }
 
   private:

@@ -38,10 +38,7 @@ class ScanQueueTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() {
-        StopRequested = false;
-        SizeUnit::Reset();
-    }
+    void init() { SizeUnit::Reset(); }
 
     // A queue far smaller than the scan (the default one is used by the view's tests).
     void scanThroughQueueLeavesTheSameTreeAsADirectScan() {
@@ -103,7 +100,7 @@ class ScanQueueTest : public QObject {
         QVERIFY(record && record->totalBytes == 7);
     }
 
-    void closeReleasesWaitingProducersAndKeepsScansStopping() {
+    void closeReleasesWaitingProducersAndDropsLaterOperations() {
         ItemStore store;
         TreeItem item = store.InsertItem("item", 0, TreeItem::None, InsertAt::Last);
         auto queue = std::make_unique<ScanQueue>(store, 4);
@@ -117,15 +114,44 @@ class ScanQueueTest : public QObject {
         queue->Close();
         QVERIFY(test::SpinUntil([&] { return blocked.Done() && asking.Done(); }));
         QCOMPARE(answer, TreeItem::None);
-        QVERIFY(StopRequested);
         QCOMPARE(store.Node(item)->Text(), std::string("item"));
 
-        StopRequested = false;  // a scan that starts after the close clears the request...
         Producer late([&] { queue->SetItemText(item, "late"); });
         QVERIFY(test::SpinUntil([&] { return late.Done(); }));
-        QVERIFY(StopRequested);  // ...and is asked to stop again by its first operation
         QCoreApplication::processEvents();
         QCOMPARE(store.Node(item)->Text(), std::string("item"));
+    }
+
+    // A lane's changes still waiting when its flag is raised are dropped, and so is
+    // everything it sends later; its questions are answered, and other lanes go on.
+    void aDroppedLaneChangesNothingMore() {
+        ItemStore store;
+        TreeItem item = store.InsertItem("item", 0, TreeItem::None, InsertAt::Last);
+        ScanQueue queue(store);
+        std::atomic<bool> dropped{false};
+        std::unique_ptr<TreeControl> lane = queue.Lane(dropped);
+        TreeItem child{}, found{};
+        QVERIFY(RunAside([&] {
+            lane->SetItemText(item, "kept");
+            lane->GetChild(TreeItem::None);  // applied up to here
+        }));
+        {
+            Producer waiting([&] {  // no event is processed meanwhile: it stays queued
+                lane->SetItemText(item, "waiting");
+                dropped = true;
+                child = lane->InsertItem("child", 0, item, InsertAt::Last);
+            });
+            QVERIFY(test::SpinUntil([&] { return waiting.Done(); }));
+        }
+        QVERIFY(RunAside([&] {
+            found = lane->GetChild(TreeItem::None);
+            queue.SetItemData(item, FolderRecord::Full("/i", "item", 1, 1, 0, 1, false));
+        }));
+        queue.Flush();
+        QCOMPARE(found, item);
+        QCOMPARE(store.Node(item)->Text(), std::string("kept"));
+        QCOMPARE(store.Node(child), nullptr);
+        QVERIFY(store.Record(item));
     }
 };
 

@@ -47,8 +47,8 @@ class MemorySettings : public WindowSettings {
 // Dialogs answered by the test; every call is logged.
 struct AnsweredDialogs : Dialogs {
     std::vector<std::string> log;
-    bool stopRequestedWhenAsked = false;  // StopRequested when the save dialog was shown
-    std::optional<QString> savePath;      // nothing: the save dialog is cancelled
+    std::function<void()> whenAsked;  // called as the save dialog is shown
+    std::optional<QString> savePath;  // nothing: the save dialog is cancelled
     // Sets up the printer as the user would; null: the print dialog is cancelled.
     std::function<void(QPrinter&)> choosePrinter;
 
@@ -61,7 +61,8 @@ struct AnsweredDialogs : Dialogs {
     }
     std::optional<QString> ChooseSaveFile(QWidget*, const SaveFileRequest&) override {
         log.push_back("save");
-        stopRequestedWhenAsked = StopRequested.load();
+        if (whenAsked)
+            whenAsked();
         return savePath;
     }
     bool ChoosePrinter(QWidget*, QPrinter& printer) override {

@@ -10,6 +10,7 @@
 #include "PanelTrees.h"
 #include "panel/DetailPanel.h"
 #include "report/ReportText.h"
+#include "scan/SizeUnit.h"
 
 namespace {
 
@@ -213,6 +214,56 @@ class DetailPanelTest : public QObject {
         image = Render(tree.store, 300, 3 * lineHeight - 1);
         QVERIFY(RedRun(image, mid).first > 0);
         QCOMPARE(Count(image, QRect(0, 2 * lineHeight, 300, lineHeight - 1), kRed), 0);
+    }
+
+    // The widget keeps what it measured of the selected folder's children: a paint measures
+    // only the children inserted or changed since the last one, at most a bounded number,
+    // and once it has measured them all draws what a paint that measures everything draws,
+    // through new and changed children, one without a record in the middle, a removal, a
+    // unit switch and another selection.
+    void keepsWhatItMeasuredAndDrawsWhatAFreshPaintDraws() {
+        SampleTree tree({});
+        ItemStore& store = tree.store;
+        std::vector<TreeItem> children;
+        for (int i = 0; i < 3000; ++i)
+            children.push_back(AddFolder(store, tree.root, "c" + std::to_string(i), i % 997));
+        DetailPanel panel(store);
+        panel.setFont(TestFont());
+        panel.resize(400, 12 * Metrics().height());
+        const QRect inside = panel.contentsRect();
+        auto same = [&] {  // what the widget shows, against a paint that measures everything
+            QImage shown = panel.grab().toImage();
+            for (int paints = 0; panel.MeasuringChildren() && paints < 100; ++paints)
+                shown = panel.grab().toImage();
+            return shown.copy(inside) == Render(store, inside.width(), inside.height());
+        };
+        panel.grab();
+        QCOMPARE(panel.MeasuredChildTexts(), ChildMeasureCache::kTextsPerCall);
+        QVERIFY(same());
+        QCOMPARE(panel.MeasuredChildTexts(), std::size_t{3000});
+
+        for (int i : {0, 1, 2, 2999})
+            store.SetItemData(children[i],
+                              FolderRecord::Full("/p", "wider name " + std::to_string(i), 5000 + i,
+                                                 0, 0, 0, false));
+        for (int i = 0; i < 3; ++i)
+            AddFolder(store, tree.root, "new " + std::to_string(i), 10);
+        QVERIFY(same());
+        QCOMPARE(panel.MeasuredChildTexts(), std::size_t{3007});
+
+        TreeItem bare = store.InsertItem("c1", 0, tree.root, InsertAt::Sorted);  // no record yet
+        QVERIFY(same());
+        store.SetItemData(bare, FolderRecord::Full("/p", "c1", 7, 0, 0, 0, false));
+        QVERIFY(same());
+        QCOMPARE(panel.MeasuredChildTexts(), std::size_t{3008});
+
+        store.DeleteItem(children[2999]);  // the largest goes
+        QVERIFY(same());
+        SizeUnit::Toggle();
+        QVERIFY(same());
+        SizeUnit::Toggle();
+        store.Select(children[5]);
+        QVERIFY(same());
     }
 
     // The widget paints inside its border in black whatever the theme, repaints on
