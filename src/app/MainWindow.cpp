@@ -64,6 +64,10 @@ void MainWindow::BuildCommands() {
     commands_.Add(Command::Open, [this] { BrowseForFolder(); });
     commands_.Add(Command::Stop, [this] { tree_->StopRunningScans(); });
     commands_.Add(Command::ShowInMeg, [this] { ToggleUnits(); });
+    commands_.Add(Command::StayOnOneFileSystem,
+                  [this] { ToggleScanRule(scanRules_.oneFileSystem, kOneFileSystemKey); });
+    commands_.Add(Command::IncludeHidden,
+                  [this] { ToggleScanRule(scanRules_.includeHidden, kHiddenEntriesKey); });
     commands_.Add(Command::ExploreSelected, [this] { ExploreSelected(); });
     commands_.Add(Command::PrintSelected, [this] { PrintReport(); });
     commands_.Add(Command::ExportInfo, [this] {
@@ -119,8 +123,36 @@ void MainWindow::CreateViews() {
     connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::ContextMenuRequested, this, &MainWindow::ShowItemMenu);
+    ReadScanRules();
     if (!startFolder_.empty())
         ScanStart();
+}
+
+// The two View options a previous run left, for the scans of this one.
+void MainWindow::ReadScanRules() {
+    if (services_.settings) {
+        scanRules_.oneFileSystem = services_.settings->ReadInt(kOneFileSystemKey, 0) != 0;
+        scanRules_.includeHidden = services_.settings->ReadInt(kHiddenEntriesKey, 0) != 0;
+    }
+    tree_->SetRules(scanRules_);
+    ShowScanRules();
+}
+
+// Switches one View option; it applies to the next scan (Refresh rescans with it) and is
+// stored at once.
+void MainWindow::ToggleScanRule(bool& rule, const char* key) {
+    rule = !rule;
+    tree_->SetRules(scanRules_);
+    if (services_.settings)
+        services_.settings->WriteInt(key, rule ? 1 : 0);
+    ShowScanRules();
+}
+
+void MainWindow::ShowScanRules() {
+    if (QAction* item = MenuAction(Command::StayOnOneFileSystem))
+        item->setChecked(scanRules_.oneFileSystem);
+    if (QAction* item = MenuAction(Command::IncludeHidden))
+        item->setChecked(scanRules_.includeHidden);
 }
 
 void MainWindow::ScanStart() {
@@ -201,8 +233,9 @@ QAction* MainWindow::MenuAction(int command) const {
 }
 
 void MainWindow::UpdateCommandStates() {
-    // A checkable item or button flips itself when chosen; it shows the unit, not the clicks.
+    // A checkable item or button flips itself when chosen; it shows the state, not the clicks.
     ShowUnit();
+    ShowScanRules();
 }
 
 void MainWindow::ShowUnit() {

@@ -114,6 +114,9 @@ class MainWindow : public QMainWindow {
     // Switches between megabytes and kilobytes: menu check mark and toolbar button follow,
     // every label of the tree is rewritten, and the panel repaints.
     void ToggleUnits();
+    void ReadScanRules();
+    void ToggleScanRule(bool& rule, const char* key);
+    void ShowScanRules();
     // Writes the report of the selected folder to a file chosen in the save dialog; a
     // failure is shown in the status bar.
     void ExportReport();
@@ -154,6 +157,10 @@ class MainWindow : public QMainWindow {
     std::string startFolder_;
     bool startIsScanFile_ = false;  // startFolder_ names a scan file
     int splitterPos_;
+    // The View options for the scans, kept in the settings under these keys (0 or 1).
+    ScanRules scanRules_;
+    static constexpr const char* kOneFileSystemKey = "ONEFILESYSTEM";
+    static constexpr const char* kHiddenEntriesKey = "HIDDENENTRIES";
     std::unique_ptr<FolderTreeView> tree_;
     ClientArea* client_ = nullptr;    // the central widget: toolbar and content area
     ContentArea* content_ = nullptr;  // owned by client_

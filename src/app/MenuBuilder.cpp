@@ -15,9 +15,9 @@ QAction* AddItem(QMenu& menu, const Resources::MenuItem& item, const Dispatch& d
         return menu.addSeparator();
     QAction* action = menu.addAction(QString::fromUtf8(item.text));
     action->setData(item.command);  // for the status-bar hint
-    if (item.checked) {
+    if (item.checked || item.checkable) {
         action->setCheckable(true);
-        action->setChecked(true);
+        action->setChecked(item.checked);
     }
     int command = item.command;
     QObject::connect(action, &QAction::triggered, &menu,

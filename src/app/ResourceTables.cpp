@@ -26,6 +26,9 @@ const std::vector<Popup>& MainMenu() {
          {
              {Command::ShowInMeg, "Show In Meg\tCtrl+T", true},
              {Command::ExploreSelected, "Explore Selected\tCtrl+I", false},
+             {0, nullptr, false},
+             {Command::StayOnOneFileSystem, "Stay On One File System", false, true},
+             {Command::IncludeHidden, "Include Hidden Entries", false, true},
          }},
         {"&Help", {{Command::About, "&About ...", false}}},
     };
@@ -98,6 +101,8 @@ const char* LoadString(int id) {
         {141, "Prit File Size Info"},
         {142, "Export Size Info To File"},
         {143, "Open a Scan File Written by brimwell-report, ncdu or gdu"},
+        {144, "Do Not Enter Folders on Other File Systems in the Next Scans"},
+        {145, "Count Entries Whose Names Begin With a Dot in the Next Scans"},
     };
     for (const auto& [key, text] : table) {
         if (key == id)

@@ -22,6 +22,8 @@ constexpr int ExploreSelected = 140;
 constexpr int PrintSelected = 141;
 constexpr int ExportInfo = 142;
 constexpr int OpenScanFile = 143;
+constexpr int StayOnOneFileSystem = 144;
+constexpr int IncludeHidden = 145;
 constexpr int FirstStartingFolder = 1000;  // Desktop menu entry k is 1000 + k
 }  // namespace Command
 
@@ -31,7 +33,8 @@ namespace Resources {
 struct MenuItem {
     int command;
     const char* text;
-    bool checked;
+    bool checked;            // shown checked at start (and so checkable)
+    bool checkable = false;  // a check item that starts unchecked
 };
 
 struct Popup {

@@ -15,6 +15,7 @@ int Run(ScanTarget& target, std::uint64_t id, const std::string& folder,
         std::unique_ptr<FolderSource> source = target.NewSource(control);
         ScanContext context{*source};
         context.stop = &control.cancelled;
+        context.rules = &control.rules;
         FolderTree::ScanRoot(*tree, folder, context);
     }
     target.ScanEnded(id);
@@ -46,6 +47,7 @@ bool ScanThreads::Start(const std::string& folder, const Body& body) {
     Scan& scan = scans_[id];
     scan.folder = folder;
     scan.control = std::make_unique<ScanControl>();
+    scan.control->rules = rules_;
     try {
         scan.thread = std::thread(
             [this, body, id, folder, control = scan.control.get(), finished = &scan.finished] {

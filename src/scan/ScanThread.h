@@ -24,6 +24,7 @@
 struct ScanControl {
     std::atomic<bool> cancelled{false};   // stop at the next check and list nothing more
     std::atomic<bool> superseded{false};  // a newer scan of the folder began: drop its changes
+    ScanRules rules;                      // which entries the scan counts and enters; fixed
 };
 
 // What a scan thread reaches through the tree wrapper. Every operation may be called from
@@ -63,8 +64,8 @@ class ScanThreads {
 
     // What a scan thread runs: ScanThread::Run, or another body with its signature that
     // ends by reporting the end of scan id to the target.
-    using Body = std::function<int(ScanTarget& target, std::uint64_t id,
-                                   const std::string& folder, const ScanControl& control)>;
+    using Body = std::function<int(ScanTarget& target, std::uint64_t id, const std::string& folder,
+                                   const ScanControl& control)>;
 
     // Starts a thread scanning folder (running body on it). Returns false, and starts
     // nothing, when folder is empty, a scan of the same folder (trailing "/" aside) is
@@ -72,6 +73,9 @@ class ScanThreads {
     // Older scans of the folder that were stopped and are still unwinding are superseded:
     // their changes are dropped.
     bool Start(const std::string& folder, const Body& body = ScanThread::Run);
+
+    // The rules of the scans started from now on.
+    void SetRules(ScanRules rules) { rules_ = std::move(rules); }
 
     // The scan of folder has put its placeholder record on root: that item is its root.
     void NoteRoot(const std::string& folder, TreeItem root);
@@ -122,6 +126,7 @@ class ScanThreads {
     std::map<std::uint64_t, Scan> scans_;
     std::map<std::string, std::uint64_t> active_;  // folder key -> the scan that counts as running
     std::uint64_t nextId_ = 1;
+    ScanRules rules_;
     bool stopped_ = false;  // StopAll was called
     std::mutex finishedMutex_;
     std::condition_variable finishedChanged_;

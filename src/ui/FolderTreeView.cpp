@@ -13,8 +13,10 @@
 namespace {
 
 // The tree's icon list: image 0 is the folder icon, image 1 a file.
+// The tree's icon list, in the order of the scan's icon indexes: a folder, a file, and a
+// folder that could not be read.
 std::vector<QIcon> TreeIcons() {
-    return {FolderIcon(), FileIcon()};
+    return {FolderIcon(), FileIcon(), UnreadableFolderIcon()};
 }
 
 }  // namespace
@@ -114,9 +116,9 @@ std::unique_ptr<FolderSource> FolderTreeView::NewSource(const ScanControl& contr
     // yield to the user interface when they compete with it for a processor.
     MakeThisThreadBackground();
     std::unique_ptr<FolderSource> inner =
-        sourceFactory_
-            ? sourceFactory_()
-            : std::make_unique<ReadAheadReader>(0, ReadAheadLimits{}, &control.cancelled);
+        sourceFactory_ ? sourceFactory_()
+                       : std::make_unique<ReadAheadReader>(0, ReadAheadLimits{}, &control.cancelled,
+                                                           control.rules);
     return std::make_unique<CancellableSource>(std::move(inner), control.cancelled);
 }
 

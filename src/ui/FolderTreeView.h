@@ -69,6 +69,10 @@ class FolderTreeView : public QObject, public ScanTarget {
     // scans deliver afterwards are shown in the new unit as they arrive.
     void Relabel();
 
+    // Which entries the scans started from now on count and enter (hidden entries, other
+    // file systems); scans already running keep theirs.
+    void SetRules(ScanRules rules) { scans_->SetRules(std::move(rules)); }
+
     // Replaces the folder listings the scans read (by default the file system).
     void SetSourceFactory(SourceFactory factory) { sourceFactory_ = std::move(factory); }
 

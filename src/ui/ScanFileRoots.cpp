@@ -10,7 +10,7 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
     MakeThisThreadBackground();
     // Reading the file is part of the scan: Stop ends it as it would end a scan.
     auto stopping = [&control] { return control.cancelled.load(std::memory_order_relaxed); };
-    auto reader = std::make_unique<ScanFileReader>();
+    auto reader = std::make_unique<ScanFileReader>(control.rules);
     if (std::optional<ScanFileError> error = reader->Load(file, stopping)) {
         if (!stopping()) {
             std::lock_guard lock(mutex_);
@@ -28,6 +28,7 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
     std::unique_ptr<TreeControl> tree = target.NewTree(control);
     ScanContext context{source};
     context.stop = &control.cancelled;
+    context.rules = &control.rules;
     FolderTree::ScanRoot(*tree, root, context);
     target.ScanEnded(id);
     return 0;

@@ -16,7 +16,7 @@
 class ScanFileRoots {
   public:
     // The body of a scan thread (ScanThreads::Body) that reads scan file `file` into target's
-    // tree: loads it with the scan's default rules, then scans the loaded tree as the root
+    // tree: loads it with the scan's rules, then scans the loaded tree as the root
     // named by the export's top path. A file that cannot be read changes nothing in the
     // tree; the reason is kept for TakeFailure. Reports the end of scan id last.
     int Run(ScanTarget& target, std::uint64_t id, const std::string& file,

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QFileIconProvider>
+#include <QPainter>
+#include <QPixmap>
 #include <QStyle>
 
 namespace {
@@ -20,4 +22,21 @@ QIcon FolderIcon() {
 
 QIcon FileIcon() {
     return ThemeIcon(QAbstractFileIconProvider::File, QStyle::SP_FileIcon);
+}
+
+QIcon UnreadableFolderIcon() {
+    const QIcon folder = FolderIcon();
+    const QIcon warning =
+        QIcon::fromTheme(QStringLiteral("dialog-warning"),
+                         QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48}) {
+        QPixmap pixmap = folder.pixmap(size, size);
+        QPainter painter(&pixmap);
+        const int emblem = size * 5 / 8;  // the lower right corner, as file managers mark
+        painter.drawPixmap(size - emblem, size - emblem, warning.pixmap(emblem, emblem));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
 }

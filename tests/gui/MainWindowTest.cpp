@@ -124,11 +124,26 @@ class MainWindowTest : public QObject {
                 QVERIFY2(key.isEmpty() || keys.contains(key), qPrintable(item->text()));
             }
         }
-        QCOMPARE(menus, QStringList({"[&File]", "Open\tCtrl+O", "Open Scan File...\tCtrl+Shift+O",
-                                     "Refresh\tF5", "Remove\tCtrl+X", "-", "Stop\tCtrl+S", "-",
-                                     "Export Info To File\tCtrl+E", "Print Selected Info\tCtrl+P",
-                                     "-", "E&xit", "[View]", "Show In Meg\tCtrl+T",
-                                     "Explore Selected\tCtrl+I", "[&Help]", "&About ..."}));
+        QCOMPARE(menus, QStringList({"[&File]",
+                                     "Open\tCtrl+O",
+                                     "Open Scan File...\tCtrl+Shift+O",
+                                     "Refresh\tF5",
+                                     "Remove\tCtrl+X",
+                                     "-",
+                                     "Stop\tCtrl+S",
+                                     "-",
+                                     "Export Info To File\tCtrl+E",
+                                     "Print Selected Info\tCtrl+P",
+                                     "-",
+                                     "E&xit",
+                                     "[View]",
+                                     "Show In Meg\tCtrl+T",
+                                     "Explore Selected\tCtrl+I",
+                                     "-",
+                                     "Stay On One File System",
+                                     "Include Hidden Entries",
+                                     "[&Help]",
+                                     "&About ..."}));
 
         QTreeView& view = window.Tree().View();
         auto focusTree = [&] {
@@ -199,6 +214,42 @@ class MainWindowTest : public QObject {
                                            "MainWndL=" + std::to_string(outer.left()),
                                            "MainWndT=" + std::to_string(outer.top()),
                                            "SPLITTERW0=200"}));
+    }
+
+    // The View options are kept in the settings at once and read by the next run; Refresh
+    // rescans with an option changed since the last scan.
+    void scanOptionsPersistAndApplyToTheNextScan() {
+        TempDir dir;
+        dir.MakeFolder("root");
+        dir.MakeFolder("root/.hidden");
+        dir.MakeFile("root/.hidden/inside", 10);
+        const std::string root = dir / "root";
+        Fixture first;
+        MainWindow& window = first.Open(root);
+        QVERIFY(first.Scanned(root));
+        auto folders = [&] { return first.Store().Record(first.Store().GetChild(TreeItem::None)); };
+        QCOMPARE(folders()->folderCount, 0);
+        QVERIFY(window.ExecuteCommand(Command::IncludeHidden));
+        QVERIFY(window.ExecuteCommand(Command::Refresh));
+        QVERIFY(first.Scanned(root));
+        QCOMPARE(folders()->folderCount, 1);  // .hidden entered this time
+        QVERIFY(window.ExecuteCommand(Command::StayOnOneFileSystem));
+        QVERIFY(window.ExecuteCommand(Command::StayOnOneFileSystem));
+        QVERIFY(window.ExecuteCommand(Command::StayOnOneFileSystem));
+        QCOMPARE(first.settings.values["HIDDENENTRIES"], std::string("1"));
+        QCOMPARE(first.settings.values["ONEFILESYSTEM"], std::string("1"));
+
+        Fixture second;
+        second.settings.values = first.settings.values;
+        MainWindow& again = second.Open();
+        for (int command : {Command::IncludeHidden, Command::StayOnOneFileSystem}) {
+            QAction* item = nullptr;
+            for (QAction* action : again.menuBar()->findChildren<QAction*>()) {
+                if (action->data().toInt() == command)
+                    item = action;
+            }
+            QVERIFY(item && item->isCheckable() && item->isChecked());
+        }
     }
 
     void dragsWithinTwoPixelsOfTheBarAndWithinTheLimits() {
