@@ -26,7 +26,7 @@ case "$perf_root" in
     "$repo"/*) echo "PERF_ROOT must lie outside the repository" >&2; exit 2 ;;
 esac
 
-scripts/ensure-packages hyperfine ncdu gdu time coreutils python3 findutils
+scripts/ensure-packages hyperfine ncdu gdu time coreutils python3
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target brimwell-report floor -j2 >/dev/null
 
@@ -45,10 +45,11 @@ for tree in "${trees[@]}"; do
         *) [[ -f $perf_root/$tree.manifest.json && -d $dir ]] ||
             "$gen_tree" --root "$perf_root" "$tree" >/dev/null ;;
     esac
-    # The tree's items as Brimwell shows them: every folder it enters and its FILES entry.
+    # The tree's items as Brimwell shows them: every folder it enters and its FILES entry
+    # (the report's first line counts the folders below the root).
     if [[ ! -f $perf_root/$tree.items ]]; then
-        echo $(( 2 * $(find "$dir" -mindepth 1 -name '.*' -prune -o -type d -print | wc -l) + 2 )) \
-            >"$perf_root/$tree.items"
+        folders=$("$report" -j 1 "$dir" | head -1 | sed 's/.*Folders : \([0-9]*\).*/\1/')
+        echo $(( 2 * (folders + 1) )) >"$perf_root/$tree.items"
     fi
     # floor -s walks what Brimwell walks (no folders whose name begins with ".").
     names=(floor "floor -t 2" "floor -s" "brimwell-report -j 1" "brimwell-report -j $cores"

@@ -78,6 +78,7 @@ std::string CannotReadLine(const std::string& path, int error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    ReserveDescriptorTable();  // before any thread starts
     int exitStatus = 0;
     std::optional<ReportOptions> options = ParseReportOptions(argc, argv, exitStatus);
     if (!options)

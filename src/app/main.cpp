@@ -9,6 +9,7 @@
 
 #include "app/ProgramInfo.h"
 #include "app/SystemStartup.h"
+#include "fs/FileSystem.h"
 #include "ui/QtDialogs.h"
 
 namespace {
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
         std::fputs(text->c_str(), stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;
     }
+    ReserveDescriptorTable();  // before Qt or a scan starts a thread
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Brimwell"));

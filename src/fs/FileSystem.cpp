@@ -25,3 +25,9 @@ std::optional<std::string> FolderProblem(const std::string& path) {
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
+
+void ReserveDescriptorTable(int count) {
+    int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, count - 1);
+    if (fd >= 0)
+        ::close(fd);  // the table keeps its size
+}

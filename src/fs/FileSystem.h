@@ -10,3 +10,9 @@ std::optional<std::string> FolderProblem(const std::string& path);
 
 // Whether the standard error stream is a terminal.
 bool StandardErrorIsTerminal();
+
+// Grows this process's table of descriptors so that it holds `count` of them now, while
+// the process has one thread: the kernel grows the table of a process with several threads
+// only after every processor has passed a quiescent point, which stalls the opening thread
+// for milliseconds each time the read-ahead crosses 64, 128 or 256 descriptors.
+void ReserveDescriptorTable(int count = 1024);
