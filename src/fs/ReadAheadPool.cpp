@@ -219,7 +219,7 @@ std::size_t ReadAheadPool::DescriptorBudget() const {
 }
 
 void ReadAheadPool::Work(unsigned number) {
-    constexpr unsigned kSampleEvery = 2;  // listings between two looks at the thread's times
+    constexpr unsigned kSampleEvery = 4;  // listings between two looks at the thread's times
     ReadScratch scratch;
     unsigned listings = 0;
     std::unique_lock lock(mutex_);

@@ -34,7 +34,7 @@ bool ReaderPolicy::Record(Nanoseconds wall, Nanoseconds running, Nanoseconds wai
     samples_ = 0;
     wall_ = blocked_ = Nanoseconds(0);
     const unsigned before = target_;
-    if (blocked >= 0.35)  // often waiting for the device: more requests keep it busy
+    if (blocked >= 0.4)  // often waiting for the device: more requests keep it busy
         target_ = std::min(maximum_, target_ * 2);
     else if (blocked <= 0.1)  // nearly always running: extra readers only compete
         target_ = std::max(initial_, target_ - std::max(1u, (target_ - initial_) / 2));
