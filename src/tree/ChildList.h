@@ -17,6 +17,12 @@
 class ItemNode;
 struct ChildBlock;
 
+// A child in a block of a long list, beside the first bytes of its label (LabelKey).
+struct ChildSlot {
+    ItemNode* node;
+    std::uint64_t key;
+};
+
 // The first eight bytes of a label, ASCII case folded, as one number that orders like the
 // bytes (zeros past the end). Two labels whose keys differ compare as their keys do.
 std::uint64_t LabelKey(std::string_view label);
@@ -31,7 +37,7 @@ class ChildList {
     // The block a search looked at last: rows start to end of the list are in it. Valid
     // until the list changes.
     struct Cursor {
-        const ChildBlock* block = nullptr;
+        const ChildSlot* blockSlots = nullptr;  // the slots of that block
         std::size_t start = 0;
         std::size_t end = 0;
     };
