@@ -22,6 +22,7 @@
 #include "app/ResourceTables.h"
 #include "app/StatusHints.h"
 #include "desktop/Dialogs.h"
+#include "desktop/TerminationSignals.h"
 #include "panel/DetailPanel.h"
 #include "panel/ReportExport.h"
 #include "panel/ReportPrint.h"
@@ -390,6 +391,8 @@ void MainWindow::RefreshPanel() {
 }
 
 int RunWindowLoop(MainWindow& window) {
+    // A termination signal ends the loop (and any dialog's) like the window's own Exit.
+    TerminationSignals terminationSignals([] { QApplication::quit(); });
     const int code = QApplication::exec();
     if (window.isVisible())
         window.close();  // the loop was ended otherwise: save and stop as closing does

@@ -1,14 +1,16 @@
 // Not a test by itself: a window whose scan blocks in its first folder listing for good, as
-// on a hung network mount, and that is then closed with Exit through the program's own
-// event loop. MainWindowTest runs it and checks that the process ends, with its settings
-// saved, although the scan thread never returns.
-//   brimwell_exit_probe HOME FOLDER
+// on a hung network mount, and that is then closed with Exit (or sent SIGTERM) through the
+// program's own event loop. MainWindowTest runs it and checks that the process ends, with
+// its settings saved, although the scan thread never returns.
+//   brimwell_exit_probe HOME FOLDER [term]
 // Settings go below HOME; prints "blocked" once the scan is held, just before Exit.
 #include <QApplication>
 #include <QTimer>
 
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 #include "app/MainWindow.h"
@@ -40,8 +42,8 @@ class HungSource : public FolderSource {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: brimwell_exit_probe HOME FOLDER\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: brimwell_exit_probe HOME FOLDER [term]\n");
         return 2;
     }
     const std::filesystem::path home = argv[1];
@@ -66,7 +68,10 @@ int main(int argc, char** argv) {
             return;
         poll.stop();
         std::printf("blocked\n");
-        window.ExecuteCommand(Command::Exit);
+        if (argc == 4 && std::strcmp(argv[3], "term") == 0)
+            std::raise(SIGTERM);
+        else
+            window.ExecuteCommand(Command::Exit);
     });
     poll.start(10);
     const int code = RunWindowLoop(window);

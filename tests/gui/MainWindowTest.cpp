@@ -533,13 +533,23 @@ class MainWindowTest : public QObject {
         f.window.reset();  // joins them, now that they can end
     }
 
-    // The process ends at Exit although its scan thread never comes back, with the exit
-    // code of its event loop and its settings saved.
+    // The process ends at Exit, or when it is asked to terminate, although its scan thread
+    // never comes back, with the exit code of its event loop and its settings saved.
+    void theProcessEndsAtExitWhileItsScanIsHung_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Exit") << QString();
+        QTest::newRow("SIGTERM") << QStringLiteral("term");
+    }
     void theProcessEndsAtExitWhileItsScanIsHung() {
+        QFETCH(QString, how);
         QTemporaryDir home;
         TempDir dir;
         dir.MakeFolder("hung");
-        Child probe({BRIMWELL_EXIT_PROBE, home.path().toStdString(), dir / "hung"});
+        std::vector<std::string> command{BRIMWELL_EXIT_PROBE, home.path().toStdString(),
+                                         dir / "hung"};
+        if (!how.isEmpty())
+            command.push_back(how.toStdString());
+        Child probe(command);
         QVERIFY(probe.Started());
         QVERIFY(QTest::qWaitFor([&] { return probe.Ended(); }, 60000));
         QVERIFY(WIFEXITED(probe.Status()));
