@@ -34,10 +34,14 @@ bool ReaderPolicy::Record(Nanoseconds wall, Nanoseconds running, Nanoseconds wai
     samples_ = 0;
     wall_ = blocked_ = Nanoseconds(0);
     const unsigned before = target_;
-    if (blocked >= 0.4)  // often waiting for the device: more requests keep it busy
+    calmWindows_ = blocked <= 0.1 ? calmWindows_ + 1 : 0;
+    waitingWindows_ = blocked >= 0.4 ? waitingWindows_ + 1 : 0;
+    if (waitingWindows_ >= kWaitingWindows) {  // waiting for the device: more requests help
         target_ = std::min(maximum_, target_ * 2);
-    else if (blocked <= 0.1)  // nearly always running: extra readers only compete
+    } else if (calmWindows_ >= kCalmWindows) {  // running for a while: extras only compete
         target_ = std::max(initial_, target_ - std::max(1u, (target_ - initial_) / 2));
+        calmWindows_ = 0;
+    }
     return target_ != before;
 }
 

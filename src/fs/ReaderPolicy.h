@@ -2,9 +2,11 @@
 // work, and more readers than processors only add switching; on a cold cache the readers
 // wait for the device, and more of them keep it busy. The policy starts with one reader
 // per processor and watches what the readers do: when they spend a good part of their
-// listings blocked (neither running nor waiting for a processor), it doubles them, up to a
-// bound; when they are nearly always running, it takes the extra ones back. A rotating disk keeps
-// one reader, and a forced number is kept as it is.
+// listings blocked (neither running nor waiting for a processor) in two decisions in a
+// row, it doubles them, up to a bound; after four decisions in a row that found them nearly
+// always running, it takes back half the extra ones. One folder that was not cached, or a
+// cached stretch of a cold disk, thus does not swing the number. A rotating disk keeps one
+// reader, and a forced number is kept as it is.
 #pragma once
 
 #include <chrono>
@@ -32,6 +34,8 @@ class ReaderPolicy {
     bool Record(Nanoseconds wall, Nanoseconds running, Nanoseconds waitingForProcessor);
 
     static constexpr unsigned kSamples = 16;
+    static constexpr unsigned kCalmWindows = 4;
+    static constexpr unsigned kWaitingWindows = 2;
     static constexpr unsigned kMostReaders = 64;
     static constexpr unsigned kReadersPerProcessor = 8;
 
@@ -40,6 +44,9 @@ class ReaderPolicy {
     unsigned maximum_;
     unsigned target_;
     unsigned samples_ = 0;
+    // Decisions in a row that found the readers nearly always running, or often blocked.
+    unsigned calmWindows_ = 0;
+    unsigned waitingWindows_ = 0;
     Nanoseconds wall_{0};
     Nanoseconds blocked_{0};
 };

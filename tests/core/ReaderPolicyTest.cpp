@@ -23,16 +23,21 @@ std::vector<unsigned> Windows(ReaderPolicy& policy, int windows, milliseconds ru
     return targets;
 }
 
-TEST(ReaderPolicy, GrowsWhileListingsWaitForTheDeviceUpToItsBoundAndShrinksWhenTheyRun) {
+TEST(ReaderPolicy, GrowsWhileListingsKeepWaitingForTheDeviceAndShrinksOnceTheyKeepRunning) {
+    using Targets = std::vector<unsigned>;
     ReaderPolicy policy({2, false, 0});
     EXPECT_EQ(policy.Initial(), 2u);
     EXPECT_EQ(policy.Maximum(), 16u);
-    EXPECT_EQ(Windows(policy, 5, milliseconds(1)),
-              (std::vector<unsigned>{4, 8, 16, 16, 16}));                            // a cold cache
-    EXPECT_EQ(Windows(policy, 4, milliseconds(6)), (std::vector<unsigned>(4, 16)));  // between
-    EXPECT_EQ(Windows(policy, 5, milliseconds(9)),
-              (std::vector<unsigned>{9, 6, 4, 3, 2}));  // warm again: back to one per processor
-    EXPECT_EQ(Windows(policy, 2, milliseconds(9)), (std::vector<unsigned>{2, 2}));
+    // One window of waiting among running ones, such as a folder that was not cached.
+    EXPECT_EQ(Windows(policy, 1, milliseconds(1)), Targets{2});
+    EXPECT_EQ(Windows(policy, 1, milliseconds(9)), Targets{2});
+    EXPECT_EQ(Windows(policy, 5, milliseconds(1)), (Targets{2, 4, 8, 16, 16}));  // a cold cache
+    EXPECT_EQ(Windows(policy, 3, milliseconds(9)), Targets(3, 16));              // a cached stretch
+    EXPECT_EQ(Windows(policy, 2, milliseconds(7)), Targets(2, 16));              // between
+    // Warm again: half the extra readers go after every four windows of running.
+    EXPECT_EQ(Windows(policy, 16, milliseconds(9)),
+              (Targets{16, 16, 16, 9, 9, 9, 9, 6, 6, 6, 6, 4, 4, 4, 4, 3}));
+    EXPECT_EQ(Windows(policy, 6, milliseconds(9)), (Targets{3, 3, 3, 2, 2, 2}));
 }
 
 TEST(ReaderPolicy, WaitingForAProcessorIsNotWaitingForTheDevice) {
@@ -40,7 +45,7 @@ TEST(ReaderPolicy, WaitingForAProcessorIsNotWaitingForTheDevice) {
     // Runnable but not running for 6 ms of 10: the processors are the limit, not the disk.
     EXPECT_EQ(Windows(policy, 3, milliseconds(4), milliseconds(6)),
               (std::vector<unsigned>{2, 2, 2}));
-    EXPECT_EQ(Windows(policy, 1, milliseconds(4), milliseconds(0)), std::vector<unsigned>{4});
+    EXPECT_EQ(Windows(policy, 2, milliseconds(4), milliseconds(0)), (std::vector<unsigned>{2, 4}));
 }
 
 TEST(ReaderPolicy, AForcedNumberAndARotatingDiskStayAsTheyAreAndTheBoundIsSixtyFour) {
