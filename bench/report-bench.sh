@@ -48,7 +48,8 @@ for tree in "${trees[@]}"; do
     # The tree's items as Brimwell shows them: every folder it enters and its FILES entry
     # (the report's first line counts the folders below the root).
     if [[ ! -f $perf_root/$tree.items ]]; then
-        folders=$("$report" -j 1 "$dir" | head -1 | sed 's/.*Folders : \([0-9]*\).*/\1/')
+        # sed reads the whole report: head would end the pipe early and fail the script.
+        folders=$("$report" -j 1 "$dir" | sed -n '1s/.*Folders : \([0-9]*\).*/\1/p')
         echo $(( 2 * (folders + 1) )) >"$perf_root/$tree.items"
     fi
     # floor -s walks what Brimwell walks (no folders whose name begins with ".").
