@@ -18,6 +18,11 @@ constexpr const char* kUsage =
     "                     the report; \"-\" is standard output, a name ending in .gz is\n"
     "                     compressed\n"
     "  -k                 sizes in kilobytes (default: megabytes)\n"
+    "  --disk-usage       sizes as the space files take on disk (their allocated blocks, as\n"
+    "                     du counts them; folders' own blocks too) instead of their apparent\n"
+    "                     sizes (the lengths of the files, the default)\n"
+    "  --largest N        print the N largest files below FOLDER instead of the report, one\n"
+    "                     per line, largest first: the size, a tab, the path\n"
     "  -j N               read folders on N threads (default: one per processor, or 1 on\n"
     "                     a rotating disk); -j 1 reads them one after the other\n"
     "  -a                 count entries whose names begin with \".\" as files and enter such\n"
@@ -34,6 +39,16 @@ constexpr const char* kUsage =
     "A folder that cannot be read counts as empty and is named on standard error.\n";
 
 constexpr unsigned kMaxThreads = 256;
+constexpr std::size_t kMaxLargest = 1000000;
+
+// A count of files from 1 to kMaxLargest, or 0 when text is not one.
+std::size_t ParseLargest(const std::string& text) {
+    if (text.empty() || text.size() > 7 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    std::size_t value = std::stoul(text);
+    return value <= kMaxLargest ? value : 0;
+}
 
 // A thread count from 1 to kMaxThreads, or 0 when text is not one.
 unsigned ParseThreads(const std::string& text) {
@@ -135,6 +150,15 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                                         std::to_string(kMaxThreads));
                 return std::nullopt;
             }
+        } else if (argument == "--disk-usage") {
+            options.diskUsage = true;
+        } else if (Takes(argument, "--largest")) {
+            options.largest = ParseLargest(arguments.Value(argument, "--largest").value_or(""));
+            if (options.largest == 0) {
+                exitStatus = UsageError("--largest needs a number of files from 1 to " +
+                                        std::to_string(kMaxLargest));
+                return std::nullopt;
+            }
         } else if (Takes(argument, "--exclude-from")) {
             std::optional<std::string> file = arguments.Value(argument, "--exclude-from");
             if (!file || !ReadPatterns(*file, options.rules)) {
@@ -168,6 +192,10 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
     }
     if (haveFolder && !options.scanFile.empty()) {
         exitStatus = UsageError("either a FOLDER or -f FILE");
+        return std::nullopt;
+    }
+    if (options.largest != 0 && !options.output.empty()) {
+        exitStatus = UsageError("either --largest or -o");
         return std::nullopt;
     }
     if (!haveFolder && options.scanFile.empty()) {

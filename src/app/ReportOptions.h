@@ -1,6 +1,7 @@
 // The command line of brimwell-report: what it scans, how, and how it reports.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@ struct ReportOptions {
     std::string folder;    // empty when a scan file is read instead
     std::string scanFile;  // -f: the scan file read instead of a folder ("-": standard input)
     std::string output;    // -o: the scan file written instead of the report ("-": standard output)
+    bool diskUsage = false;   // --disk-usage: sizes as space on disk instead of apparent sizes
+    std::size_t largest = 0;  // --largest N: the N largest files instead of the report; 0: no
 };
 
 // Parses the arguments (argv[0] is the program). Returns the options, or nothing after

@@ -1,5 +1,6 @@
 // brimwell-report: scans a folder, or reads a scan file, without a display and prints the
 // text report of it, or writes the scan as a scan file.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -10,18 +11,47 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ReportOptions.h"
 #include "fs/FileSystem.h"
 #include "fs/ReadAheadReader.h"
+#include "largest/LargestFiles.h"
 #include "report/ReportText.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
 #include "scanfile/ScanFileReader.h"
 #include "scanfile/ScanFileWriter.h"
 #include "tree/ItemStore.h"
+#include "tree/SizeMeasure.h"
 
 namespace {
+
+// The largest files below the scan's root, one line each: the size in the unit, right
+// aligned, a tab, and the path (the root as given, then the names below it).
+void PrintLargestFiles(const std::vector<LargeFile>& files, const std::string& root,
+                       std::ostream& out) {
+    SizeUnit::Snapshot unit = SizeUnit::Current();
+    std::vector<std::string> sizes;
+    std::size_t width = 0;
+    for (const LargeFile& file : files) {
+        sizes.push_back(FormatSize(SizeMeasure::Shown(file.size, file.sizeOnDisk), unit.divisor) +
+                        " " + unit.letter);
+        width = std::max(width, sizes.back().size());
+    }
+    const std::string prefix = root.empty() || root.back() == '/' ? root : root + "/";
+    std::string text;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        text.append(width - sizes[i].size(), ' ');
+        text.append(sizes[i]);
+        text.push_back('\t');
+        text.append(prefix);
+        text.append(files[i].path);
+        text.push_back('\n');
+    }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
+}
 
 // A one-line counter on the terminal while a scan takes more than half a second; the line
 // is erased when the scan ends. Messages written meanwhile go above it.
@@ -85,6 +115,7 @@ int main(int argc, char** argv) {
         return exitStatus;
     if (options->kilobytes)
         SizeUnit::Toggle();
+    SizeMeasure::SetOnDisk(options->diskUsage);
 
     // The scan's source: the folder through the read-ahead, or the scan file's tree.
     std::unique_ptr<FolderSource> source;
@@ -105,6 +136,22 @@ int main(int argc, char** argv) {
         root = reader->TopPath();
         source = std::move(reader);
     }
+    if (options->largest != 0) {
+        LargestFilesRequest request;
+        request.start = root;
+        request.count = options->largest;
+        request.onDisk = options->diskUsage;
+        request.rules = options->rules;
+        request.stop = &StopRequested;
+        LargestFilesResult result = FindLargestFiles(*source, request);
+        if (!result.found) {
+            std::cerr << "brimwell-report: " << root << ": cannot be read\n";
+            return 1;
+        }
+        PrintLargestFiles(result.files, root, std::cout);
+        return std::cout.good() ? 0 : 1;
+    }
+
     // With -o the scan is written as it is read, instead of the report.
     ScanFileOutput output;
     std::optional<ScanFileWriter> writer;

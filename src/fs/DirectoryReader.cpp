@@ -63,6 +63,15 @@ void StatEntry(int dirFd, const char* name, bool typeUnknown, FolderEntry& entry
                        (info.stx_mask & STATX_BLOCKS);
 }
 
+// The blocks of the folder itself, which du counts with its contents.
+std::uint64_t FolderBlocks(int dirFd) {
+    struct statx info;
+    if (::statx(dirFd, "", AT_EMPTY_PATH, STATX_BLOCKS, &info) != 0 ||
+        !(info.stx_mask & STATX_BLOCKS))
+        return 0;
+    return info.stx_blocks * 512;
+}
+
 }  // namespace
 
 bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, const ScanRules& rules,
@@ -72,6 +81,7 @@ bool ReadFolder(int dirFd, ReadScratch& scratch, FolderListing& out, const ScanR
     scratch.stat.clear();
     if (scratch.dents.size() < kDentsBufferSize)
         scratch.dents.resize(kDentsBufferSize);
+    out.folderSizeOnDisk = FolderBlocks(dirFd);
     for (;;) {
         long got = ::syscall(SYS_getdents64, dirFd, scratch.dents.data(), scratch.dents.size());
         if (got < 0 && out.entries.empty()) {

@@ -48,6 +48,8 @@ struct FolderListing {
     std::vector<std::uint32_t> linkCounts;  // beside links: how many names each has; 0: unknown
     ListOutcome outcome = ListOutcome::Listed;
     int error = 0;  // the errno of an Unreadable folder
+    // The space the folder itself takes on disk (its own blocks; its entries' are theirs).
+    std::uint64_t folderSizeOnDisk = 0;
 
     std::string_view Name(const FolderEntry& entry) const {
         return std::string_view(names).substr(entry.nameOffset, entry.nameLength);
@@ -61,6 +63,7 @@ struct FolderListing {
         linkCounts.clear();
         outcome = ListOutcome::Listed;
         error = 0;
+        folderSizeOnDisk = 0;
     }
     // Empties the listing and says why it has nothing.
     void Fail(ListOutcome why, int errorNumber = 0) {

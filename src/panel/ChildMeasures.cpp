@@ -9,12 +9,13 @@
 
 #include "report/ReportText.h"
 #include "scan/SizeUnit.h"
+#include "tree/SizeMeasure.h"
 
 namespace {
 
 int TextWidth(const ItemNode& child, const QFontMetrics& metrics) {
     return metrics.horizontalAdvance(
-        QString::fromStdString(ReportText::ChildText(child.RecordName(), child.TotalBytes())));
+        QString::fromStdString(ReportText::ChildText(child.RecordName(), child.ShownBytes())));
 }
 
 // Removes one of value from a count of values.
@@ -32,7 +33,7 @@ ChildMeasure MeasureChildren(const ItemNode& node, const QFontMetrics& metrics) 
     for (const ItemNode& child : node.Children()) {
         if (!child.HasRecord())
             break;
-        measure.largest = std::max(measure.largest, child.TotalBytes());
+        measure.largest = std::max(measure.largest, child.ShownBytes());
         measure.nameWidth = std::max(measure.nameWidth, TextWidth(child, metrics));
         measure.lineHeight = std::max(measure.lineHeight, metrics.height());
     }
@@ -42,10 +43,13 @@ ChildMeasure MeasureChildren(const ItemNode& node, const QFontMetrics& metrics) 
 ChildMeasure ChildMeasureCache::Measure(const ItemStore& store, const ItemNode& node,
                                         const QFontMetrics& metrics, const QFont& font) {
     const bool megabytes = SizeUnit::InMegabytes();
+    const bool onDisk = SizeMeasure::OnDisk();
     ItemStore::ChildChanges changes = store.TakeChildChanges(node.Id());
-    if (changes.all || node.Id() != selected_ || megabytes != megabytes_ || !(font == font_)) {
+    if (changes.all || node.Id() != selected_ || megabytes != megabytes_ || onDisk != onDisk_ ||
+        !(font == font_)) {
         selected_ = node.Id();
         megabytes_ = megabytes;
+        onDisk_ = onDisk;
         font_ = font;
         Restart(node);
     } else {
@@ -81,7 +85,7 @@ bool ChildMeasureCache::Update(const ItemStore& store, TreeItem item, const Item
     const ItemNode* child = store.Node(item);
     if (!child || child->Parent() != &node)
         return false;  // no longer a child
-    Line line{child->TotalBytes(), 0, child->HasRecord()};
+    Line line{child->ShownBytes(), 0, child->HasRecord()};
     if (line.record) {
         line.width = TextWidth(*child, metrics);
         ++textsMeasured_;

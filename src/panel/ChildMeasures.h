@@ -34,8 +34,8 @@ class ChildMeasureCache {
     // The measure of node's children, as MeasureChildren gives it, once Measuring() is
     // false; until then, the measure of the children measured so far. node must belong to
     // store, which reports which children changed since the last call (it watches the
-    // children of one item for this cache). Another node, another unit or another font
-    // measures everything again.
+    // children of one item for this cache). Another node, another unit, another measure
+    // (SizeMeasure) or another font measures everything again.
     ChildMeasure Measure(const ItemStore& store, const ItemNode& node, const QFontMetrics& metrics,
                          const QFont& font);
     // Whether children are left to measure: call Measure again (at the next paint).
@@ -61,6 +61,7 @@ class ChildMeasureCache {
 
     TreeItem selected_ = TreeItem::None;
     bool megabytes_ = true;
+    bool onDisk_ = false;
     QFont font_;
     std::vector<TreeItem> waiting_;  // children to measure, from next_ on
     std::size_t next_ = 0;

@@ -64,7 +64,7 @@ void DrawTextAt(QPainter& painter, int x, int y, const QString& text) {
 }
 
 QString ChildLabel(const ItemNode& child) {
-    return QString::fromStdString(ReportText::ChildText(child.RecordName(), child.TotalBytes()));
+    return QString::fromStdString(ReportText::ChildText(child.RecordName(), child.ShownBytes()));
 }
 
 // The horizontal layout of the bars: the scale starts at x0 and is `scale` pixels wide.
@@ -111,7 +111,7 @@ void DrawChildLines(QPainter& painter, const ItemNode& node, const ChildMeasure&
         if (bottom > height)
             break;
         DrawTextAt(painter, kMargin, top, ChildLabel(child));
-        int end = BarEnd(child.TotalBytes(), measure.largest, bars);
+        int end = BarEnd(child.ShownBytes(), measure.largest, bars);
         DrawBar(painter, bars.x0, end, top, bottom);
         ++line;
     }

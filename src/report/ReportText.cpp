@@ -6,6 +6,7 @@
 
 #include "scan/SizeUnit.h"
 #include "tree/ItemStore.h"
+#include "tree/SizeMeasure.h"
 
 namespace ReportText {
 namespace {
@@ -72,10 +73,10 @@ std::vector<ChildLine> ChildLines(const ItemNode& parent) {
         if (!child.HasRecord())
             continue;  // still being scanned, or interrupted
         std::string name = child.RecordName();
-        std::string sizeText = SizeInUnit(child.TotalBytes());
+        std::string sizeText = SizeInUnit(child.ShownBytes());
         // The characters of ChildText: the name, " ( ", the size, " ) ".
         std::size_t length = Utf8Length(name) + sizeText.size() + 6;
-        lines.push_back({std::move(name), std::move(sizeText), length, InUnit(child.TotalBytes())});
+        lines.push_back({std::move(name), std::move(sizeText), length, InUnit(child.ShownBytes())});
     }
     return lines;
 }
@@ -83,13 +84,13 @@ std::vector<ChildLine> ChildLines(const ItemNode& parent) {
 }  // namespace
 
 std::string HeaderText(const FolderRecord& record) {
-    return record.path + "   ( " + SizeInUnit(record.totalBytes) +
+    return record.path + "   ( " + SizeInUnit(SizeMeasure::Shown(record)) +
            " , Folders : " + FormatCount(record.folderCount) +
            " , Files : " + FormatCount(record.fileCount) + " ) ";
 }
 
 std::string ChildText(const FolderRecord& record) {
-    return ChildText(record.name, record.totalBytes);
+    return ChildText(record.name, SizeMeasure::Shown(record));
 }
 
 std::string ChildText(std::string_view name, std::uint64_t totalBytes) {

@@ -12,9 +12,9 @@ class ItemStore;
 
 namespace ReportText {
 
-// "PATH   ( 1.50 M , Folders : 3 , Files : 12 ) " in the current unit.
+// "PATH   ( 1.50 M , Folders : 3 , Files : 12 ) " in the current unit and measure.
 std::string HeaderText(const FolderRecord& record);
-// "NAME ( 0.25 M ) " in the current unit.
+// "NAME ( 0.25 M ) " in the current unit and measure.
 std::string ChildText(const FolderRecord& record);
 std::string ChildText(std::string_view name, std::uint64_t totalBytes);
 // Characters as UTF-8 decodes them; every byte that is not part of a valid sequence

@@ -33,7 +33,14 @@ void CountListing(const FolderListing& listing, ScanCounters* counters) {
 
 ItemLabel FolderLabel(std::string stem, const ScanSums& sums) {
     return ItemLabel::Folder(std::move(stem), sums.total, sums.files, sums.folders,
-                             SizeUnit::InMegabytes());
+                             SizeUnit::InMegabytes())
+        .WithDiskBytes(sums.diskTotal);
+}
+
+std::unique_ptr<FolderRecord> WithDisk(std::unique_ptr<FolderRecord> record,
+                                       std::uint64_t diskBytes) {
+    record->diskBytes = diskBytes;
+    return record;
 }
 
 // Records a finished folder's figures on its item and gives it its FILES entry. A root is
@@ -43,18 +50,24 @@ void FinishFolder(TreeControl& tree, TreeItem item, int icon, std::string_view n
                   const ScanSums& sums, bool isRoot) {
     tree.SetItemText(item, FolderLabel(std::string(name), sums));
     TreeItem files =
-        tree.InsertItem(ItemLabel::FilesEntry(sums.filesOnly, isRoot, SizeUnit::InMegabytes()),
+        tree.InsertItem(ItemLabel::FilesEntry(sums.filesOnly, isRoot, SizeUnit::InMegabytes())
+                            .WithDiskBytes(sums.diskFilesOnly),
                         icon, item, InsertAt::Last);
     if (isRoot) {
-        tree.SetItemData(item, FolderRecord::Full(std::string(name), std::string(name), sums.total,
-                                                  sums.filesOnly, sums.folders, sums.files, false));
+        tree.SetItemData(
+            item, WithDisk(FolderRecord::Full(std::string(name), std::string(name), sums.total,
+                                              sums.filesOnly, sums.folders, sums.files, false),
+                           sums.diskTotal));
     } else {
-        tree.SetItemData(item,
-                         FolderRecord::Placed(PathOrigin::ItemFolder, std::string(name), sums.total,
-                                              sums.filesOnly, sums.folders, sums.files, false));
+        tree.SetItemData(item, WithDisk(FolderRecord::Placed(
+                                            PathOrigin::ItemFolder, std::string(name), sums.total,
+                                            sums.filesOnly, sums.folders, sums.files, false),
+                                        sums.diskTotal));
     }
-    tree.SetItemData(files, FolderRecord::Placed(PathOrigin::ParentFolder, "FILES", sums.filesOnly,
-                                                 sums.filesOnly, 0, sums.directFiles, true));
+    tree.SetItemData(
+        files, WithDisk(FolderRecord::Placed(PathOrigin::ParentFolder, "FILES", sums.filesOnly,
+                                             sums.filesOnly, 0, sums.directFiles, true),
+                        sums.diskFilesOnly));
 }
 
 // Shows the running figures of the folder being scanned on its item.
@@ -63,13 +76,16 @@ void ShowProgress(TreeControl& tree, TreeItem item, const std::string& workingPa
     tree.SetItemText(item, FolderLabel(workingPath, sums));
     tree.Expand(item, true);
     tree.RefreshTree();
-    tree.SetItemData(item, FolderRecord::Full(workingPath, workingPath, sums.total, sums.filesOnly,
-                                              sums.folders, sums.files, false));
+    tree.SetItemData(
+        item, WithDisk(FolderRecord::Full(workingPath, workingPath, sums.total, sums.filesOnly,
+                                          sums.folders, sums.files, false),
+                       sums.diskTotal));
     tree.RefreshPanel();
 }
 
 void AddChild(ScanSums& sums, const ScanSums& child) {
     sums.total = SaturatingAdd(sums.total, child.total);
+    sums.diskTotal = SaturatingAdd(sums.diskTotal, child.diskTotal);
     sums.files = SaturatingAdd(sums.files, child.files);
     sums.folders = SaturatingAdd(sums.folders, static_cast<std::int64_t>(child.folders) + 1);
 }
@@ -182,6 +198,8 @@ class FolderWalk {
             return false;
         }
         CountListing(listing, context_.counters);
+        ScanSums& sums = SumsOf(frame);
+        sums.diskTotal = SaturatingAdd(sums.diskTotal, listing.folderSizeOnDisk);
         return true;
     }
 
@@ -216,12 +234,14 @@ class FolderWalk {
                 continue;
             std::uint64_t size = entry.compressed ? entry.sizeOnDisk : entry.size;
             sums.total = SaturatingAdd(sums.total, size);
+            sums.diskTotal = SaturatingAdd(sums.diskTotal, entry.sizeOnDisk);
             std::string_view name = listing.Name(entry);
             if (!rules_.Counts(name))
                 continue;
             if (!entry.isDirectory) {
                 sums.files = SaturatingAdd(sums.files, 1);
                 sums.filesOnly = SaturatingAdd(sums.filesOnly, size);
+                sums.diskFilesOnly = SaturatingAdd(sums.diskFilesOnly, entry.sizeOnDisk);
                 sums.directFiles = SaturatingAdd(sums.directFiles, 1);
                 continue;
             }
@@ -370,9 +390,28 @@ void Relabel(TreeControl& tree, TreeItem item) {
             tree.SetItemText(
                 done.item,
                 ItemLabel::Folder(std::move(record->name), record->totalBytes, record->fileCount,
-                                  record->folderCount, SizeUnit::InMegabytes()));
+                                  record->folderCount, SizeUnit::InMegabytes())
+                    .WithDiskBytes(record->diskBytes));
         }
         child = done.next;
+    }
+}
+
+void SortAllBySize(TreeControl& tree, TreeItem item) {
+    std::vector<TreeItem> pending;
+    for (TreeItem child = tree.GetChild(item); child != TreeItem::None;
+         child = tree.GetNextItem(child))
+        pending.push_back(child);
+    while (!pending.empty()) {
+        TreeItem parent = pending.back();
+        pending.pop_back();
+        TreeItem first = tree.GetChild(parent);
+        if (first == TreeItem::None)
+            continue;
+        tree.SortChildren(parent, CompareBySize, 0);
+        for (TreeItem child = tree.GetChild(parent); child != TreeItem::None;
+             child = tree.GetNextItem(child))
+            pending.push_back(child);
     }
 }
 

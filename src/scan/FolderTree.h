@@ -17,6 +17,9 @@ struct ScanSums {
     std::int32_t directFiles = 0;
     std::int32_t files = 0;    // all depths
     std::int32_t folders = 0;  // all depths
+    // total and filesOnly as space on disk; diskTotal also holds the folders' own blocks.
+    std::uint64_t diskTotal = 0;
+    std::uint64_t diskFilesOnly = 0;
 };
 
 // What a scan reads from besides the tree: the listings, where to count progress, which
@@ -75,5 +78,9 @@ void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::
 // Rewrites the label of every item below item that has a record, children first, in the
 // current unit. None relabels the whole tree. Walks with a stack of its own.
 void Relabel(TreeControl& tree, TreeItem item);
+
+// Sorts the children of item and of every item below it by CompareBySize, for sizes of
+// another measure (SizeMeasure). None sorts the whole tree; the top level keeps its order.
+void SortAllBySize(TreeControl& tree, TreeItem item);
 
 }  // namespace FolderTree

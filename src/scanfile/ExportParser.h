@@ -479,7 +479,7 @@ class ExportParser {
                     folder.outcome = ListOutcome::Unreadable;
                 break;
         }
-        folder.stored = tree_.BeginFolder(info_.name, excluded);
+        folder.stored = tree_.BeginFolder(info_.name, excluded, info_.sizeOnDisk);
         // Only what a scan enters is kept: a folder that is excluded, named with a "." the
         // rules skip, or not listed has nothing the scan will look at.
         folder.keepEntries =

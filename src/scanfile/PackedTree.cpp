@@ -110,14 +110,19 @@ PackedTree::Position PackedTree::Normalize(Position position) const {
     return position;
 }
 
-PackedTree::Position PackedTree::BeginFolder(std::string_view name, bool excluded) {
-    char* start = Reserve(1 + sizeof(Position) + kLongestNumber + name.size());
+PackedTree::Position PackedTree::BeginFolder(std::string_view name, bool excluded,
+                                             std::uint64_t sizeOnDisk) {
+    char* start = Reserve(1 + sizeof(Position) + 2 * kLongestNumber + name.size());
     char* at = start;
-    *at++ = static_cast<char>(kFolder | (excluded ? kExcluded : 0));
+    *at++ = static_cast<char>(kFolder | (excluded ? kExcluded : 0) |
+                              (sizeOnDisk != 0 ? kHasSizeOnDisk : 0));
     std::memset(at, 0, sizeof(Position));  // where it ends, once it does
     at = PutNumber(at + sizeof(Position), name.size());
     std::memcpy(at, name.data(), name.size());
-    Commit(at + name.size());
+    at += name.size();
+    if (sizeOnDisk != 0)
+        at = PutNumber(at, sizeOnDisk);
+    Commit(at);
     return Place(blocks_.size() - 1, start - blocks_.back().bytes);
 }
 
@@ -164,6 +169,8 @@ PackedTree::Record PackedTree::Read(Position position) const {
     record.file.name = std::string_view(at, length);
     at += length;
     if (record.folder) {
+        if (tag & kHasSizeOnDisk)
+            record.file.sizeOnDisk = GetNumber(at);
         record.contents = Normalize(position + (at - start));
         record.next = Normalize(end);
         return record;

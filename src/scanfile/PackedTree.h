@@ -20,7 +20,7 @@ class PackedTree {
     struct File {
         std::string_view name;
         std::uint64_t size = 0;
-        std::uint64_t sizeOnDisk = 0;
+        std::uint64_t sizeOnDisk = 0;  // a folder's own blocks, for a folder
         bool excluded = false;
         bool special = false;
         bool linked = false;  // a file with several names: device, inode and count follow
@@ -45,7 +45,7 @@ class PackedTree {
 
     // Appending, in the order of the file. A folder's records follow BeginFolder until its
     // EndFolder, which also settles its outcome.
-    Position BeginFolder(std::string_view name, bool excluded);
+    Position BeginFolder(std::string_view name, bool excluded, std::uint64_t sizeOnDisk = 0);
     void EndFolder(Position folder, ListOutcome outcome);
     void AddFile(const File& file);
     // The position after the last record appended.

@@ -144,6 +144,7 @@ bool ScanFileReader::List(FolderListing& out) {
         out.Fail(folder.outcome);
         return false;
     }
+    out.folderSizeOnDisk = folder.file.sizeOnDisk;
     subFolders_.resize(level.subFoldersBegin);
     for (PackedTree::Position at = folder.contents; at != folder.next;) {
         PackedTree::Record record = tree_.Read(at);

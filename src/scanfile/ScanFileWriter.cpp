@@ -93,14 +93,14 @@ void ScanFileWriter::Enter(std::string_view name) {
     if (!levels_.empty()) {
         Level& parent = levels_.back();
         if (!parent.opened)
-            Open(parent, ListOutcome::Listed);
+            Open(parent, ListOutcome::Listed, 0);
         WriteEntries(parent, &name);
     }
     Level& level = levels_.emplace_back();
     level.name = name;
 }
 
-void ScanFileWriter::Open(Level& level, ListOutcome outcome) {
+void ScanFileWriter::Open(Level& level, ListOutcome outcome, std::uint64_t sizeOnDisk) {
     if (levels_.size() == 1) {
         text_.append("[1,2,{\"progname\":");
         AppendString(text_, program_.name);
@@ -113,6 +113,10 @@ void ScanFileWriter::Open(Level& level, ListOutcome outcome) {
         text_.append(",\n[{\"name\":");
     }
     AppendString(text_, level.name);
+    if (sizeOnDisk != 0) {
+        text_.append(",\"dsize\":");
+        AppendNumber(text_, sizeOnDisk);
+    }
     switch (outcome) {
         case ListOutcome::Listed:
             break;
@@ -136,7 +140,7 @@ bool ScanFileWriter::List(FolderListing& out) {
         return listed;
     Level& level = levels_.back();
     if (!level.opened)
-        Open(level, listed ? ListOutcome::Listed : out.outcome);
+        Open(level, listed ? ListOutcome::Listed : out.outcome, listed ? out.folderSizeOnDisk : 0);
     if (listed) {
         if (spare_.empty()) {
             level.listing = std::make_unique<FolderListing>(out);
@@ -217,7 +221,7 @@ void ScanFileWriter::Leave() {
         return;
     Level& level = levels_.back();
     if (!level.opened)
-        Open(level, ListOutcome::Listed);
+        Open(level, ListOutcome::Listed, 0);
     WriteEntries(level, nullptr);
     text_.push_back(']');
     if (level.listing && level.listing->entries.capacity() <= 4096 && spare_.size() < 64)

@@ -37,7 +37,8 @@ class ScanFileWriter : public FolderSource {
         bool opened = false;                     // its array and info object are written
     };
 
-    void Open(Level& level, ListOutcome outcome);
+    // Writes the folder's info object: its name, its own blocks when known, why it is not listed.
+    void Open(Level& level, ListOutcome outcome, std::uint64_t sizeOnDisk);
     // Writes level's entries from its next one up to the sub-folder named until (all of them
     // when until is null), which the scan enters and which is written when it is left.
     void WriteEntries(Level& level, const std::string_view* until);

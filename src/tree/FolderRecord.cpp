@@ -1,6 +1,8 @@
 // Construction of the forms of folder record, and the order of children by size.
 #include "tree/FolderRecord.h"
 
+#include "tree/SizeMeasure.h"
+
 std::unique_ptr<FolderRecord> FolderRecord::Full(std::string path, std::string name,
                                                  std::uint64_t totalBytes, std::uint64_t filesBytes,
                                                  std::int32_t folderCount, std::int32_t fileCount,
@@ -36,7 +38,7 @@ std::unique_ptr<FolderRecord> FolderRecord::Placeholder(std::string path) {
 
 int FolderTree::CompareBySize(const FolderRecord* a, const FolderRecord* b,
                               std::intptr_t /*sortData*/) {
-    std::uint64_t sizeA = a ? a->totalBytes : 0;
-    std::uint64_t sizeB = b ? b->totalBytes : 0;
+    std::uint64_t sizeA = a ? SizeMeasure::Shown(*a) : 0;
+    std::uint64_t sizeB = b ? SizeMeasure::Shown(*b) : 0;
     return sizeB > sizeA ? 1 : (sizeB < sizeA ? -1 : 0);
 }

@@ -16,15 +16,18 @@ enum class PathOrigin : std::uint8_t {
 };
 
 struct FolderRecord {
-    bool isFilesEntry = false;  // the record of a "FILES" item
-    std::string path;           // full path of the folder the item describes
-    std::string name;           // stem of the item's label
-    std::uint64_t totalBytes = 0;
+    bool isFilesEntry = false;     // the record of a "FILES" item
+    std::string path;              // full path of the folder the item describes
+    std::string name;              // stem of the item's label
+    std::uint64_t totalBytes = 0;  // apparent sizes: the lengths of the files
     std::uint64_t filesBytes = 0;  // bytes of files lying directly in the folder
     std::int32_t folderCount = 0;
     std::int32_t fileCount = 0;
     bool complete = false;  // false only for the placeholder of a root whose scan has just begun
     PathOrigin pathOrigin = PathOrigin::Given;
+    // totalBytes as space on disk: the blocks allocated to the files below the folder and
+    // to the folders themselves, a file with several hard links once (what du counts).
+    std::uint64_t diskBytes = 0;
 
     // A finished record (complete is true).
     static std::unique_ptr<FolderRecord> Full(std::string path, std::string name,
@@ -42,8 +45,8 @@ struct FolderRecord {
 
 namespace FolderTree {
 
-// The order of a folder's children: larger totalBytes first. 1 when b is larger, -1 when
-// smaller, 0 when equal; a missing record counts as 0 bytes; sortData is not used.
+// The order of a folder's children: the larger size shown (SizeMeasure) first. 1 when b is larger,
+// -1 when smaller, 0 when equal; a missing record counts as 0 bytes; sortData is not used.
 int CompareBySize(const FolderRecord* a, const FolderRecord* b, std::intptr_t sortData);
 
 }  // namespace FolderTree

@@ -3,6 +3,8 @@
 
 #include <charconv>
 
+#include "tree/SizeMeasure.h"
+
 namespace {
 
 void AppendSize(std::string& out, std::uint64_t bytes, bool megabytes) {
@@ -46,7 +48,7 @@ ItemLabel ItemLabel::FilesEntry(std::uint64_t bytes, bool ofRoot, bool megabytes
 
 std::string ItemLabel::Text() const {
     std::string text;
-    AppendLabel(text, form, megabytes, stem, bytes, files, folders);
+    AppendLabel(text, form, megabytes, stem, SizeMeasure::Shown(bytes, diskBytes), files, folders);
     return text;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 
 enum class LabelForm : std::uint8_t {
     Text,           // the stem alone
@@ -19,7 +20,8 @@ struct ItemLabel {
     LabelForm form = LabelForm::Text;
     bool megabytes = true;  // the unit the figures are shown in: M, else K
     std::string stem;
-    std::uint64_t bytes = 0;
+    std::uint64_t bytes = 0;      // apparent sizes
+    std::uint64_t diskBytes = 0;  // the same as space on disk; which one shows: SizeMeasure
     std::int32_t files = 0;
     std::int32_t folders = 0;
 
@@ -31,8 +33,13 @@ struct ItemLabel {
     static ItemLabel Folder(std::string stem, std::uint64_t bytes, std::int32_t files,
                             std::int32_t folders, bool megabytes);
     static ItemLabel FilesEntry(std::uint64_t bytes, bool ofRoot, bool megabytes);
+    // Sets the figure shown when sizes on disk are shown.
+    ItemLabel&& WithDiskBytes(std::uint64_t onDisk) && {
+        diskBytes = onDisk;
+        return std::move(*this);
+    }
 
-    // The label as shown.
+    // The label as shown, with the size of the current measure.
     std::string Text() const;
 };
 

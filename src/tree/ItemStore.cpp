@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tree/SizeMeasure.h"
+
 // The texts of an item that do not follow from its name: a root's progress label and
 // record, labels and records set by hand. Most items have none.
 struct ItemExtras {
@@ -12,6 +14,7 @@ struct ItemExtras {
     std::string recordName;
     std::string recordPath;
     std::uint64_t labelBytes = 0;
+    std::uint64_t labelDiskBytes = 0;
     std::int32_t labelFiles = 0;
     std::int32_t labelFolders = 0;
 };
@@ -81,10 +84,12 @@ std::string ItemNode::Text() const {
     std::string text;
     std::string_view stem = Resolve(LabelStem(), extras_ ? extras_->labelStem : std::string_view());
     if (flags_ & kLabelFiguresApart) {
-        AppendLabel(text, Form(), flags_ & kMegabytes, stem, extras_->labelBytes,
+        AppendLabel(text, Form(), flags_ & kMegabytes, stem,
+                    SizeMeasure::Shown(extras_->labelBytes, extras_->labelDiskBytes),
                     extras_->labelFiles, extras_->labelFolders);
     } else {
-        AppendLabel(text, Form(), flags_ & kMegabytes, stem, totalBytes_, fileCount_, folderCount_);
+        AppendLabel(text, Form(), flags_ & kMegabytes, stem, ShownBytes(), fileCount_,
+                    folderCount_);
     }
     return text;
 }
@@ -105,6 +110,10 @@ std::uint64_t ItemNode::Key() const {
             return LabelKey("FILES   ");
     }
     return LabelKey(Text());
+}
+
+std::uint64_t ItemNode::ShownBytes() const {
+    return SizeMeasure::Shown(totalBytes_, diskBytes_);
 }
 
 std::string ItemNode::RecordName() const {
@@ -143,6 +152,7 @@ std::optional<FolderRecord> ItemNode::RecordWithoutPath() const {
     record.folderCount = folderCount_;
     record.fileCount = fileCount_;
     record.complete = IsComplete();
+    record.diskBytes = diskBytes_;
     return record;
 }
 
@@ -189,15 +199,17 @@ void ItemNode::SetLabel(ItemLabel label) {
     if (label.form == LabelForm::Text)
         return;
     bool same =
-        totalBytes_ == label.bytes &&
+        totalBytes_ == label.bytes && diskBytes_ == label.diskBytes &&
         (IsFilesForm(label.form) || (fileCount_ == label.files && folderCount_ == label.folders));
     if (!HasRecord()) {  // the figures are the label's until a record comes
         totalBytes_ = label.bytes;
+        diskBytes_ = label.diskBytes;
         fileCount_ = label.files;
         folderCount_ = label.folders;
     } else if (!same) {
         ItemExtras& extras = Extras();
         extras.labelBytes = label.bytes;
+        extras.labelDiskBytes = label.diskBytes;
         extras.labelFiles = label.files;
         extras.labelFolders = label.folders;
         SetFlag(kLabelFiguresApart, true);
@@ -207,7 +219,7 @@ void ItemNode::SetLabel(ItemLabel label) {
 bool ItemNode::LabelFiguresMatch(const FolderRecord& record) const {
     if (Form() == LabelForm::Text || (flags_ & kLabelFiguresApart))
         return true;  // the label does not use the record's figures
-    if (record.totalBytes != totalBytes_)
+    if (record.totalBytes != totalBytes_ || record.diskBytes != diskBytes_)
         return false;
     return IsFilesForm(Form()) ||
            (record.fileCount == fileCount_ && record.folderCount == folderCount_);
@@ -216,6 +228,7 @@ bool ItemNode::LabelFiguresMatch(const FolderRecord& record) const {
 void ItemNode::MoveLabelFiguresApart() {
     ItemExtras& extras = Extras();
     extras.labelBytes = totalBytes_;
+    extras.labelDiskBytes = diskBytes_;
     extras.labelFiles = fileCount_;
     extras.labelFolders = folderCount_;
     SetFlag(kLabelFiguresApart, true);
@@ -235,6 +248,7 @@ void ItemNode::SetRecord(const FolderRecord* record) {
     if (!LabelFiguresMatch(*record))
         MoveLabelFiguresApart();
     totalBytes_ = record->totalBytes;
+    diskBytes_ = record->diskBytes;
     filesBytes_ = record->filesBytes;
     folderCount_ = record->folderCount;
     fileCount_ = record->fileCount;
@@ -552,6 +566,7 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
         ItemNode* node;
         std::uint64_t totalBytes;
         std::uint64_t filesBytes;
+        std::uint64_t diskBytes;
         std::int32_t folderCount;
         std::int32_t fileCount;
         std::uint16_t flags;
@@ -559,8 +574,8 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
     std::vector<Figures> figures;
     figures.reserve(parent->children_.Size());
     for (ItemNode* child : parent->children_.Flatten()) {
-        figures.push_back({child, child->totalBytes_, child->filesBytes_, child->folderCount_,
-                           child->fileCount_, child->flags_});
+        figures.push_back({child, child->totalBytes_, child->filesBytes_, child->diskBytes_,
+                           child->folderCount_, child->fileCount_, child->flags_});
     }
     auto recordOf = [](const Figures& f, FolderRecord& record) -> const FolderRecord* {
         if (!(f.flags & ItemNode::kHasRecord))
@@ -568,14 +583,18 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
         record.isFilesEntry = f.flags & ItemNode::kFilesEntry;
         record.totalBytes = f.totalBytes;
         record.filesBytes = f.filesBytes;
+        record.diskBytes = f.diskBytes;
         record.folderCount = f.folderCount;
         record.fileCount = f.fileCount;
         record.complete = f.flags & ItemNode::kComplete;
         return &record;
     };
     if (compare == &FolderTree::CompareBySize) {  // the scan's sort, without the calls
-        auto size = [](const Figures& f) {
-            return (f.flags & ItemNode::kHasRecord) ? f.totalBytes : 0;
+        const bool onDisk = SizeMeasure::OnDisk();
+        auto size = [onDisk](const Figures& f) {
+            if (!(f.flags & ItemNode::kHasRecord))
+                return std::uint64_t{0};
+            return onDisk ? f.diskBytes : f.totalBytes;
         };
         auto larger = [&](const Figures& a, const Figures& b) { return size(a) > size(b); };
         if (std::is_sorted(figures.begin(), figures.end(), larger))

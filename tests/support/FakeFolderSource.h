@@ -50,10 +50,17 @@ struct FakeFolder {
     };
     std::vector<Entry> entries;
     bool unreadable = false;
+    std::uint64_t ownBlocks = 0;  // the folder's own space on disk
 
     // Adds a file, compressed when onDisk is given; returns this folder for chaining.
     FakeFolder& File(std::string name, std::uint64_t size, std::uint64_t onDisk = 0) {
         entries.push_back({std::move(name), size, onDisk != 0, onDisk, nullptr});
+        return *this;
+    }
+    // Adds a file that is not compressed but takes onDisk bytes of blocks (a sparse file,
+    // or a small one in a large block).
+    FakeFolder& Allocated(std::string name, std::uint64_t size, std::uint64_t onDisk) {
+        entries.push_back({std::move(name), size, false, onDisk, nullptr});
         return *this;
     }
     // Adds a sub-folder and returns it.
@@ -101,6 +108,7 @@ class FakeFolderSource : public FolderSource {
         FakeFolder* folder = stack_.back().folder;
         if (!folder || folder->unreadable)
             return false;
+        out.folderSizeOnDisk = folder->ownBlocks;
         out.Add(".").isDirectory = true;
         out.Add("..").isDirectory = true;
         for (const auto& entry : folder->entries) {
