@@ -18,6 +18,7 @@ PlatformPaths PlatformPaths::Defaults() {
     PlatformPaths paths;
     paths.configHome = Location(QStandardPaths::GenericConfigLocation);
     paths.userApplications = Location(QStandardPaths::ApplicationsLocation);
+    paths.dataHome = Location(QStandardPaths::GenericDataLocation);
     paths.autostart = paths.configHome / "autostart";
     paths.allUsersApplications = "/usr/local/share/applications";
     paths.machineRoot = "/etc/Brimwell";

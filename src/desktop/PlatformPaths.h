@@ -20,6 +20,8 @@ struct PlatformPaths {
     std::filesystem::path machineRoot;
     // The running program file (the stand-in for GetModuleFileNameA).
     std::filesystem::path programPath;
+    // The user's data folder (~/.local/share, $XDG_DATA_HOME), which holds the home trash.
+    std::filesystem::path dataHome;
 
     // ~/.config/Brimwell: the user and classes roots of the registry and "Wininit.ini".
     std::filesystem::path BrimwellConfig() const { return configHome / "Brimwell"; }

@@ -24,7 +24,8 @@ namespace fs = std::filesystem;
 inline PlatformPaths PathsUnder(const fs::path& root) {
     PlatformPaths paths{root / "home/.config",           root / "home/.local/share/applications",
                         root / "home/.config/autostart", root / "usr/local/share/applications",
-                        root / "etc/Brimwell",           root / "opt/Brim Tools/brimwell"};
+                        root / "etc/Brimwell",           root / "opt/Brim Tools/brimwell",
+                        root / "home/.local/share"};
     WriteText(paths.programPath, "program");
     return paths;
 }

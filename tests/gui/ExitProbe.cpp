@@ -49,8 +49,9 @@ int main(int argc, char** argv) {
     const std::filesystem::path home = argv[1];
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    PlatformPaths paths{home / ".config",          home / "applications", home / "autostart",
-                        home / "all-applications", home / "machine",      home / "brimwell"};
+    PlatformPaths paths{
+        home / ".config", home / "applications", home / "autostart", home / "all-applications",
+        home / "machine", home / "brimwell",     home / "data"};
     SettingsStore store(paths);
     UserPreferences preferences(store);
     WindowServices services;

@@ -58,7 +58,8 @@ namespace fs = std::filesystem;
 PlatformPaths PathsUnder(const fs::path& root) {
     PlatformPaths paths{root / "home/.config",           root / "home/.local/share/applications",
                         root / "home/.config/autostart", root / "usr/local/share/applications",
-                        root / "etc/Brimwell",           root / "opt/brimwell"};
+                        root / "etc/Brimwell",           root / "opt/brimwell",
+                        root / "home/.local/share"};
     fs::create_directories(paths.programPath.parent_path());
     std::ofstream(paths.programPath) << "program";
     return paths;
