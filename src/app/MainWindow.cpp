@@ -22,14 +22,19 @@
 #include "app/ResourceTables.h"
 #include "app/StatusHints.h"
 #include "desktop/Dialogs.h"
+#include "desktop/FreedesktopTrash.h"
+#include "desktop/PlatformPaths.h"
 #include "desktop/TerminationSignals.h"
 #include "panel/DetailPanel.h"
 #include "panel/ReportExport.h"
 #include "panel/ReportPrint.h"
 #include "scan/SizeUnit.h"
+#include "tree/SizeMeasure.h"
 #include "ui/ClientArea.h"
 #include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
+#include "ui/LargestFilesWindow.h"
+#include "ui/TrashCommand.h"
 
 struct MainWindow::FolderCheck {
     std::string path;  // set before the check starts
@@ -47,6 +52,8 @@ MainWindow::MainWindow(WindowServices services, QWidget* parent)
 }
 
 MainWindow::~MainWindow() {
+    delete largestFiles_;  // it reads the tree, which goes next
+    trash_.reset();
     if (tree_)
         tree_->StopScans();
     if (content_)
@@ -75,6 +82,10 @@ void MainWindow::BuildCommands() {
         tree_->StopRunningScans();
         ExportReport();
     });
+    commands_.Add(Command::MoveToTrash, [this] { MoveSelectedToTrash(); });
+    commands_.Add(Command::RefreshSelected, [this] { RefreshSelected(); });
+    commands_.Add(Command::LargestFiles, [this] { ShowLargestFiles(); });
+    commands_.Add(Command::ShowSizeOnDisk, [this] { ToggleSizeOnDisk(); });
     commands_.SetStartingFolderHandler([this](int index) { ChooseStartingFolder(index); });
 }
 
@@ -122,9 +133,26 @@ void MainWindow::CreateViews() {
     connect(content_, &ContentArea::LaidOut, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
     connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::RefreshPanel);
+    connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::UpdateCommandStates);
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::ContextMenuRequested, this, &MainWindow::ShowItemMenu);
     ReadScanRules();
+    SizeMeasure::SetOnDisk(services_.settings &&
+                           services_.settings->ReadInt(kSizeOnDiskKey, 0) != 0);
+    TrashMoves::Mover mover = services_.moveToTrash;
+    if (!mover) {
+        mover = [trash = FreedesktopTrash(PlatformPaths::Defaults().dataHome)](
+                    const std::string& path, std::uint64_t size) { return trash.Move(path, size); };
+    }
+    TrashCommand::Hooks hooks;
+    hooks.confirm = [this](const std::string& text) {
+        return services_.dialogs && services_.dialogs->AskYesNo("Move to Trash", text);
+    };
+    hooks.showStatus = [this](const QString& text) { SetStatusText(text); };
+    hooks.removeItem = [this](TreeItem item) { RemoveItem(item); };
+    hooks.refreshPanel = [this] { RefreshPanel(); };
+    trash_ = std::make_unique<TrashCommand>(*tree_, std::move(mover), std::move(hooks));
+    UpdateCommandStates();
     if (!startFolder_.empty())
         ScanStart();
 }
@@ -233,10 +261,45 @@ QAction* MainWindow::MenuAction(int command) const {
     return found == menuActions_.end() ? nullptr : found->second;
 }
 
+QAction* MainWindow::ItemMenuAction(int command) const {
+    if (!itemMenu_)
+        return nullptr;
+    for (QAction* action : itemMenu_->actions()) {
+        if (!action->isSeparator() && action->data().toInt() == command)
+            return action;
+    }
+    return nullptr;
+}
+
+LargestFilesWindow* MainWindow::LargestFiles() const {
+    return largestFiles_;
+}
+
+std::size_t MainWindow::PendingTrashMoves() const {
+    return trash_ ? trash_->Pending() : 0;
+}
+
 void MainWindow::UpdateCommandStates() {
     // A checkable item or button flips itself when chosen; it shows the state, not the clicks.
     ShowUnit();
     ShowScanRules();
+    if (QAction* item = MenuAction(Command::ShowSizeOnDisk))
+        item->setChecked(SizeMeasure::OnDisk());
+    if (!tree_ || !trash_)
+        return;
+    const TreeItem selected = tree_->Store().Selection();
+    const bool canMove = trash_->CanMoveFolder(selected);
+    const bool hasFolder = tree_->Store().Record(selected).has_value();
+    for (QAction* item : {MenuAction(Command::MoveToTrash), ItemMenuAction(Command::MoveToTrash)}) {
+        if (item)
+            item->setEnabled(canMove);
+    }
+    for (int command : {Command::RefreshSelected, Command::LargestFiles}) {
+        for (QAction* item : {MenuAction(command), ItemMenuAction(command)}) {
+            if (item)
+                item->setEnabled(hasFolder);
+        }
+    }
 }
 
 void MainWindow::ShowUnit() {
@@ -253,11 +316,66 @@ void MainWindow::ShowAbout() {
 
 void MainWindow::RemoveSelected() {
     tree_->StopRunningScans();
+    RemoveItem(tree_->Store().Selection());
+}
+
+void MainWindow::RemoveItem(TreeItem item) {
     tree_->Queue().Flush();  // remove what the scan has shown so far, not less
     ItemStore& store = tree_->Store();
-    store.RemoveChildren(store.Selection());
-    store.DeleteItem(store.Selection());
+    store.RemoveChildren(item);
+    store.DeleteItem(item);
     tree_->SupersedeRemovedScans();
+    RefreshPanel();
+}
+
+void MainWindow::MoveSelectedToTrash() {
+    tree_->Queue().Flush();
+    trash_->MoveFolder(tree_->Store().Selection());
+}
+
+void MainWindow::RefreshSelected() {
+    tree_->RefreshFolder(tree_->Store().Selection());
+}
+
+void MainWindow::ShowLargestFiles() {
+    tree_->Queue().Flush();
+    ItemStore& store = tree_->Store();
+    TreeItem item = store.Selection();
+    if (const ItemNode* node = store.Node(item); node && node->IsFilesEntry())
+        item = store.GetParent(item);
+    std::optional<FolderRecord> record = store.Record(item);
+    if (!record)
+        return;
+    LargestFilesWindow::Source source;
+    source.folder = store.Node(item)->FolderPath();
+    source.rules = scanRules_;
+    source.scanFile = tree_->ScanFileOf(item);
+    if (source.scanFile) {
+        // From the top of the file down by the names of the items.
+        for (TreeItem at = item; store.GetParent(at) != TreeItem::None; at = store.GetParent(at))
+            source.below.insert(source.below.begin(), store.Node(at)->RecordName());
+    }
+    const bool imported = source.scanFile.has_value();
+    LargestFilesWindow::Actions actions;
+    actions.explore = [this, imported](const std::string& folder) {
+        ExploreFolder(folder, imported);
+    };
+    actions.canTrash = [this, item] { return trash_->CanMoveFilesBelow(item); };
+    actions.trash = [this, item](const LargeFile& file, std::function<void()> moved) {
+        trash_->MoveFile(item, file, std::move(moved));
+    };
+    delete largestFiles_;
+    largestFiles_ = new LargestFilesWindow(std::move(source), std::move(actions), this);
+    largestFiles_->show();
+}
+
+void MainWindow::ToggleSizeOnDisk() {
+    SizeMeasure::SetOnDisk(!SizeMeasure::OnDisk());
+    if (services_.settings)
+        services_.settings->WriteInt(kSizeOnDiskKey, SizeMeasure::OnDisk() ? 1 : 0);
+    tree_->ShowMeasure();
+    if (largestFiles_)
+        largestFiles_->ShowSizes();
     RefreshPanel();
 }
 
@@ -286,15 +404,21 @@ void MainWindow::ExploreSelected() {
     std::optional<FolderRecord> record = store.Record(store.Selection());
     if (!record || !services_.openFolder)
         return;
-    if (!tree_->IsImported(store.Selection())) {
-        services_.openFolder(record->path);
+    ExploreFolder(record->path, tree_->IsImported(store.Selection()));
+}
+
+void MainWindow::ExploreFolder(const std::string& folder, bool imported) {
+    if (!services_.openFolder)
+        return;
+    if (!imported) {
+        services_.openFolder(folder);
         return;
     }
     // The scan file may come from another machine. The check runs on a thread of its own:
     // a path on a mount that does not answer must not freeze the window. Its answer is
     // handed over under a mutex and polled, and a newer Explore replaces an older check.
     auto check = std::make_shared<FolderCheck>();
-    check->path = record->path;
+    check->path = folder;
     folderCheck_ = check;
     std::thread([check] {
         struct stat info;
@@ -340,6 +464,8 @@ void MainWindow::ToggleUnits() {
     SizeUnit::Toggle();
     ShowUnit();
     tree_->Relabel();
+    if (largestFiles_)
+        largestFiles_->ShowSizes();
     RefreshPanel();
 }
 

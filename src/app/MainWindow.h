@@ -20,11 +20,14 @@
 #include "scan/RootList.h"
 #include "ui/FolderTreeView.h"
 #include "ui/Toolbar.h"
+#include "ui/TrashMoves.h"
 
 class ClientArea;
 class ContentArea;
 class DesktopMenu;
 class Dialogs;
+class LargestFilesWindow;
+class TrashCommand;
 class QLabel;
 class QTimer;
 class StatusHints;
@@ -45,6 +48,9 @@ struct WindowServices {
     // The save-file and print dialogs and the printing error box; must outlive the window.
     // Null: Export and Print do nothing.
     Dialogs* dialogs = nullptr;
+    // Moves a file or folder to the desktop's trash (Move to Trash), called off the
+    // user-interface thread; null: the freedesktop trash of this user.
+    TrashMoves::Mover moveToTrash;
 };
 
 class MainWindow : public QMainWindow {
@@ -98,10 +104,27 @@ class MainWindow : public QMainWindow {
     QAction* MenuAction(int command) const;
     // The item menu as last shown; null before the first right click.
     QMenu* ItemMenu() const { return itemMenu_; }
+    // The item menu's entry of a command, or null.
+    QAction* ItemMenuAction(int command) const;
+    // The largest-files window last opened, while it is open.
+    LargestFilesWindow* LargestFiles() const;
+    // Moves to the trash whose outcome has not come back yet.
+    std::size_t PendingTrashMoves() const;
 
     // Command handlers.
     void ShowAbout();
     void RemoveSelected();
+    // Asks, then moves the selected folder to the trash (never a root, never a folder read
+    // from a scan file); the tree follows once it has moved.
+    void MoveSelectedToTrash();
+    // Scans the selected folder again by itself (a root: the root; a scan file's tree: the
+    // file read again).
+    void RefreshSelected();
+    // Opens the list of the largest files below the selected folder.
+    void ShowLargestFiles();
+    // Switches between apparent sizes and the space on disk everywhere a size is shown, and
+    // keeps the choice in the settings.
+    void ToggleSizeOnDisk();
     void BrowseForFolder();
     // Reads the scan files chosen in the file chooser, each into its own root; the last one
     // becomes the start.
@@ -143,6 +166,11 @@ class MainWindow : public QMainWindow {
     void SavePlacement();
     void UpdateCommandStates();
     void ShowUnit();
+    // Takes item and everything below it out of the tree (Remove, and a folder moved to the
+    // trash).
+    void RemoveItem(TreeItem item);
+    // Opens folder in the file manager; one of a scan file's tree only when it exists here.
+    void ExploreFolder(const std::string& folder, bool imported);
     // Scans the start folder, or reads the start scan file.
     void ScanStart();
     // Opens the folder of the last Explore Selected on a scan file's item, or says it is not
@@ -161,6 +189,7 @@ class MainWindow : public QMainWindow {
     ScanRules scanRules_;
     static constexpr const char* kOneFileSystemKey = "ONEFILESYSTEM";
     static constexpr const char* kHiddenEntriesKey = "HIDDENENTRIES";
+    static constexpr const char* kSizeOnDiskKey = "SIZEONDISK";
     std::unique_ptr<FolderTreeView> tree_;
     ClientArea* client_ = nullptr;    // the central widget: toolbar and content area
     ContentArea* content_ = nullptr;  // owned by client_
@@ -177,6 +206,8 @@ class MainWindow : public QMainWindow {
     struct FolderCheck;
     std::shared_ptr<FolderCheck> folderCheck_;
     QTimer* folderCheckTimer_ = nullptr;  // owned by the window
+    std::unique_ptr<TrashCommand> trash_;
+    QPointer<LargestFilesWindow> largestFiles_;
 };
 
 // Runs the event loop until the window has closed and returns its exit code. When a scan

@@ -21,6 +21,9 @@ const std::vector<Popup>& MainMenu() {
              {Command::PrintSelected, "Print Selected Info\tCtrl+P", false},
              {0, nullptr, false},
              {Command::Exit, "E&xit", false},
+             {0, nullptr, false},
+             {Command::MoveToTrash, "Move to Trash\tDel", false},
+             {Command::RefreshSelected, "Refresh Selected\tF6", false},
          }},
         {"View",
          {
@@ -29,6 +32,9 @@ const std::vector<Popup>& MainMenu() {
              {0, nullptr, false},
              {Command::StayOnOneFileSystem, "Stay On One File System", false, true},
              {Command::IncludeHidden, "Include Hidden Entries", false, true},
+             {0, nullptr, false},
+             {Command::ShowSizeOnDisk, "Show Size On Disk", false, true},
+             {Command::LargestFiles, "Largest Files\tCtrl+L", false},
          }},
         {"&Help", {{Command::About, "&About ...", false}}},
     };
@@ -41,6 +47,10 @@ const std::vector<MenuItem>& ItemMenu() {
         {Command::Remove, "Remove", false},
         {Command::ExploreSelected, "Explore Selected", false},
         {Command::ExportInfo, "Export Info To File", false},
+        {0, nullptr, false},
+        {Command::MoveToTrash, "Move to Trash", false},
+        {Command::RefreshSelected, "Refresh Selected", false},
+        {Command::LargestFiles, "Largest Files", false},
     };
     return menu;
 }
@@ -81,6 +91,9 @@ const std::vector<Accelerator>& Accelerators() {
         {Qt::CTRL | Qt::Key_T, Command::ShowInMeg},
         {Qt::CTRL | Qt::Key_I, Command::ExploreSelected},
         {Qt::CTRL | Qt::SHIFT | Qt::Key_O, Command::OpenScanFile},
+        {QKeyCombination(Qt::Key_Delete), Command::MoveToTrash},
+        {QKeyCombination(Qt::Key_F6), Command::RefreshSelected},
+        {Qt::CTRL | Qt::Key_L, Command::LargestFiles},
     };
     return table;
 }
@@ -103,6 +116,10 @@ const char* LoadString(int id) {
         {143, "Open a Scan File Written by brimwell-report, ncdu or gdu"},
         {144, "Do Not Enter Folders on Other File Systems in the Next Scans"},
         {145, "Count Entries Whose Names Begin With a Dot in the Next Scans"},
+        {150, "Move the Selected Folder to the Trash"},
+        {151, "Scan the Selected Folder Again"},
+        {152, "List the 100 Largest Files Below the Selected Folder"},
+        {153, "Show the Space Files Take on Disk Instead of Their Apparent Sizes"},
     };
     for (const auto& [key, text] : table) {
         if (key == id)

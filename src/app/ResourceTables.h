@@ -24,6 +24,10 @@ constexpr int ExportInfo = 142;
 constexpr int OpenScanFile = 143;
 constexpr int StayOnOneFileSystem = 144;
 constexpr int IncludeHidden = 145;
+constexpr int MoveToTrash = 150;
+constexpr int RefreshSelected = 151;
+constexpr int LargestFiles = 152;
+constexpr int ShowSizeOnDisk = 153;
 constexpr int FirstStartingFolder = 1000;  // Desktop menu entry k is 1000 + k
 }  // namespace Command
 

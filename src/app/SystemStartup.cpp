@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "app/MainWindow.h"
+#include "desktop/FreedesktopTrash.h"
 #include "desktop/PackageFiles.h"
 #include "fs/PathForm.h"
 #include "setup/FolderCommand.h"
@@ -50,6 +51,10 @@ int SystemStartup::RunWindow(const std::string& startFolder, const std::string& 
     services.chooseScanFiles = [](QWidget* owner) { return ChooseScanFiles(owner); };
     services.openFolder = [](const std::string& folder) { OpenInFileManager(folder); };
     services.dialogs = &dialogs_;
+    services.moveToTrash = [trash = FreedesktopTrash(paths_.dataHome)](const std::string& path,
+                                                                       std::uint64_t size) {
+        return trash.Move(path, size);
+    };
     MainWindow window(services);
     if (scanFile.empty())
         window.SetStartFolder(startFolder);

@@ -106,12 +106,6 @@ bool RestIsInert(const FolderListing& listing, std::size_t from, const ScanRules
     return true;
 }
 
-struct LinkHash {
-    std::size_t operator()(const LinkIdentity& id) const {
-        return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
-    }
-};
-
 // The depth-first walk of one folder and everything below it, with a stack of frames
 // instead of recursion. It issues exactly the tree operations, in the same order, that a
 // recursive walk would. The path of the current folder is one buffer that grows and
@@ -210,11 +204,17 @@ class FolderWalk {
     }
 
     // A file with other hard links counts where the scan meets it first (unless the rules
-    // count every link): false for every later link.
-    bool FirstLink(const FolderListing& listing, const FolderEntry& entry) {
+    // count every link), and not at all when a folder outside the scan counts it: false
+    // for every later link.
+    bool FirstLink(const FolderListing& listing, const FolderEntry& entry, TreeItem folder) {
         if (entry.link == 0 || rules_.countEveryLink)
             return true;
-        return links_.insert(listing.links[entry.link - 1]).second;
+        const LinkIdentity& file = listing.links[entry.link - 1];
+        if (context_.countedElsewhere && context_.countedElsewhere->Counts(file))
+            return false;
+        if (context_.counted)
+            return context_.counted->Note(file, folder);
+        return links_.insert(file).second;
     }
 
     // Counts the current folder's entries up to its next sub-folder and enters that one;
@@ -230,7 +230,7 @@ class FolderWalk {
             if (index > 0 && context_.Stopping())
                 return false;
             const FolderEntry& entry = listing.entries[index];
-            if (entry.excluded || !FirstLink(listing, entry))
+            if (entry.excluded || !FirstLink(listing, entry, frame.item))
                 continue;
             std::uint64_t size = entry.compressed ? entry.sizeOnDisk : entry.size;
             sums.total = SaturatingAdd(sums.total, size);
@@ -368,6 +368,24 @@ void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& conte
     bool keep = selected != TreeItem::None && IsAtOrBelow(tree, selected, root);
     tree.Select(TreeItem::None);
     tree.Select(keep ? selected : root);
+}
+
+void RescanFolder(TreeControl& tree, TreeItem item, const std::string& folderPath,
+                  ScanContext& context) {
+    std::string_view path = WithoutTrailingSlash(folderPath);
+    const std::string name(path.substr(path.rfind('/') + 1));
+    tree.RemoveChildren(item);
+    tree.SetItemData(item, nullptr);
+    tree.SetItemText(item, name);
+    tree.SetItemImage(item, kFolderIcon);
+    ScanSums sums;
+    context.source.EnterRoot(folderPath);
+    ScanFolder(false, tree, item, folderPath, sums, context);
+    context.source.Leave();
+    if (context.Stopping())
+        return;
+    FinishFolder(tree, item, FileIconIndex(folderPath, true), name, sums, false);
+    tree.SortChildren(item, CompareBySize, 0);
 }
 
 void Relabel(TreeControl& tree, TreeItem item) {

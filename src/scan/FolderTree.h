@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fs/FolderSource.h"
+#include "scan/HardLinkLedger.h"
 #include "tree/TreeControl.h"
 
 // The five figures one folder's scan reports to its caller. Sums stop at 2^64-1 and counts
@@ -38,6 +39,12 @@ struct ScanContext {
     // The scan's own stop flag, set by whoever wants this scan to stop; null: the
     // process-wide StopRequested. Read at every check; the scan never clears it.
     const std::atomic<bool>* stop = nullptr;
+    // Files with several hard links that folders outside this scan count already: not
+    // counted again (a folder scanned again inside its root). May be null.
+    const HardLinkLedger* countedElsewhere = nullptr;
+    // Where the scan notes which folder item counts each file with several hard links. May
+    // be null: the scan then keeps that to itself.
+    HardLinkLedger* counted = nullptr;
 
     bool Stopping() const;
 };
@@ -78,6 +85,13 @@ void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::
 // Rewrites the label of every item below item that has a record, children first, in the
 // current unit. None relabels the whole tree. Walks with a stack of its own.
 void Relabel(TreeControl& tree, TreeItem item);
+
+// Scans folderPath again into item, a folder below a root whose figures its ancestors hold:
+// the item's children go and its label is its name until the scan has finished; then it has
+// its new figures, FILES entry and order, as a scan of its parent would have left them. The
+// ancestors are the caller's (FigureChanges). A stop leaves the item without a record.
+void RescanFolder(TreeControl& tree, TreeItem item, const std::string& folderPath,
+                  ScanContext& context);
 
 // Sorts the children of item and of every item below it by CompareBySize, for sizes of
 // another measure (SizeMeasure). None sorts the whole tree; the top level keeps its order.

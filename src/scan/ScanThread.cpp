@@ -16,7 +16,11 @@ int Run(ScanTarget& target, std::uint64_t id, const std::string& folder,
         ScanContext context{*source};
         context.stop = &control.cancelled;
         context.rules = &control.rules;
+        HardLinkLedger links;
+        context.counted = &links;
         FolderTree::ScanRoot(*tree, folder, context);
+        if (!context.Stopping())
+            target.LinksCounted(id, std::move(links));
     }
     target.ScanEnded(id);
     return 0;
@@ -85,6 +89,19 @@ void ScanThreads::SupersedeRemoved(const std::function<bool(TreeItem)>& exists) 
         } else {
             ++active;
         }
+    }
+}
+
+void ScanThreads::SupersedeRoot(TreeItem root) {
+    for (auto& [id, scan] : scans_) {
+        if (scan.root == root)
+            Cancel(scan, true);
+    }
+    for (auto active = active_.begin(); active != active_.end();) {
+        if (scans_[active->second].root == root)
+            active = active_.erase(active);
+        else
+            ++active;
     }
 }
 

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "fs/FolderSource.h"
+#include "scan/HardLinkLedger.h"
 #include "tree/TreeControl.h"
 
 // What the bookkeeping tells one scan. Set on the owner's thread, read by the scan and by
@@ -40,6 +41,9 @@ class ScanTarget {
     virtual std::unique_ptr<FolderSource> NewSource(const ScanControl& control) = 0;
     // Told last, after every tree operation of scan `id` has been issued.
     virtual void ScanEnded(std::uint64_t id) = 0;
+    // Told before ScanEnded when scan `id` went through its whole folder: which folder item
+    // counts each file with several hard links.
+    virtual void LinksCounted(std::uint64_t /*id*/, HardLinkLedger /*links*/) {}
 };
 
 namespace ScanThread {
@@ -77,12 +81,16 @@ class ScanThreads {
     // The rules of the scans started from now on.
     void SetRules(ScanRules rules) { rules_ = std::move(rules); }
 
-    // The scan of folder has put its placeholder record on root: that item is its root.
+    // The scan of folder works below root (the scan of a root puts its placeholder there).
     void NoteRoot(const std::string& folder, TreeItem root);
     // Every running scan whose root item is gone (exists answers false) is cancelled and
     // superseded, and no longer counts as running, so that a new request for its folder
     // starts afresh at once. Its thread ends on its own and is joined by Ended or StopAll.
     void SupersedeRemoved(const std::function<bool(TreeItem)>& exists);
+    // Every scan of the root item `root` (its own and those of folders below it, NoteRoot
+    // says which), running or still unwinding, is cancelled and superseded: nothing it still
+    // sends reaches the tree. Its folder can be scanned afresh at once.
+    void SupersedeRoot(TreeItem root);
     // Cancels every scan running now (the Stop command). They no longer count as running:
     // a later request for one of their folders starts a new scan at once. Scans started
     // afterwards are not affected.

@@ -38,6 +38,8 @@ class ItemNode {
 
     // The label as shown.
     std::string Text() const;
+    // How the label is made: plain text, a folder's figures or a FILES entry's.
+    LabelForm Form() const { return static_cast<LabelForm>(Field(kFormShift, 2)); }
     // LabelKey of the label, without spelling all of it out.
     std::uint64_t Key() const;
     bool HasRecord() const { return flags_ & kHasRecord; }
@@ -97,7 +99,6 @@ class ItemNode {
     void SetFlag(Flags flag, bool on) {
         flags_ = static_cast<std::uint16_t>(on ? flags_ | flag : flags_ & ~flag);
     }
-    LabelForm Form() const { return static_cast<LabelForm>(Field(kFormShift, 2)); }
     Source LabelStem() const { return static_cast<Source>(Field(kStemShift, 2)); }
     Source RecordNameSource() const { return static_cast<Source>(Field(kNameShift, 2)); }
     PathSource RecordPathSource() const { return static_cast<PathSource>(Field(kPathShift, 3)); }

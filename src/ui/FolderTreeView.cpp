@@ -5,6 +5,7 @@
 
 #include "fs/ReadAheadReader.h"
 #include "fs/ThreadPriority.h"
+#include "scan/FigureChanges.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
 #include "ui/StandardIcons.h"
@@ -72,8 +73,7 @@ FolderTreeView::~FolderTreeView() {
     view_.reset();  // before the model it shows
 }
 
-void FolderTreeView::StartScan() {
-    std::string folder = startFolder_;
+void FolderTreeView::StartScanOf(const std::string& folder) {
     if (folder.empty())
         return;
     queue_->Flush();  // texts of scans that ended before come before this one's
@@ -104,6 +104,7 @@ bool FolderTreeView::IsImported(TreeItem item) {
 
 void FolderTreeView::SupersedeRemovedScans() {
     scans_->SupersedeRemoved([this](TreeItem item) { return store_.Node(item) != nullptr; });
+    std::erase_if(rootLinks_, [this](const auto& entry) { return !store_.Node(entry.first); });
 }
 
 std::size_t FolderTreeView::StopScans(std::chrono::milliseconds wait) {
@@ -128,8 +129,144 @@ void FolderTreeView::Relabel() {
     view_->AllowNarrower();
 }
 
+void FolderTreeView::ShowMeasure() {
+    queue_->Flush();
+    model_->RelabelAll([this] { FolderTree::Relabel(store_, TreeItem::None); });
+    FolderTree::SortAllBySize(store_, TreeItem::None);
+    view_->AllowNarrower();
+}
+
+TreeItem FolderTreeView::RootOf(TreeItem item) {
+    if (item == TreeItem::None || !store_.Node(item))
+        return TreeItem::None;
+    for (TreeItem parent = store_.GetParent(item); parent != TreeItem::None;
+         parent = store_.GetParent(parent))
+        item = parent;
+    return item;
+}
+
+std::optional<std::string> FolderTreeView::ScanFileOf(TreeItem item) {
+    std::optional<FolderRecord> root = store_.Record(RootOf(item));
+    if (!root)
+        return std::nullopt;
+    return scanFiles_.FileOf(root->path);
+}
+
+TreeItem FolderTreeView::RootNamed(const std::string& folder) {
+    const std::string key = ScanThreads::FolderKey(folder);
+    for (TreeItem root = store_.GetChild(TreeItem::None); root != TreeItem::None;
+         root = store_.GetNextItem(root)) {
+        std::optional<FolderRecord> record = store_.Record(root);
+        if (record && ScanThreads::FolderKey(record->path) == key)
+            return root;
+    }
+    return TreeItem::None;
+}
+
+void FolderTreeView::StopScansOf(TreeItem root) {
+    queue_->Flush();  // the roots of the scans are known
+    scans_->SupersedeRoot(root);
+}
+
+HardLinkLedger* FolderTreeView::LinksOf(TreeItem root) {
+    auto found = rootLinks_.find(root);
+    return found == rootLinks_.end() ? nullptr : &found->second;
+}
+
+void FolderTreeView::LinksCounted(std::uint64_t id, HardLinkLedger links) {
+    std::lock_guard lock(handOverMutex_);
+    countedLinks_[id] = std::move(links);
+}
+
+void FolderTreeView::RefreshFolder(TreeItem item) {
+    queue_->Flush();
+    if (const ItemNode* node = store_.Node(item); node && node->IsFilesEntry())
+        item = store_.GetParent(item);
+    const TreeItem root = RootOf(item);
+    if (root == TreeItem::None)
+        return;
+    if (std::optional<std::string> file = ScanFileOf(root)) {
+        OpenScanFile(*file);
+        return;
+    }
+    const std::string path = store_.Node(item)->FolderPath();
+    if (item == root) {
+        StartScanOf(path);
+        return;
+    }
+    StopScansOf(root);
+    FolderRescan rescan{item, root, store_.Record(item)};
+    // What the folder counted is counted afresh; what other folders count stays theirs.
+    auto inside = [this, item](TreeItem folder) {
+        TreeItem at = folder;
+        while (at != TreeItem::None && at != item && store_.Node(at))
+            at = store_.GetParent(at);
+        return at == item || !store_.Node(folder);
+    };
+    auto elsewhere = std::make_shared<HardLinkLedger>();
+    if (HardLinkLedger* links = LinksOf(root)) {
+        links->ForgetWhere(inside);
+        *elsewhere = *links;
+    }
+    emit StatusText(QString::fromStdString("Scanning " + path));
+    scans_->Start(path,
+                  [this, rescan, elsewhere](ScanTarget& target, std::uint64_t id,
+                                            const std::string& folder, const ScanControl& control) {
+                      {
+                          std::lock_guard lock(handOverMutex_);
+                          rescans_[id] = rescan;
+                      }
+                      std::unique_ptr<TreeControl> tree = target.NewTree(control);
+                      std::unique_ptr<FolderSource> source = target.NewSource(control);
+                      ScanContext context{*source};
+                      context.stop = &control.cancelled;
+                      context.rules = &control.rules;
+                      context.countedElsewhere = elsewhere.get();
+                      HardLinkLedger counted;
+                      context.counted = &counted;
+                      FolderTree::RescanFolder(*tree, rescan.item, folder, context);
+                      if (!context.Stopping())
+                          target.LinksCounted(id, std::move(counted));
+                      target.ScanEnded(id);
+                      return 0;
+                  });
+    scans_->NoteRoot(path, root);
+}
+
+void FolderTreeView::FinishRescan(const FolderRescan& rescan, std::optional<HardLinkLedger> links) {
+    std::optional<FolderRecord> after = store_.Record(rescan.item);
+    if (!links || !after)
+        return;  // stopped, or the folder is gone
+    if (rescan.before && rescan.before->complete) {
+        FigureChanges::AddUpward(store_, store_.GetParent(rescan.item),
+                                 FigureChanges::Between(*rescan.before, *after));
+    }
+    if (HardLinkLedger* known = LinksOf(rescan.root))
+        known->Merge(std::move(*links));
+    emit PanelRefreshRequested();
+}
+
 void FolderTreeView::OnScanEnded(quint64 id) {
+    std::optional<HardLinkLedger> links;
+    std::optional<FolderRescan> rescan;
+    {
+        std::lock_guard lock(handOverMutex_);
+        if (auto found = countedLinks_.find(id); found != countedLinks_.end()) {
+            links = std::move(found->second);
+            countedLinks_.erase(found);
+        }
+        if (auto found = rescans_.find(id); found != rescans_.end()) {
+            rescan = found->second;
+            rescans_.erase(found);
+        }
+    }
     std::optional<std::string> folder = scans_->Ended(id);
+    if (rescan) {
+        FinishRescan(*rescan, std::move(links));
+    } else if (links && folder) {
+        if (TreeItem root = RootNamed(*folder); root != TreeItem::None)
+            rootLinks_[root] = std::move(*links);
+    }
     if (std::optional<std::string> failure = scanFiles_.TakeFailure(id)) {
         emit StatusText(QString::fromStdString(*failure));  // the scan file could not be read
         return;

@@ -10,7 +10,10 @@
 
 #include <chrono>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 
 #include "scan/ScanThread.h"
@@ -44,7 +47,9 @@ class FolderTreeView : public QObject, public ScanTarget {
     // folder. Nothing happens for an empty folder; a request for a folder whose scan is
     // running (and was not stopped) shows the text but starts nothing. A root whose scan
     // was stopped is scanned again at its place.
-    void StartScan();
+    void StartScan() { StartScanOf(startFolder_); }
+    // The same for another folder than the start folder.
+    void StartScanOf(const std::string& folder);
     // Reads scan file `file` (an export in ncdu's JSON format) into a root on a new thread,
     // after showing "Scanning " and the file, as StartScan does for a folder. A file that
     // cannot be read leaves the tree as it was and the status bar says why.
@@ -68,6 +73,26 @@ class FolderTreeView : public QObject, public ScanTarget {
     // Rewrites every label in the current unit, as one change for the view. Labels the
     // scans deliver afterwards are shown in the new unit as they arrive.
     void Relabel();
+    // Shows the sizes of the current measure (SizeMeasure): every label rewritten, every
+    // folder's children in the new size order.
+    void ShowMeasure();
+
+    // The root item above item (item itself for a root); None for None or a deleted item.
+    TreeItem RootOf(TreeItem item);
+    // The scan file the root above item was last read from, when it was.
+    std::optional<std::string> ScanFileOf(TreeItem item);
+    // Stops every scan working below root for good: nothing it still sends reaches the tree
+    // (Move to Trash changes that tree next).
+    void StopScansOf(TreeItem root);
+    // Scans the folder of item again (Refresh Selected; a FILES entry stands for its folder):
+    // a root as a new scan of it, or its scan file read again when it came from one; a
+    // folder below a root by itself, after stopping the scans of its root, its ancestors'
+    // figures following by the difference once it is done. Files with several hard links
+    // that other folders of the root count stay counted there.
+    void RefreshFolder(TreeItem item);
+    // Which folder item counts each file with several hard links in the tree of root, or
+    // null when that is not known (its scan was stopped, or it came from a scan file).
+    HardLinkLedger* LinksOf(TreeItem root);
 
     // Which entries the scans started from now on count and enter (hidden entries, other
     // file systems); scans already running keep theirs.
@@ -81,6 +106,7 @@ class FolderTreeView : public QObject, public ScanTarget {
     }
     std::unique_ptr<FolderSource> NewSource(const ScanControl& control) override;
     void ScanEnded(std::uint64_t id) override { queue_->PostScanEnded(id); }
+    void LinksCounted(std::uint64_t id, HardLinkLedger links) override;
 
   signals:
     // A text for the status bar.
@@ -95,7 +121,16 @@ class FolderTreeView : public QObject, public ScanTarget {
     void ScanCompleted(const QString& folder);
 
   private:
+    // A folder below a root being scanned again, and its figures before.
+    struct FolderRescan {
+        TreeItem item = TreeItem::None;
+        TreeItem root = TreeItem::None;
+        std::optional<FolderRecord> before;
+    };
+
     void OnScanEnded(quint64 id);
+    void FinishRescan(const FolderRescan& rescan, std::optional<HardLinkLedger> links);
+    TreeItem RootNamed(const std::string& folder);
     void OnContextMenu(QContextMenuEvent* event);
     void ShowStoreSelection();
     void FollowViewCurrent(const QModelIndex& current);
@@ -111,4 +146,9 @@ class FolderTreeView : public QObject, public ScanTarget {
     std::unique_ptr<TreeWidget> view_;
     SourceFactory sourceFactory_;
     bool syncing_ = false;  // a change is being passed between store and view
+    std::map<TreeItem, HardLinkLedger> rootLinks_;
+    // Handed over by the scan threads, taken when their ends are applied.
+    std::mutex handOverMutex_;
+    std::map<std::uint64_t, HardLinkLedger> countedLinks_;
+    std::map<std::uint64_t, FolderRescan> rescans_;
 };

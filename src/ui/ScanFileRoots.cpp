@@ -22,7 +22,7 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
     const std::string root = reader->TopPath();
     {
         std::lock_guard lock(mutex_);
-        imported_.insert(root);
+        imported_[root] = file;
     }
     CancellableSource source(std::move(reader), control.cancelled);
     std::unique_ptr<TreeControl> tree = target.NewTree(control);
@@ -47,6 +47,14 @@ std::optional<std::string> ScanFileRoots::TakeFailure(std::uint64_t id) {
 bool ScanFileRoots::IsImported(const std::string& rootPath) const {
     std::lock_guard lock(mutex_);
     return imported_.count(rootPath) != 0;
+}
+
+std::optional<std::string> ScanFileRoots::FileOf(const std::string& rootPath) const {
+    std::lock_guard lock(mutex_);
+    auto found = imported_.find(rootPath);
+    if (found == imported_.end())
+        return std::nullopt;
+    return found->second;
 }
 
 void ScanFileRoots::ScanningFolder(const std::string& rootPath) {

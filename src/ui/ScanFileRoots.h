@@ -8,7 +8,6 @@
 #include <map>
 #include <mutex>
 #include <optional>
-#include <set>
 #include <string>
 
 #include "scan/ScanThread.h"
@@ -27,11 +26,13 @@ class ScanFileRoots {
     std::optional<std::string> TakeFailure(std::uint64_t id);
     // Whether the root named rootPath was last filled from a scan file.
     bool IsImported(const std::string& rootPath) const;
+    // The scan file the root named rootPath was last read from, if it was.
+    std::optional<std::string> FileOf(const std::string& rootPath) const;
     // A scan of the disk starts for rootPath: its root is no longer the file's.
     void ScanningFolder(const std::string& rootPath);
 
   private:
     mutable std::mutex mutex_;
     std::map<std::uint64_t, std::string> failures_;
-    std::set<std::string> imported_;
+    std::map<std::string, std::string> imported_;  // root path -> the file it was read from
 };

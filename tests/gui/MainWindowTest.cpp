@@ -136,12 +136,18 @@ class MainWindowTest : public QObject {
                                      "Print Selected Info\tCtrl+P",
                                      "-",
                                      "E&xit",
+                                     "-",
+                                     "Move to Trash\tDel",
+                                     "Refresh Selected\tF6",
                                      "[View]",
                                      "Show In Meg\tCtrl+T",
                                      "Explore Selected\tCtrl+I",
                                      "-",
                                      "Stay On One File System",
                                      "Include Hidden Entries",
+                                     "-",
+                                     "Show Size On Disk",
+                                     "Largest Files\tCtrl+L",
                                      "[&Help]",
                                      "&About ..."}));
 
@@ -629,8 +635,8 @@ class MainWindowTest : public QObject {
         QStringList items;
         for (QAction* action : menu->actions())
             items << action->text();
-        QCOMPARE(items,
-                 QStringList({"Refresh", "Remove", "Explore Selected", "Export Info To File"}));
+        QCOMPARE(items, QStringList({"Refresh", "Remove", "Explore Selected", "Export Info To File",
+                                     "", "Move to Trash", "Refresh Selected", "Largest Files"}));
         menu->actions().at(1)->trigger();  // Remove, of the item clicked
         QCOMPARE(f.Store().Node(sub), nullptr);
         QCOMPARE(f.Store().Selection(), TreeItem::None);

@@ -51,10 +51,11 @@ struct AnsweredDialogs : Dialogs {
     std::optional<QString> savePath;  // nothing: the save dialog is cancelled
     // Sets up the printer as the user would; null: the print dialog is cancelled.
     std::function<void(QPrinter&)> choosePrinter;
+    bool answerYes = false;  // the answer to every question
 
     bool AskYesNo(const std::string& caption, const std::string& text) override {
         log.push_back("ask " + caption + ": " + text);
-        return false;
+        return answerYes;
     }
     void ShowMessage(const std::string& caption, const std::string& text, Icon) override {
         log.push_back("message " + caption + ": " + text);
@@ -84,6 +85,12 @@ struct Fixture {
     std::vector<std::string> chosenScanFiles;
     std::vector<std::string> explored;
     std::map<std::string, std::string> mountNames;  // the Desktop menu's, by mount point
+    // Move to Trash; by default it moves nothing, so that no test touches the user's trash.
+    TrashMoves::Mover moveToTrash = [](const std::string&, std::uint64_t) {
+        TrashOutcome outcome;
+        outcome.reason = "the tests have no trash";
+        return outcome;
+    };
     std::unique_ptr<MainWindow> window;
 
     // The window on startFolder, or with scanFile read into it when that is given.
@@ -100,6 +107,7 @@ struct Fixture {
         services.openFolder = [this](const std::string& folder) { explored.push_back(folder); };
         services.mountNames = [this] { return mountNames; };
         services.dialogs = &dialogs;
+        services.moveToTrash = moveToTrash;
         window = std::make_unique<MainWindow>(services);
         if (scanFile.empty())
             window->SetStartFolder(startFolder);

@@ -47,6 +47,7 @@ struct FakeFolder {
         bool compressed = false;
         std::uint64_t sizeOnDisk = 0;
         std::unique_ptr<FakeFolder> folder;  // set for sub-folders
+        std::uint64_t inode = 0;             // a file with several hard links: its inode
     };
     std::vector<Entry> entries;
     bool unreadable = false;
@@ -54,25 +55,30 @@ struct FakeFolder {
 
     // Adds a file, compressed when onDisk is given; returns this folder for chaining.
     FakeFolder& File(std::string name, std::uint64_t size, std::uint64_t onDisk = 0) {
-        entries.push_back({std::move(name), size, onDisk != 0, onDisk, nullptr});
+        entries.push_back({std::move(name), size, onDisk != 0, onDisk, nullptr, 0});
         return *this;
     }
     // Adds a file that is not compressed but takes onDisk bytes of blocks (a sparse file,
     // or a small one in a large block).
     FakeFolder& Allocated(std::string name, std::uint64_t size, std::uint64_t onDisk) {
-        entries.push_back({std::move(name), size, false, onDisk, nullptr});
+        entries.push_back({std::move(name), size, false, onDisk, nullptr, 0});
+        return *this;
+    }
+    // Adds a name of a file with several hard links; names with one inode are one file.
+    FakeFolder& Linked(std::string name, std::uint64_t size, std::uint64_t inode) {
+        entries.push_back({std::move(name), size, false, 0, nullptr, inode});
         return *this;
     }
     // Adds a sub-folder and returns it.
     FakeFolder& Folder(std::string name) {
-        entries.push_back({std::move(name), 0, false, 0, std::make_unique<FakeFolder>()});
+        entries.push_back({std::move(name), 0, false, 0, std::make_unique<FakeFolder>(), 0});
         return *entries.back().folder;
     }
 };
 
 class FakeFolderSource : public FolderSource {
   public:
-    // Folders are looked up by the root path given to EnterRoot.
+    // Folders are looked up by the path given to EnterRoot: a root's, or one below a root.
     std::map<std::string, FakeFolder> roots;
     // Called with the folder's path (names joined by "/") before it is listed.
     std::function<void(const std::string& path)> beforeList;
@@ -81,10 +87,9 @@ class FakeFolderSource : public FolderSource {
 
     void EnterRoot(const std::string& path) override {
         ++enterCount;
-        auto found = roots.find(path);
         stack_.clear();
         path_ = path;
-        stack_.push_back({found == roots.end() ? nullptr : &found->second, path_.size()});
+        stack_.push_back({Find(path), path_.size()});
     }
     void Enter(std::string_view name) override {
         ++enterCount;
@@ -117,11 +122,33 @@ class FakeFolderSource : public FolderSource {
             listed.size = entry.size;
             listed.compressed = entry.compressed;
             listed.sizeOnDisk = entry.sizeOnDisk;
+            if (entry.inode != 0) {
+                out.links.push_back({1, entry.inode});
+                out.linkCounts.push_back(2);
+                listed.link = static_cast<std::uint32_t>(out.links.size());
+            }
         }
         return true;
     }
 
   private:
+    FakeFolder* Find(const std::string& path) {
+        auto found = roots.find(path);
+        if (found != roots.end())
+            return &found->second;
+        std::size_t slash = path.rfind('/');
+        if (slash == std::string::npos || slash == 0)
+            return nullptr;
+        FakeFolder* parent = Find(path.substr(0, slash));
+        if (!parent)
+            return nullptr;
+        for (auto& entry : parent->entries) {
+            if (entry.folder && entry.name == path.substr(slash + 1))
+                return entry.folder.get();
+        }
+        return nullptr;
+    }
+
     struct Level {
         FakeFolder* folder;
         std::size_t pathLength;  // the folder's path is path_ up to here
