@@ -22,8 +22,6 @@
 #include "app/ResourceTables.h"
 #include "app/StatusHints.h"
 #include "desktop/Dialogs.h"
-#include "desktop/FreedesktopTrash.h"
-#include "desktop/PlatformPaths.h"
 #include "desktop/TerminationSignals.h"
 #include "panel/DetailPanel.h"
 #include "panel/ReportExport.h"
@@ -134,16 +132,14 @@ void MainWindow::CreateViews() {
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
     connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::UpdateCommandStates);
+    connect(tree_.get(), &FolderTreeView::ScanCompleted, this, &MainWindow::UpdateCommandStates);
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::ContextMenuRequested, this, &MainWindow::ShowItemMenu);
     ReadScanRules();
     SizeMeasure::SetOnDisk(services_.settings &&
                            services_.settings->ReadInt(kSizeOnDiskKey, 0) != 0);
-    TrashMoves::Mover mover = services_.moveToTrash;
-    if (!mover) {
-        mover = [trash = FreedesktopTrash(PlatformPaths::Defaults().dataHome)](
-                    const std::string& path, std::uint64_t size) { return trash.Move(path, size); };
-    }
+    TrashMoves::Mover mover =
+        services_.moveToTrash ? services_.moveToTrash : TrashMoves::Freedesktop(std::nullopt);
     TrashCommand::Hooks hooks;
     hooks.confirm = [this](const std::string& text) {
         return services_.dialogs && services_.dialogs->AskYesNo("Move to Trash", text);
@@ -339,23 +335,13 @@ void MainWindow::RefreshSelected() {
 
 void MainWindow::ShowLargestFiles() {
     tree_->Queue().Flush();
-    ItemStore& store = tree_->Store();
-    TreeItem item = store.Selection();
-    if (const ItemNode* node = store.Node(item); node && node->IsFilesEntry())
-        item = store.GetParent(item);
-    std::optional<FolderRecord> record = store.Record(item);
-    if (!record)
+    TreeItem item = tree_->Store().Selection();
+    std::optional<LargestFilesWindow::Source> source =
+        LargestFilesWindow::SourceOf(*tree_, item, scanRules_);
+    if (!source)
         return;
-    LargestFilesWindow::Source source;
-    source.folder = store.Node(item)->FolderPath();
-    source.rules = scanRules_;
-    source.scanFile = tree_->ScanFileOf(item);
-    if (source.scanFile) {
-        // From the top of the file down by the names of the items.
-        for (TreeItem at = item; store.GetParent(at) != TreeItem::None; at = store.GetParent(at))
-            source.below.insert(source.below.begin(), store.Node(at)->RecordName());
-    }
-    const bool imported = source.scanFile.has_value();
+    item = source->item;
+    const bool imported = source->scanFile.has_value();
     LargestFilesWindow::Actions actions;
     actions.explore = [this, imported](const std::string& folder) {
         ExploreFolder(folder, imported);
@@ -365,7 +351,7 @@ void MainWindow::ShowLargestFiles() {
         trash_->MoveFile(item, file, std::move(moved));
     };
     delete largestFiles_;
-    largestFiles_ = new LargestFilesWindow(std::move(source), std::move(actions), this);
+    largestFiles_ = new LargestFilesWindow(std::move(*source), std::move(actions), this);
     largestFiles_->show();
 }
 
@@ -375,7 +361,7 @@ void MainWindow::ToggleSizeOnDisk() {
         services_.settings->WriteInt(kSizeOnDiskKey, SizeMeasure::OnDisk() ? 1 : 0);
     tree_->ShowMeasure();
     if (largestFiles_)
-        largestFiles_->ShowSizes();
+        largestFiles_->SearchAgain();
     RefreshPanel();
 }
 

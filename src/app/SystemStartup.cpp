@@ -4,7 +4,6 @@
 #include <QApplication>
 
 #include "app/MainWindow.h"
-#include "desktop/FreedesktopTrash.h"
 #include "desktop/PackageFiles.h"
 #include "fs/PathForm.h"
 #include "setup/FolderCommand.h"
@@ -51,10 +50,7 @@ int SystemStartup::RunWindow(const std::string& startFolder, const std::string& 
     services.chooseScanFiles = [](QWidget* owner) { return ChooseScanFiles(owner); };
     services.openFolder = [](const std::string& folder) { OpenInFileManager(folder); };
     services.dialogs = &dialogs_;
-    services.moveToTrash = [trash = FreedesktopTrash(paths_.dataHome)](const std::string& path,
-                                                                       std::uint64_t size) {
-        return trash.Move(path, size);
-    };
+    services.moveToTrash = TrashMoves::Freedesktop(paths_.dataHome);
     MainWindow window(services);
     if (scanFile.empty())
         window.SetStartFolder(startFolder);

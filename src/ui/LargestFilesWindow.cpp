@@ -75,6 +75,27 @@ struct LargestFilesWindow::Search {
     std::string failure;  // a scan file that could not be read
 };
 
+std::optional<LargestFilesWindow::Source> LargestFilesWindow::SourceOf(FolderTreeView& tree,
+                                                                       TreeItem item,
+                                                                       ScanRules rules) {
+    ItemStore& store = tree.Store();
+    if (const ItemNode* node = store.Node(item); node && node->IsFilesEntry())
+        item = store.GetParent(item);
+    if (!store.Record(item))
+        return std::nullopt;
+    Source source;
+    source.item = item;
+    source.folder = store.Node(item)->FolderPath();
+    source.rules = std::move(rules);
+    source.scanFile = tree.ScanFileOf(item);
+    if (source.scanFile) {
+        // From the top of the file down by the names of the items.
+        for (TreeItem at = item; store.GetParent(at) != TreeItem::None; at = store.GetParent(at))
+            source.below.insert(source.below.begin(), store.Node(at)->RecordName());
+    }
+    return source;
+}
+
 LargestFilesWindow::LargestFilesWindow(Source source, Actions actions, QWidget* parent)
     : QDialog(parent), source_(std::move(source)), actions_(std::move(actions)) {
     setWindowTitle(QStringLiteral("Largest Files"));
@@ -219,6 +240,14 @@ void LargestFilesWindow::Fill() {
     if (model_->rowCount() > 0)
         list_->setCurrentIndex(model_->index(0, 0));
     UpdateButtons();
+}
+
+void LargestFilesWindow::SearchAgain() {
+    search_->stop.store(true, std::memory_order_relaxed);
+    files_.clear();
+    gone_.clear();
+    Fill();
+    Start();
 }
 
 void LargestFilesWindow::ShowSizes() {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "largest/LargestFiles.h"
+#include "ui/FolderTreeView.h"
 
 class QLabel;
 class QPushButton;
@@ -29,13 +30,18 @@ class LargestFilesWindow : public QDialog {
 
     // What to search and where its sizes come from.
     struct Source {
-        std::string folder;  // the folder's path, as the tree shows it
+        TreeItem item = TreeItem::None;  // the folder's item
+        std::string folder;              // the folder's path, as the tree shows it
         // Read from this scan file, from its top folder down to the folder by `below`;
         // otherwise the disk.
         std::optional<std::string> scanFile;
         std::vector<std::string> below;
         ScanRules rules;
     };
+    // The source for the folder of item in tree (a FILES entry stands for its folder), with
+    // the rules of the scans; nothing when item has no record.
+    static std::optional<Source> SourceOf(FolderTreeView& tree, TreeItem item, ScanRules rules);
+
     struct Actions {
         std::function<void(const std::string& folder)> explore;  // opens a folder
         std::function<bool()> canTrash;                          // files may be moved
@@ -52,8 +58,10 @@ class LargestFilesWindow : public QDialog {
     // The files as listed now, in the list's order.
     std::vector<LargeFile> Listed() const;
     QTreeView& List() { return *list_; }
-    // Writes the sizes again in the current unit and measure.
+    // Writes the sizes again in the current unit.
     void ShowSizes();
+    // Looks for the largest files again: by the other measure, the largest are others.
+    void SearchAgain();
 
     void ExploreSelected();
     void TrashSelected();

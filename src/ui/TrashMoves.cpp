@@ -5,6 +5,15 @@
 #include <thread>
 #include <utility>
 
+#include "desktop/PlatformPaths.h"
+
+TrashMoves::Mover TrashMoves::Freedesktop(std::optional<std::filesystem::path> dataHome) {
+    FreedesktopTrash trash(dataHome ? *dataHome : PlatformPaths::Defaults().dataHome);
+    return [trash](const std::string& path, std::uint64_t folderSizeOnDisk) {
+        return trash.Move(path, folderSizeOnDisk);
+    };
+}
+
 TrashMoves::TrashMoves(Mover mover, QObject* parent) : QObject(parent), mover_(std::move(mover)) {
     poll_.setInterval(5);
     connect(&poll_, &QTimer::timeout, this, &TrashMoves::Poll);

@@ -8,9 +8,11 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,10 @@ class TrashMoves : public QObject {
         std::function<TrashOutcome(const std::string& path, std::uint64_t folderSizeOnDisk)>;
     // Told the outcome on the user-interface thread.
     using Done = std::function<void(const TrashOutcome& outcome)>;
+
+    // The freedesktop trash of this user, its home trash in dataHome (default: the user's
+    // data folder).
+    static Mover Freedesktop(std::optional<std::filesystem::path> dataHome);
 
     explicit TrashMoves(Mover mover, QObject* parent = nullptr);
 
