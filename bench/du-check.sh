@@ -10,6 +10,9 @@
 # (--exclude='.*') and their sizes are added back, a hard-linked one only when its inode was
 # not counted already (a tree's total does not depend on which link the scan meets first).
 #
+# With --disk-usage (and -a, so that every folder is entered) the root's figure is the space
+# on disk, folders' own blocks included: exactly what du -s -B1 counts, with -l and -x too.
+#
 # Usage: bench/du-check.sh [TREE]   (default home; gen-tree trees under PERF_ROOT)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -82,7 +85,7 @@ def expected(mode):
     return total, folders - 1, range(files - shared, files + 1)
 
 def reported(mode):
-    first = lines([report, "-k"] + ([mode] if mode else []) + [root])[0]
+    first = lines([report, "-k"] + (mode.split() if mode else []) + [root])[0]
     kib = first.split("(")[1].split("K")[0].strip()
     folders = int(first.split("Folders :")[1].split(",")[0])
     files = int(first.split("Files :")[1].split(")")[0])
@@ -98,5 +101,16 @@ for mode in ["", "-l", "-x", "-a"]:
     failed |= not ok
     print(f"{mode or 'default':8} {size:>18} {size / 1024:>16.2f} {got_kib:>20.2f} "
           f"{got_folders:>7}/{folders:<7} {got_files:>8}/{files.start}-{files.stop - 1:<8}  {'same' if ok else 'DIFFERENT'}")
+
+# The space on disk: du's own figure, nothing taken off or added.
+print(f"{'options':22} {'du -s -B1':>14} {'expected K':>14} {'brimwell-report -k':>20}  result")
+for mode in [["-a"], ["-a", "-l"], ["-a", "-x"]]:
+    du = ["du", "-s", "-B1"] + [m for m in mode if m != "-a"]
+    size = int(lines(du + [root])[0].split("\t")[0])
+    got_kib, _, _ = reported("--disk-usage " + " ".join(mode))
+    ok = abs(got_kib - size / 1024) < 0.006
+    failed |= not ok
+    print(f"{'--disk-usage ' + ' '.join(mode):22} {size:>14} {size / 1024:>14.2f} {got_kib:>20.2f}  "
+          f"{'same' if ok else 'DIFFERENT'}")
 sys.exit(1 if failed else 0)
 EOF
