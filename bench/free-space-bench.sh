@@ -4,8 +4,9 @@
 #     long the window takes to answer after the question, and whether the tree then has the
 #     figures of a fresh scan;
 #   - Refresh Selected of the folder of gen-tree big whose entries (files and folders below
-#     it) come closest to 10,000, against brimwell-report on that folder alone (hyperfine),
-#     and whether the root then has the figures of a fresh scan;
+#     it) come closest to 10,000, against brimwell-report on that folder alone (run right
+#     after each refresh, so that both meet the same load), and whether the root then has
+#     the figures of a fresh scan;
 #   - Largest Files on gen-tree home (300,000 files below the root): time until the list
 #     shows, and the resident memory the search added.
 #
@@ -75,11 +76,7 @@ EOF
 entries=${folder#*$'\t'}
 folder=${folder%$'\t'*}
 echo "folder: $folder ($entries entries below it)"
-for round in $(seq "$rounds"); do
-    "$bench" --refresh "$perf_root/big" "$folder"
-done
-hyperfine -N --style basic --warmup 2 --runs 10 -n "brimwell-report on the folder alone" \
-    "$report $folder" 2>&1 | grep -E "Time|Range"
+"$bench" --refresh "$perf_root/big" "$folder" "$report" $((rounds * 5))
 
 echo "== Largest Files on gen-tree home ($(find "$perf_root/home" -type f | wc -l) files)"
 for round in $(seq "$rounds"); do

@@ -4,10 +4,11 @@
 //     ms the command took once the question was answered (the window answers again), the
 //     longest gap between two ticks of a 10 ms timer from the answer until the tree showed
 //     the move, ms until then, and whether the figures then equal a fresh scan of ROOT.
-//   brimwell_free_space_bench --refresh ROOT FOLDER
-//     Scans ROOT, selects FOLDER, chooses Refresh Selected and prints: seconds until the tree
-//     showed the new figures, the longest timer gap meanwhile, and whether the figures then
-//     equal a fresh scan of ROOT.
+//   brimwell_free_space_bench --refresh ROOT FOLDER REPORT [ROUNDS]
+//     Scans ROOT, then ROUNDS times (default 10) chooses Refresh Selected on FOLDER and runs
+//     the program REPORT (brimwell-report) on FOLDER alone, one after the other; prints the
+//     median, least and most seconds of each, the ratio of the medians, the longest timer
+//     gap during the refreshes, and whether the figures then equal a fresh scan of ROOT.
 //   brimwell_free_space_bench --largest FOLDER
 //     Scans FOLDER, chooses Largest Files and prints: seconds until the list shows, the
 //     longest timer gap meanwhile, KiB of resident memory added while the list was found
@@ -17,11 +18,18 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <algorithm>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "GuiTestSupport.h"
 #include "app/MainWindow.h"
@@ -146,6 +154,22 @@ void Wait(const std::function<bool()>& done, const MainWindow& window) {
     loop.exec();
 }
 
+// Runs program with one argument, its output thrown away, without a shell in between (as
+// hyperfine -N does); whether it ended with 0.
+bool RunQuietly(const std::string& program, const std::string& argument) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    char* args[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument.c_str()),
+                    nullptr};
+    pid_t pid;
+    int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    return spawned == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
+
 void ScanFirst(MainWindow& window, const std::string& root) {
     const QString complete = QString::fromStdString("Scanning " + root + " Complete");
     window.SetStartFolder(root);
@@ -157,11 +181,11 @@ void ScanFirst(MainWindow& window, const std::string& root) {
 
 int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (!((mode == "--trash" && argc == 5) || (mode == "--refresh" && argc == 4) ||
+    if (!((mode == "--trash" && argc == 5) || (mode == "--refresh" && (argc == 5 || argc == 6)) ||
           (mode == "--largest" && argc == 3))) {
         std::fprintf(stderr,
                      "usage: brimwell_free_space_bench --trash ROOT FOLDER TRASH_DATA_HOME\n"
-                     "       brimwell_free_space_bench --refresh ROOT FOLDER\n"
+                     "       brimwell_free_space_bench --refresh ROOT FOLDER REPORT [ROUNDS]\n"
                      "       brimwell_free_space_bench --largest FOLDER\n");
         return 2;
     }
@@ -199,18 +223,44 @@ int main(int argc, char** argv) {
                     static_cast<long long>(command), static_cast<long long>(gap),
                     static_cast<long long>(shown), status.c_str(), SameAsFreshScan(store, root));
     } else if (mode == "--refresh") {
+        // Each round: Refresh Selected in the window, then brimwell-report on the folder
+        // alone, one after the other, so that both meet the same load.
         const std::string folder = argv[3];
-        store.Select(ItemNamed(store, folder));
+        const std::string report = argv[4];
+        const int rounds = argc > 5 ? std::atoi(argv[5]) : 10;
+        const TreeItem item = ItemNamed(store, folder);
         const QString complete = QString::fromStdString("Scanning " + folder + " Complete");
-        QElapsedTimer clock;
-        gaps.Start();
-        clock.start();
-        window.ExecuteCommand(Command::RefreshSelected);
-        Wait([&] { return window.StatusText() == complete; }, window);
-        const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-        const qint64 gap = gaps.Stop();
-        std::printf("refresh %.3f s, longest gap %lld ms; %s\n", seconds,
-                    static_cast<long long>(gap), SameAsFreshScan(store, root));
+        std::vector<double> window_s, report_s;
+        qint64 longestGap = 0;
+        for (int round = 0; round < rounds; ++round) {
+            store.Select(item);
+            window.SetStatusText(QString());
+            QElapsedTimer clock;
+            gaps.Start();
+            clock.start();
+            window.ExecuteCommand(Command::RefreshSelected);
+            Wait([&] { return window.StatusText() == complete; }, window);
+            window_s.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+            longestGap = std::max(longestGap, gaps.Stop());
+            clock.start();
+            if (!RunQuietly(report, folder))
+                return 1;
+            report_s.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e9);
+        }
+        auto median = [](std::vector<double> values) {
+            std::sort(values.begin(), values.end());
+            return values[values.size() / 2];
+        };
+        std::printf(
+            "Refresh Selected: median %.3f s (min %.3f, max %.3f); brimwell-report on the "
+            "folder: median %.3f s (min %.3f, max %.3f); ratio of medians %.2f; longest "
+            "gap %lld ms; %s\n",
+            median(window_s), *std::min_element(window_s.begin(), window_s.end()),
+            *std::max_element(window_s.begin(), window_s.end()), median(report_s),
+            *std::min_element(report_s.begin(), report_s.end()),
+            *std::max_element(report_s.begin(), report_s.end()),
+            median(window_s) / median(report_s), static_cast<long long>(longestGap),
+            SameAsFreshScan(store, root));
     } else {
         store.Select(store.GetChild(TreeItem::None));
         const long before = StatusKiB("VmRSS");
@@ -218,13 +268,15 @@ int main(int argc, char** argv) {
         gaps.Start();
         clock.start();
         window.ExecuteCommand(Command::LargestFiles);
+        const double opened = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         Wait([&] { return window.LargestFiles() && !window.LargestFiles()->Searching(); }, window);
         const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
         const long after = StatusKiB("VmRSS");
+        const qint64 gap = gaps.Stop();
         std::printf(
-            "largest files shown after %.3f s, longest gap %lld ms, +%ld KiB resident, "
-            "%zu listed\n",
-            seconds, static_cast<long long>(gaps.Stop()), after - before,
+            "largest files shown after %.3f s (the window itself took %.3f s), longest "
+            "gap %lld ms, +%ld KiB resident, %zu listed\n",
+            seconds, opened, static_cast<long long>(gap), after - before,
             window.LargestFiles()->Listed().size());
     }
     return 0;

@@ -16,7 +16,6 @@
 #include <thread>
 
 #include "fs/ReadAheadReader.h"
-#include "fs/ThreadPriority.h"
 #include "scan/SizeUnit.h"
 #include "scanfile/ScanFileReader.h"
 #include "tree/ItemLabel.h"
@@ -161,8 +160,8 @@ void LargestFilesWindow::Start() {
     heading_->setText(QStringLiteral("Looking for the largest files below ") +
                       Utf8(source_.folder) + QStringLiteral(" ..."));
     search_ = std::make_shared<Search>();
+    // At the window's own priority, not a scan's: the user waits for this list.
     std::thread([search = search_, source = source_] {
-        MakeThisThreadBackground();
         LargestFilesRequest request;
         request.count = kCount;
         request.onDisk = SizeMeasure::OnDisk();
