@@ -12,6 +12,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -219,7 +220,7 @@ void LargestFilesWindow::Poll() {
     Fill();
 }
 
-void LargestFilesWindow::Fill() {
+void LargestFilesWindow::Fill(int currentRow) {
     model_->removeRows(0, model_->rowCount());
     for (std::size_t i = 0; i < files_.size(); ++i) {
         if (gone_[i])
@@ -237,7 +238,7 @@ void LargestFilesWindow::Fill() {
     list_->sortByColumn(list_->header()->sortIndicatorSection(),
                         list_->header()->sortIndicatorOrder());
     if (model_->rowCount() > 0)
-        list_->setCurrentIndex(model_->index(0, 0));
+        list_->setCurrentIndex(model_->index(std::min(currentRow, model_->rowCount() - 1), 0));
     UpdateButtons();
 }
 
@@ -286,10 +287,11 @@ void LargestFilesWindow::TrashSelected() {
     if (index < 0 || !actions_.trash || !actions_.canTrash || !actions_.canTrash())
         return;
     QPointer<LargestFilesWindow> self(this);
-    actions_.trash(files_[static_cast<std::size_t>(index)], [self, index] {
+    const int row = list_->currentIndex().row();
+    actions_.trash(files_[static_cast<std::size_t>(index)], [self, index, row] {
         if (!self)
             return;
         self->gone_[static_cast<std::size_t>(index)] = true;
-        self->Fill();
+        self->Fill(row);  // the next file takes the place of the one that went
     });
 }

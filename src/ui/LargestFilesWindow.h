@@ -71,7 +71,8 @@ class LargestFilesWindow : public QDialog {
 
     void Start();
     void Poll();
-    void Fill();
+    // Lists the files not moved away, makes the row currentRow (or the last) current.
+    void Fill(int currentRow = 0);
     void UpdateButtons();
     // The index into files_ of the selected row, or -1.
     int SelectedFile() const;
