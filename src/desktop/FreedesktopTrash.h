@@ -1,5 +1,5 @@
-// Moving files and folders to the desktop's trash as the freedesktop.org trash specification
-// lays it out, so that the desktop's trash lists them and can put them back: the home trash
+// Moving files and folders to the desktop's trash as the freedesktop.org Trash standard lays
+// it out, so that the desktop's trash lists them and can put them back: the home trash
 // for the home file system, $topdir/.Trash/$uid or $topdir/.Trash-$uid at the top of any
 // other. Nothing is ever deleted: what cannot be renamed into a trash stays where it is.
 //

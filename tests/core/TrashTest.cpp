@@ -26,8 +26,8 @@ std::string RealPath(const std::string& path) {
     return ::realpath(path.c_str(), resolved) ? resolved : path;
 }
 
-// The info file's text up to its date, and whether the date has the form the
-// specification asks for.
+// The info file's text up to its date, and whether the date has the form the desktops
+// read (local time, no zone).
 void ExpectInfo(const std::string& infoFile, const std::string& recordedPath) {
     const std::string text = ReadText(infoFile);
     const std::string head = "[Trash Info]\nPath=" + recordedPath + "\nDeletionDate=";
