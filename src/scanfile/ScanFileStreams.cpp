@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr std::size_t kBlockSize = 256 * 1024;
-
 bool EndsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
@@ -65,7 +63,7 @@ struct ScanFileInput::Source {
     }
 };
 
-ScanFileInput::ScanFileInput() {
+ScanFileInput::ScanFileInput(std::size_t blockSize) : blockSize_(blockSize) {
     static const char kNothing = '\0';
     data_ = last_ = &kNothing;
 }
@@ -100,10 +98,11 @@ bool ScanFileInput::Open(const std::string& path) {
         failure_ = std::strerror(ENOMEM);
         return false;
     }
-    gzbuffer(source_->file, kBlockSize);
+    gzbuffer(source_->file, static_cast<unsigned>(blockSize_));
     for (Block& block : blocks_)
-        block.bytes = std::make_unique<char[]>(kBlockSize + 1);
-    string_ = std::make_unique<char[]>(kStringBuffer);
+        block.bytes = std::make_unique<char[]>(blockSize_ + 1);
+    // Not cleared: a page of it costs memory only once a string reaches it.
+    string_ = std::make_unique_for_overwrite<char[]>(kStringBuffer);
     reader_ = std::thread([this] { Read(); });
     Next();
     return true;
@@ -118,7 +117,7 @@ void ScanFileInput::Fill(Block& block) {
         return;
     }
     errno = 0;
-    int got = gzread(source_->file, block.bytes.get(), kBlockSize);
+    int got = gzread(source_->file, block.bytes.get(), static_cast<unsigned>(blockSize_));
     if (got < 0) {
         block.failure = GzipFailure(source_->file);
         return;
