@@ -140,7 +140,8 @@ std::string_view LastPart(std::string_view path) {
 
 }  // namespace
 
-MountBoundaries::MountBoundaries(const ScanRules& rules) : oneFileSystem_(rules.oneFileSystem) {
+MountBoundaries::MountBoundaries(const ScanRules& rules)
+    : oneFileSystem_(rules.oneFileSystem), fileSystem_(rules.fileSystem) {
     for (const Mount& mount : ReadMountTable()) {
         const bool pseudo = IsPseudoFileSystem(mount.type);
         if (pseudo)
@@ -152,7 +153,10 @@ MountBoundaries::MountBoundaries(const ScanRules& rules) : oneFileSystem_(rules.
 
 void MountBoundaries::SetStart(int startFd) {
     struct stat info;
-    start_ = oneFileSystem_ && ::fstat(startFd, &info) == 0 ? info.st_dev : 0;
+    if (oneFileSystem_ && fileSystem_ != 0)
+        start_ = static_cast<dev_t>(fileSystem_);
+    else
+        start_ = oneFileSystem_ && ::fstat(startFd, &info) == 0 ? info.st_dev : 0;
 }
 
 ListOutcome MountBoundaries::Check(int dirFd, std::string_view name) const {
