@@ -17,8 +17,12 @@
 #include "report/ReportText.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
+#include "scanfile/ExportItemWriter.h"
 #include "scanfile/ScanFileReader.h"
 #include "scanfile/ScanFileWriter.h"
+#include "shard/Graft.h"
+#include "shard/GraftLoad.h"
+#include "shard/ShardScan.h"
 #include "tree/ItemStore.h"
 
 namespace {
@@ -75,6 +79,49 @@ std::string CannotReadLine(const std::string& path, int error) {
            "\n";
 }
 
+std::vector<std::string> ScanFiles(const ReportOptions& options) {
+    std::vector<std::string> files{options.scanFile};
+    files.insert(files.end(), options.moreScanFiles.begin(), options.moreScanFiles.end());
+    return files;
+}
+
+// Several scan files written as one with -o: the graft goes from the files to the output as
+// it reads them, without a tree in memory.
+int WriteGraft(const ReportOptions& options) {
+    Graft graft(ScanFiles(options));
+    std::optional<std::string> problem = graft.Open();
+    ScanFileOutput output;
+    if (!problem && !output.Open(options.output))
+        problem = options.output + ": " + output.Failure();
+    if (!problem) {
+        ExportItemWriter out(output, {"brimwell-report", BRIMWELL_VERSION, ""});
+        problem = graft.Write(out);
+    }
+    if (!problem && !output.Finish())
+        problem = options.output + ": " + output.Failure();
+    if (problem) {
+        std::cerr << "brimwell-report: " << *problem << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+// The shard --shard names: K/N as given, or the launcher's numbers for "auto".
+std::optional<ShardSpec> ChosenShard(const std::string& text) {
+    if (text != "auto")
+        return ParseShardSpec(text);
+    std::string problem;
+    std::optional<ShardSpec> spec = ShardFromLauncher(
+        [](const char* name) -> std::optional<std::string> {
+            const char* value = std::getenv(name);
+            return value ? std::optional<std::string>(value) : std::nullopt;
+        },
+        problem);
+    if (!spec)
+        std::cerr << "brimwell-report: --shard auto: " << problem << "\n";
+    return spec;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,6 +132,8 @@ int main(int argc, char** argv) {
         return exitStatus;
     if (options->kilobytes)
         SizeUnit::Toggle();
+    if (!options->moreScanFiles.empty() && !options->output.empty())
+        return WriteGraft(*options);
 
     // The scan's source: the folder through the read-ahead, or the scan file's tree.
     std::unique_ptr<FolderSource> source;
@@ -94,17 +143,41 @@ int main(int argc, char** argv) {
             std::cerr << "brimwell-report: " << options->folder << ": " << *problem << "\n";
             return 1;
         }
-        source = std::make_unique<ReadAheadReader>(options->threads, ReadAheadLimits{},
-                                                   &StopRequested, options->rules);
+        if (options->shard.empty())
+            source = std::make_unique<ReadAheadReader>(options->threads, ReadAheadLimits{},
+                                                       &StopRequested, options->rules);
     } else {
         auto reader = std::make_unique<ScanFileReader>(options->rules);
-        if (std::optional<ScanFileError> error = reader->Load(options->scanFile)) {
-            std::cerr << "brimwell-report: " << error->Text() << "\n";
+        std::optional<std::string> problem;
+        if (!options->moreScanFiles.empty())
+            problem = LoadGraft(*reader, ScanFiles(*options));
+        else if (std::optional<ScanFileError> error = reader->Load(options->scanFile))
+            problem = error->Text();
+        if (problem) {
+            std::cerr << "brimwell-report: " << *problem << "\n";
             return 1;
         }
         root = reader->TopPath();
         source = std::move(reader);
     }
+    // With --shard the scan reads its shard alone, and the file it writes says so.
+    std::unique_ptr<ShardScan> shard;
+    std::string metadata;
+    if (!options->shard.empty()) {
+        std::optional<ShardSpec> spec = ChosenShard(options->shard);
+        if (!spec)
+            return 2;
+        std::string problem;
+        shard = ShardScan::Make(options->folder, *spec, options->plan, options->rules,
+                                options->threads, &StopRequested, problem);
+        if (!shard) {
+            std::cerr << "brimwell-report: --plan " << problem << "\n";
+            return 1;
+        }
+        options->output = ShardFileName(options->output, spec->index);
+        metadata = shard->Metadata();
+    }
+    FolderSource& read = shard ? shard->Source() : *source;
     // With -o the scan is written as it is read, instead of the report.
     ScanFileOutput output;
     std::optional<ScanFileWriter> writer;
@@ -113,15 +186,15 @@ int main(int argc, char** argv) {
             std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
             return 1;
         }
-        writer.emplace(*source, output,
-                       ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION});
+        writer.emplace(read, output,
+                       ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION, metadata});
     }
 
     // The tree lives as long as the process: freeing a million items one by one on the way
     // out would only delay the exit.
     static ItemStore& tree = *new ItemStore;
     ScanCounters counters;
-    ScanContext context(writer ? static_cast<FolderSource&>(*writer) : *source, &counters);
+    ScanContext context(writer ? static_cast<FolderSource&>(*writer) : read, &counters);
     context.rules = &options->rules;
     {
         std::optional<ProgressLine> progress;
