@@ -11,13 +11,14 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: brimwell-report [OPTION]... FOLDER\n"
-    "  or:  brimwell-report [OPTION]... -f FILE [-f FILE]...\n"
+    "  or:  brimwell-report [OPTION]... -f FILE...\n"
     "Scans FOLDER and prints the size of everything below it, one line per sub-folder,\n"
     "largest first, with the files lying directly in FOLDER as \"FILES\".\n"
     "  -f FILE            read the scan from FILE, an export in ncdu's JSON format (from\n"
     "                     ncdu, gdu or -o; plain or gzip), instead of scanning a folder;\n"
-    "                     several -f are grafted into one tree (shards of one scan merged,\n"
-    "                     a file of a sub-folder in place of that folder)\n"
+    "                     several files (further -f, or names after -f FILE) are grafted\n"
+    "                     into one tree: shards of one scan merged, a file of a sub-folder\n"
+    "                     in place of that folder, others below their common folder\n"
     "  -o FILE            write the scan to FILE in ncdu's JSON format instead of printing\n"
     "                     the report; \"-\" is standard output, a name ending in .gz is\n"
     "                     compressed\n"
@@ -189,6 +190,11 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                 return std::nullopt;
             }
             options.rules.excludes.push_back(*pattern);
+        } else if (!options.scanFile.empty() && (argument.empty() || argument[0] != '-')) {
+            options.moreScanFiles.push_back(argument);  // "-f shard-*": more scan files
+        } else if (argument == "--" && arguments.More() && !options.scanFile.empty()) {
+            while (arguments.More())
+                options.moreScanFiles.push_back(arguments.Next());
         } else if (argument == "--" && arguments.More() && !haveFolder) {
             options.folder = arguments.Next();
             haveFolder = !arguments.More();

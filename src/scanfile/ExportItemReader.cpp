@@ -129,7 +129,7 @@ bool ExportItemReader::Open(const std::string& path, std::function<bool()> stop)
 
 bool ExportItemReader::ReadHeader() {
     Token token = tokens_->Read();
-    if (token == Token::End && input_.AtEnd() && input_.BytesRead() == 0)
+    if (token == Token::End && input_.AtEnd())
         return Fail("the file is empty");
     if (token != Token::BeginArray) {
         if (token == Token::End || token == Token::Bad)
@@ -156,7 +156,7 @@ bool ExportItemReader::ReadHeader() {
     if (!Expect(Token::BeginArray, "the top folder is not an array") ||
         !Expect(Token::BeginObject, "a folder array must begin with its info object"))
         return false;
-    if (!ReadInfo(true))
+    if (!ReadInfo(Where::Top))
         return false;
     item_.kind = ExportItem::Kind::Folder;
     devices_.push_back(item_.device);
@@ -296,7 +296,8 @@ bool ExportItemReader::ReadField(std::string_view key, Token value, bool& hasNam
 }
 
 // One info object, its opening brace read.
-bool ExportItemReader::ReadInfo(bool top) {
+bool ExportItemReader::ReadInfo(Where where) {
+    const bool top = where == Where::Top;
     item_.name.clear();
     item_.fields.clear();
     item_.ownDevice = false;
@@ -327,7 +328,7 @@ bool ExportItemReader::ReadInfo(bool top) {
     if (item_.name.size() > ScanFileReader::kMaxName)
         return Fail("a name longer than " + std::to_string(ScanFileReader::kMaxName) + " bytes");
     if (!ValidName(item_.name, top))
-        return Fail(std::string(top ? "a folder's" : "an entry's") +
+        return Fail(std::string(where == Where::File ? "a file's" : "a folder's") +
                     " name is empty, \".\" or \"..\", or holds \"/\" or a zero byte");
     if (!item_.ownDevice)
         item_.device = devices_.empty() ? 0 : devices_.back();
@@ -339,7 +340,7 @@ bool ExportItemReader::ReadFolderStart() {
     if (devices_.size() >= ScanFileReader::kMaxDepth)
         return Fail("nested deeper than " + std::to_string(ScanFileReader::kMaxDepth) + " levels");
     if (!Expect(Token::BeginObject, "a folder array must begin with its info object") ||
-        !ReadInfo(false))
+        !ReadInfo(Where::Folder))
         return false;
     item_.kind = ExportItem::Kind::Folder;
     devices_.push_back(item_.device);
@@ -365,7 +366,7 @@ bool ExportItemReader::Next() {
         return Bad(token);
     token = tokens_->Read();
     if (token == Token::BeginObject) {
-        if (!ReadInfo(false))
+        if (!ReadInfo(Where::File))
             return false;
         item_.kind = ExportItem::Kind::File;
         return true;
@@ -374,8 +375,11 @@ bool ExportItemReader::Next() {
         return ReadFolderStart();
     if (token == Token::End || token == Token::Bad)
         return Bad(token);
-    return Fail("a folder holds objects and arrays only, not a " +
-                std::string(token == Token::String ? "string" : "number or a word"));
+    const char* what = token == Token::String   ? "a string"
+                       : token == Token::Number ? "a number"
+                       : token == Token::Null   ? "null"
+                                                : "true or false";
+    return Fail(std::string("a folder holds objects and arrays only, not ") + what);
 }
 
 // After the top folder: the rest of the top array, and nothing after it.

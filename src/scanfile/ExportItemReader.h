@@ -44,7 +44,8 @@ class ExportItemReader : public ExportItemSource {
 
     bool ReadHeader();
     bool ReadMetadata();
-    bool ReadInfo(bool top);
+    enum class Where { Top, Folder, File };  // whose info object
+    bool ReadInfo(Where where);
     bool ReadField(std::string_view key, Token value, bool& hasName);
     bool ReadFolderStart();
     bool FinishTop();

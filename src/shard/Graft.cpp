@@ -4,6 +4,7 @@
 // lead to groups of files, written where their top folder belongs.
 #include "shard/Graft.h"
 
+#include <algorithm>
 #include <set>
 
 struct Graft::Frame {
@@ -13,7 +14,7 @@ struct Graft::Frame {
     std::uint64_t device = 0;                     // as the written file has it
     bool fromGroup = false;                       // its files begin here
     bool entriesDone = false;
-    std::set<std::string> placesMet;  // places below it that its files hold
+    std::set<std::string> placesMet;  // places below it written with its files' folders
     std::map<std::string, std::uint32_t>::const_iterator nextPlace;
     std::map<std::string, std::uint32_t>::const_iterator endPlace;
 };
@@ -143,7 +144,6 @@ bool Graft::Step(Frame& frame) {
     const std::string path = JoinPath(frame.path, name);
     const std::uint32_t place = layout_.Child(frame.place, name);
     if (place != GraftLayout::kNoPlace) {
-        frame.placesMet.insert(name);
         if (!layout_.At(place).group.empty()) {
             // Replaced by the group whose top folder this is: written with the places.
             for (ExportItemSource* source : holders) {
@@ -156,17 +156,43 @@ bool Graft::Step(Frame& frame) {
             if (!source->Current().IsFolder())
                 return Both(source->FileName(), layout_.FirstFileBelow(place), path);
         }
+        frame.placesMet.insert(name);
         return OpenFolder(place, std::move(holders), name, false);
     }
+    if (holders.size() > 1 && !YieldExcluded(holders, frame, name))
+        return false;
     if (holders.size() == 1) {
         return Copy(*holders.front(), frame) && Advance(*holders.front(), frame, name);
     }
     for (ExportItemSource* source : holders) {
         if (!source->Current().IsFolder())
-            return Both(holders[0] == source ? holders[1]->FileName() : holders[0]->FileName(),
-                        source->FileName(), path);
+            return Both(holders[0]->FileName(), holders[1]->FileName(), path);
     }
     return OpenFolder(GraftLayout::kNoPlace, std::move(holders), name, false);
+}
+
+// An entry that a file says it left out (excluded) gives way to the same entry scanned by
+// another file, so that scans that each left out what the other read graft into one: the
+// excluded ones are passed over, and holders keeps the others, or the first when all are.
+bool Graft::YieldExcluded(std::vector<ExportItemSource*>& holders, const Frame& frame,
+                          const std::string& name) {
+    std::vector<ExportItemSource*> scanned;
+    for (ExportItemSource* source : holders) {
+        if (!source->Current().excluded)
+            scanned.push_back(source);
+    }
+    if (scanned.empty())
+        scanned.push_back(holders.front());
+    for (ExportItemSource* source : holders) {
+        if (std::find(scanned.begin(), scanned.end(), source) != scanned.end())
+            continue;
+        if (!source->SkipFolder())
+            return Failed(*source);
+        if (!Advance(*source, frame, name))
+            return false;
+    }
+    holders = std::move(scanned);
+    return true;
 }
 
 // After the entries: the places below the folder that none of its files held.

@@ -39,6 +39,8 @@ class Graft {
     bool Step(Frame& frame);
     bool StepPlaces(Frame& frame);
     bool CloseFolder();
+    bool YieldExcluded(std::vector<ExportItemSource*>& holders, const Frame& frame,
+                       const std::string& name);
     bool Copy(ExportItemSource& source, const Frame& frame);
     bool Advance(ExportItemSource& source, const Frame& frame, const std::string& taken);
     std::string Fields(const ExportItem& item, std::uint64_t device) const;

@@ -108,6 +108,12 @@ void ShardPlan::Deal(std::uint64_t base) {
             return a.hash < b.hash;
         return a.path < b.path;
     });
+    std::uint64_t total = base;
+    for (const Unit& unit : units)
+        total += unit.weight;
+    for (const Unit& unit : units)
+        folders_[unit.folder].large = unit.weight * count_ * 64 >= total;
+    folders_[kRoot].large = !folders_[kRoot].split;
     loads_.assign(count_, 0);
     loads_[0] = base;
     using Slot = std::pair<std::uint64_t, std::uint32_t>;  // load, shard

@@ -28,6 +28,7 @@ class ShardPlan {
         bool split = false;
         std::uint32_t owner = 0;      // of a unit: the shard that scans it
         std::uint64_t weight = 0;     // of a unit: what it is expected to cost
+        bool large = false;           // a unit worth reading ahead: a 64th of a share or more
         std::vector<Index> children;  // of a split folder: its known sub-folders, by name
     };
 
@@ -72,7 +73,7 @@ class ShardPlan {
     void SetWeight(Index folder, std::uint64_t weight) { folders_[folder].weight = weight; }
     // Sorts the children of split folders by name and deals the units to the shards, the
     // heaviest first, each to the shard with the least so far; shard 0 begins with base,
-    // the weight of the split folders' own entries.
+    // the weight of the split folders' own entries. Marks the large units.
     void Deal(std::uint64_t base);
 
   private:

@@ -19,7 +19,8 @@ ShardScan::ShardScan(const std::string& folder, ShardSpec spec, const ScanRules&
                      unsigned threads, const std::atomic<bool>* stop)
     : spec_(spec),
       top_(64, rules),
-      units_(threads, ReadAheadLimits{}, stop, UnitRules(folder, rules)) {}
+      units_(threads, ReadAheadLimits{}, stop, UnitRules(folder, rules)),
+      smallUnits_(64, UnitRules(folder, rules)) {}
 
 std::unique_ptr<ShardScan> ShardScan::Make(const std::string& folder, ShardSpec spec,
                                            const std::string& planFile, const ScanRules& rules,
@@ -37,8 +38,8 @@ std::unique_ptr<ShardScan> ShardScan::Make(const std::string& folder, ShardSpec 
             return nullptr;
         }
     }
-    scan->source_ =
-        std::make_unique<ShardSource>(*scan->plan_, spec.index, scan->top_, scan->units_, rules);
+    scan->source_ = std::make_unique<ShardSource>(*scan->plan_, spec.index, scan->top_,
+                                                  scan->units_, scan->smallUnits_, rules);
     return scan;
 }
 

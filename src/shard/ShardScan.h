@@ -35,6 +35,7 @@ class ShardScan {
     ShardSpec spec_;
     DirectoryReader top_;
     ReadAheadReader units_;
+    DirectoryReader smallUnits_;
     std::optional<ShardPlan> plan_;
     std::unique_ptr<ShardSource> source_;
 };

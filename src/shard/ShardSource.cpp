@@ -4,15 +4,21 @@
 #include <algorithm>
 
 ShardSource::ShardSource(const ShardPlan& plan, std::uint32_t index, FolderSource& top,
-                         FolderSource& units, ScanRules rules)
-    : plan_(plan), index_(index), top_(top), units_(units), rules_(std::move(rules)) {}
+                         FolderSource& units, FolderSource& smallUnits, ScanRules rules)
+    : plan_(plan),
+      index_(index),
+      top_(top),
+      largeUnits_(units),
+      smallUnits_(smallUnits),
+      rules_(std::move(rules)) {}
 
 void ShardSource::EnterRoot(const std::string& path) {
     levels_.clear();
     path_ = path;
     relative_.clear();
     if (!plan_.At(ShardPlan::kRoot).split) {
-        units_.EnterRoot(path);  // one shard: the root is its unit
+        units_ = &largeUnits_;
+        units_->EnterRoot(path);  // one shard: the root is its unit
         unitDepth_ = 1;
         return;
     }
@@ -22,8 +28,8 @@ void ShardSource::EnterRoot(const std::string& path) {
 }
 
 void ShardSource::Enter(std::string_view name) {
-    if (unitDepth_ > 0 || levels_.empty()) {
-        units_.Enter(name);
+    if (unitDepth_ > 0) {
+        units_->Enter(name);
         ++unitDepth_;
         return;
     }
@@ -36,13 +42,14 @@ void ShardSource::Enter(std::string_view name) {
         levels_.push_back({*child, path_.size(), relative_.size()});
         return;
     }
-    units_.EnterRoot(path_ + std::string(separator) + std::string(name));
+    units_ = child && plan_.At(*child).large ? &largeUnits_ : &smallUnits_;
+    units_->EnterRoot(path_ + std::string(separator) + std::string(name));
     unitDepth_ = 1;
 }
 
 void ShardSource::Leave() {
     if (unitDepth_ > 0) {
-        units_.Leave();
+        units_->Leave();
         --unitDepth_;
         return;
     }
@@ -70,8 +77,10 @@ bool ShardSource::Keeps(const FolderListing& listing, const FolderEntry& entry) 
 }
 
 bool ShardSource::List(FolderListing& out) {
-    if (unitDepth_ > 0 || levels_.empty())
-        return units_.List(out);
+    if (unitDepth_ > 0)
+        return units_->List(out);
+    if (levels_.empty())
+        return false;
     if (!top_.List(out))
         return false;
     std::vector<FolderEntry>& entries = out.entries;

@@ -17,11 +17,12 @@
 
 class ShardSource : public FolderSource {
   public:
-    // plan, top and units must outlive the source. top lists the split folders (a
-    // DirectoryReader), units reads the units (a ReadAheadReader, whose rules keep it on the
-    // root's file system with -x); rules are the scan's.
+    // plan and the sources must outlive the source. top lists the split folders (a
+    // DirectoryReader); units reads the units the plan calls large (a ReadAheadReader),
+    // smallUnits the others (a DirectoryReader): starting the read-ahead costs more than a
+    // small unit takes. Both keep to the root's file system with -x. rules are the scan's.
     ShardSource(const ShardPlan& plan, std::uint32_t index, FolderSource& top, FolderSource& units,
-                ScanRules rules);
+                FolderSource& smallUnits, ScanRules rules);
 
     void EnterRoot(const std::string& path) override;
     void Enter(std::string_view name) override;
@@ -41,7 +42,9 @@ class ShardSource : public FolderSource {
     const ShardPlan& plan_;
     std::uint32_t index_;
     FolderSource& top_;
-    FolderSource& units_;
+    FolderSource& largeUnits_;
+    FolderSource& smallUnits_;
+    FolderSource* units_ = nullptr;  // the one reading the current unit
     ScanRules rules_;
     std::vector<Level> levels_;  // the split folders on the current path
     std::size_t unitDepth_ = 0;  // folders entered in the current unit, the unit included

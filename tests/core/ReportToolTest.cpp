@@ -76,7 +76,9 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
     for (const std::string& wrong :
          {std::string(), "-q" + folder, "-j 0" + folder, "-j 257" + folder,
           "--exclude" + std::string(), "--exclude-from " + dir / "absent" + folder,
-          "-f" + std::string(), "-o" + folder.substr(0, 0), "-f x.json" + folder}) {
+          "-f" + std::string(), "-o" + folder.substr(0, 0), folder.substr(1) + " -f x.json",
+          "--shard 2/2" + folder, "--shard 1" + folder, std::string("--shard auto -f x.json"),
+          "--plan x.json" + folder, std::string("-a -f x.json -f y.json -o z.json")}) {
         ToolRun run = RunTool(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_EQ(run.out, "") << wrong;
