@@ -5,6 +5,7 @@
 // files took from their folders; and the item reader's faults against the loading reader's.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,69 @@ TEST(Graft, RefusesFilesThatHoldTheSameEntryOrAreNotOneWholeSetOfShards) {
         }
     }
     EXPECT_EQ(Report("-f " + zeroOfTwo + " " + oneOfTwo).out, Report(Quote(path)).out);
+}
+
+// Names pass through the graft byte for byte, whatever the escapes they were written with; a
+// file cut short stops the graft with its own name and place, also while the report's
+// reader is loading the graft from the other end of its pipe.
+TEST(Graft, NamesPassByteForByteAndAFileCutShortIsNamed) {
+    TempDir dir;
+    dir.MakeFolder("t");
+    for (const char* name :
+         {"t/bad\xff\xfe", "t/new\nline", "t/q\"uote\\back", "t/ctl\x01", "t/\xc3\xa9t\xc3\xa9"}) {
+        dir.MakeFolder(name);
+        dir.MakeFile(std::string(name) + "/f\x80", 10);
+    }
+    const std::string ours = dir / "t.json";
+    ASSERT_EQ(Report("-o " + Quote(ours) + " " + Quote(dir / "t")).status, 0);
+    // The same names as escapes, and a pair of surrogates, in a file of a sibling folder.
+    WriteText(dir / "u.json", "[1,2,{},[{\"name\":\"" + dir / "u" +
+                                  "\"},[{\"name\":\"\\u00e9t\\u00E9\\ud83d\\ude00\"},"
+                                  "{\"name\":\"n\\nl\\u0001\\\"q\",\"asize\":5}]]]");
+    const std::string graft = dir / "graft.json";
+    ASSERT_EQ(
+        Report("-f " + Quote(ours) + " " + Quote(dir / "u.json") + " -o " + Quote(graft)).status,
+        0);
+    auto names = [](const std::string& file) {
+        std::vector<std::string> all;
+        ExportItemReader reader;
+        EXPECT_TRUE(reader.Open(file));
+        while (reader.Next())
+            all.push_back(reader.Current().name);
+        return all;
+    };
+    // Below their common folder: t with all it holds, then u, each with its end ("").
+    std::vector<std::string> expected{"t"};
+    for (const std::string& file : {ours, dir / "u.json"}) {
+        for (const std::string& name : names(file))
+            expected.push_back(name);
+        expected.push_back("u");
+    }
+    expected.back() = "";
+    EXPECT_EQ(names(graft), expected);
+    EXPECT_NE(std::find(expected.begin(), expected.end(), "\xc3\xa9t\xc3\xa9\xf0\x9f\x98\x80"),
+              expected.end());
+    // As written: bytes from 0x80 up as they are, control characters escaped, as in ours.
+    const std::string written = ReadText(graft);
+    for (const char* name :
+         {"\"name\":\"\xc3\xa9t\xc3\xa9\xf0\x9f\x98\x80\"", "\"name\":\"n\\nl\\u0001\\\"q\"",
+          "\"name\":\"bad\xff\xfe\"", "\"name\":\"new\\nline\"", "\"name\":\"q\\\"uote\\\\back\"",
+          "\"name\":\"ctl\\u0001\"", "\"name\":\"f\x80\""})
+        EXPECT_NE(written.find(name), std::string::npos) << name;
+    EXPECT_EQ(Report("-f " + Quote(graft)).out,
+              Report("-f " + Quote(ours) + " " + Quote(dir / "u.json")).out);
+
+    const std::string text = ReadText(ours);
+    WriteText(dir / "cut.json", text.substr(0, text.size() * 2 / 3));
+    for (const std::string& output : {std::string(), " -o " + Quote(dir / "g.json")}) {
+        ToolRun run =
+            Report("-f " + Quote(dir / "u.json") + " " + Quote(dir / "cut.json") + output);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.out, "");
+        EXPECT_NE(run.err.find(dir / "cut.json:"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(": the file ends before the export does"), std::string::npos)
+            << run.err;
+    }
 }
 
 // A file takes its device from its folder in its own file; written below a folder of another
