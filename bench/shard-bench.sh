@@ -126,14 +126,21 @@ if "speed" in parts:
     plan = plan_file("big")
     out = f"{work}/speed"
     os.makedirs(out, exist_ok=True)
-    commands = {"one process -o": [report, "-o", f"{out}/one.json.gz", tree("big")]}
-    for count in (2, 4, 8):
-        for planned in (False, True):
-            extra = f"--plan {plan} " if planned else ""
-            label = f"{count} shards{' --plan' if planned else ''}"
-            commands[label] = ["sh", "-c",
-                f"seq 0 {count - 1} | parallel -j {count} {report} --shard {{}}/{count} {extra}"
-                f"-o {out}/s-{{}}.json.gz {tree('big')}"]
+    # Each against one process with the same reader threads: by default (one per processor,
+    # more on a cold cache), and one each (-j 1), as a node of a cluster might run a shard.
+    commands, bases = {}, {}
+    for threads in ("", "-j 1 "):
+        base = f"one process {threads}-o"
+        commands[base] = [report, *threads.split(), "-o", f"{out}/one.json.gz", tree("big")]
+        bases[base] = base
+        for count in (2, 4, 8):
+            for planned in ((False, True) if not threads else (False,)):
+                extra = threads + (f"--plan {plan} " if planned else "")
+                label = f"{count} shards {extra.replace(plan + ' ', '')}".strip()
+                commands[label] = ["sh", "-c",
+                    f"seq 0 {count - 1} | parallel -j {count} {report} --shard {{}}/{count} "
+                    f"{extra}-o {out}/s-{{}}.json.gz {tree('big')}"]
+                bases[label] = base
     kinds = ["warm"] + (["cold"] if is_root else [])
     times = {(kind, label): [] for kind in kinds for label in commands}
     for command in commands.values():
@@ -145,12 +152,12 @@ if "speed" in parts:
     print(f"\nspeed: big, GNU parallel -j N against one process; median of {rounds} rounds")
     if not is_root:
         print("(cold cache skipped: dropping the page cache needs root)")
-    print(f"{'':<20}" + "".join(f"{kind + ' s':>10}{'speed-up':>10}" for kind in kinds))
+    print(f"{'':<24}" + "".join(f"{kind + ' s':>10}{'speed-up':>10}" for kind in kinds))
     for label in commands:
-        row = f"{label:<20}"
+        row = f"{label:<24}"
         for kind in kinds:
             median = statistics.median(times[(kind, label)])
-            base = statistics.median(times[(kind, "one process -o")])
+            base = statistics.median(times[(kind, bases[label])])
             row += f"{median:>10.2f}{base / median:>9.2f}x"
         print(row)
 

@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string_view>
 
-#include "shard/ShardSpec.h"
+#include "shard/ShardNumbers.h"
 
 namespace {
 
@@ -167,7 +167,7 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
             const bool shard = argument.rfind("--shard", 0) == 0;
             std::optional<std::string> value =
                 arguments.Value(argument, shard ? "--shard" : "--plan");
-            if (shard && (!value || (*value != "auto" && !ParseShardSpec(*value)))) {
+            if (shard && (!value || (*value != "auto" && !ParseShardNumbers(*value)))) {
                 exitStatus = UsageError("--shard needs K/N, with 0 <= K < N <= " +
                                         std::to_string(kMaxShards) + ", or auto");
                 return std::nullopt;

@@ -107,19 +107,19 @@ int WriteGraft(const ReportOptions& options) {
 }
 
 // The shard --shard names: K/N as given, or the launcher's numbers for "auto".
-std::optional<ShardSpec> ChosenShard(const std::string& text) {
+std::optional<ShardNumbers> ChosenShard(const std::string& text) {
     if (text != "auto")
-        return ParseShardSpec(text);
+        return ParseShardNumbers(text);
     std::string problem;
-    std::optional<ShardSpec> spec = ShardFromLauncher(
+    std::optional<ShardNumbers> numbers = ShardFromLauncher(
         [](const char* name) -> std::optional<std::string> {
             const char* value = std::getenv(name);
             return value ? std::optional<std::string>(value) : std::nullopt;
         },
         problem);
-    if (!spec)
+    if (!numbers)
         std::cerr << "brimwell-report: --shard auto: " << problem << "\n";
-    return spec;
+    return numbers;
 }
 
 }  // namespace
@@ -164,17 +164,17 @@ int main(int argc, char** argv) {
     std::unique_ptr<ShardScan> shard;
     std::string metadata;
     if (!options->shard.empty()) {
-        std::optional<ShardSpec> spec = ChosenShard(options->shard);
-        if (!spec)
+        std::optional<ShardNumbers> numbers = ChosenShard(options->shard);
+        if (!numbers)
             return 2;
         std::string problem;
-        shard = ShardScan::Make(options->folder, *spec, options->plan, options->rules,
+        shard = ShardScan::Make(options->folder, *numbers, options->plan, options->rules,
                                 options->threads, &StopRequested, problem);
         if (!shard) {
             std::cerr << "brimwell-report: --plan " << problem << "\n";
             return 1;
         }
-        options->output = ShardFileName(options->output, spec->index);
+        options->output = ShardFileName(options->output, numbers->index);
         metadata = shard->Metadata();
     }
     FolderSource& read = shard ? shard->Source() : *source;

@@ -9,16 +9,16 @@
 
 #include "fs/DirectoryReader.h"
 #include "fs/ReadAheadReader.h"
+#include "shard/ShardNumbers.h"
 #include "shard/ShardPlan.h"
 #include "shard/ShardSource.h"
-#include "shard/ShardSpec.h"
 
 class ShardScan {
   public:
-    // Plans shard spec of folder: from planFile, an earlier scan file of it, or, when that is
-    // empty, from its own listings. threads and stop as for ReadAheadReader. Nothing, with
-    // problem saying why, when the plan file cannot be read.
-    static std::unique_ptr<ShardScan> Make(const std::string& folder, ShardSpec spec,
+    // Plans shard numbers.index of numbers.count of folder: from planFile, an earlier scan
+    // file of it, or, when that is empty, from its own listings. threads and stop as for
+    // ReadAheadReader. Nothing, with problem saying why, when the plan file cannot be read.
+    static std::unique_ptr<ShardScan> Make(const std::string& folder, ShardNumbers numbers,
                                            const std::string& planFile, const ScanRules& rules,
                                            unsigned threads, const std::atomic<bool>* stop,
                                            std::string& problem);
@@ -29,10 +29,10 @@ class ShardScan {
     std::string Metadata() const;
 
   private:
-    ShardScan(const std::string& folder, ShardSpec spec, const ScanRules& rules, unsigned threads,
-              const std::atomic<bool>* stop);
+    ShardScan(const std::string& folder, ShardNumbers numbers, const ScanRules& rules,
+              unsigned threads, const std::atomic<bool>* stop);
 
-    ShardSpec spec_;
+    ShardNumbers numbers_;
     DirectoryReader top_;
     ReadAheadReader units_;
     DirectoryReader smallUnits_;

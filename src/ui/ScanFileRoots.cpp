@@ -29,9 +29,13 @@ std::vector<std::string> ScanFileRoots::SplitFiles(const std::string& files) {
 }
 
 std::string ScanFileRoots::Title(const std::string& files) {
-    std::string title = files;
-    for (std::size_t at = title.find('\0'); at != std::string::npos; at = title.find('\0', at))
-        title.replace(at, 1, " + ");
+    const std::vector<std::string> split = SplitFiles(files);
+    std::string title = split.front();
+    const std::size_t named = split.size() > 3 ? 2 : split.size();
+    for (std::size_t i = 1; i < named; ++i)
+        title += " + " + split[i];
+    if (named < split.size())
+        title += " + " + std::to_string(split.size() - named) + " more";
     return title;
 }
 

@@ -21,7 +21,7 @@ class ScanFileRoots {
     // path.
     static std::string JoinFiles(const std::vector<std::string>& files);
     static std::vector<std::string> SplitFiles(const std::string& files);
-    // The files as the status bar names them, joined by " + ".
+    // The files as the status bar names them: "a + b + c", or "a + b + 62 more".
     static std::string Title(const std::string& files);
 
     // The body of a scan thread (ScanThreads::Body) that reads scan file `file` (or the graft

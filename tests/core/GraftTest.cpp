@@ -75,8 +75,8 @@ TEST(Graft, RefusesFilesThatHoldTheSameEntryOrAreNotOneWholeSetOfShards) {
         dir.MakeFile(file, 10);
     const std::string full = Export(dir, "full.json", Quote(dir / "t"));
     const std::string again = Export(dir, "again.json", Quote(dir / "t"));
-    auto shard = [&](const std::string& spec, const std::string& name) {
-        return Export(dir, name, "--shard " + spec + " " + Quote(dir / "t"));
+    auto shard = [&](const std::string& numbers, const std::string& name) {
+        return Export(dir, name, "--shard " + numbers + " " + Quote(dir / "t"));
     };
     const std::string zeroOfTwo = shard("0/2", "s0.json"), oneOfTwo = shard("1/2", "s1.json");
     const std::string zeroOfThree = shard("0/3", "t0.json"), oneOfThree = shard("1/3", "t1.json");

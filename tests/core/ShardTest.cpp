@@ -13,7 +13,7 @@
 #include "TempDir.h"
 #include "ToolRun.h"
 #include "scanfile/ExportItemReader.h"
-#include "shard/ShardSpec.h"
+#include "shard/ShardNumbers.h"
 
 namespace {
 
@@ -211,20 +211,20 @@ TEST(Shards, LaunchersNameTheShard) {
     };
     for (const Case& test : cases) {
         std::string problem;
-        std::optional<ShardSpec> spec = ShardFromLauncher(
+        std::optional<ShardNumbers> numbers = ShardFromLauncher(
             [&](const char* name) -> std::optional<std::string> {
                 auto found = test.variables.find(name);
                 return found == test.variables.end() ? std::nullopt : std::optional(found->second);
             },
             problem);
-        ASSERT_EQ(spec.has_value(), test.shard.has_value()) << problem;
-        if (spec)
-            EXPECT_EQ(std::make_pair(spec->index, spec->count), *test.shard);
+        ASSERT_EQ(numbers.has_value(), test.shard.has_value()) << problem;
+        if (numbers)
+            EXPECT_EQ(std::make_pair(numbers->index, numbers->count), *test.shard);
         else
             EXPECT_FALSE(problem.empty());
     }
     for (const char* wrong : {"3/3", "1/0", "-1/2", "a/b", "1/65537", "1", "1/2/3", " 1/2"})
-        EXPECT_FALSE(ParseShardSpec(wrong)) << wrong;
+        EXPECT_FALSE(ParseShardNumbers(wrong)) << wrong;
     EXPECT_EQ(ShardFileName("s-%k-%k.json", 12), "s-12-12.json");
 
     // The tool as a launcher starts it: its numbers, and its name for the file.

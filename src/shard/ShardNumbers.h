@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-struct ShardSpec {
+struct ShardNumbers {
     std::uint32_t index = 0;  // K, from 0
     std::uint32_t count = 1;  // N
 };
@@ -17,7 +17,7 @@ struct ShardSpec {
 constexpr std::uint32_t kMaxShards = 65536;
 
 // "K/N" with 0 <= K < N <= kMaxShards; nothing for anything else.
-std::optional<ShardSpec> ParseShardSpec(const std::string& text);
+std::optional<ShardNumbers> ParseShardNumbers(const std::string& text);
 
 // The shard a launcher's variables name, looked up through variable (which answers nothing
 // for a variable that is not set), in this order: Open MPI (OMPI_COMM_WORLD_RANK and _SIZE),
@@ -28,7 +28,7 @@ std::optional<ShardSpec> ParseShardSpec(const std::string& text);
 // process. Nothing, with problem saying why, when no launcher's variables are set or they
 // do not make a shard.
 using VariableLookup = std::function<std::optional<std::string>(const char* name)>;
-std::optional<ShardSpec> ShardFromLauncher(const VariableLookup& variable, std::string& problem);
+std::optional<ShardNumbers> ShardFromLauncher(const VariableLookup& variable, std::string& problem);
 
 // The scan file name for shard index: every "%k" in pattern becomes the index.
 std::string ShardFileName(const std::string& pattern, std::uint32_t index);

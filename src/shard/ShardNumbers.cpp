@@ -1,5 +1,5 @@
 // Shard numbers from the command line and from launchers' environments.
-#include "shard/ShardSpec.h"
+#include "shard/ShardNumbers.h"
 
 #include <charconv>
 
@@ -16,10 +16,10 @@ std::optional<std::uint64_t> Number(std::string_view text) {
     return value;
 }
 
-std::optional<ShardSpec> Make(std::uint64_t index, std::uint64_t count) {
+std::optional<ShardNumbers> Make(std::uint64_t index, std::uint64_t count) {
     if (count == 0 || count > kMaxShards || index >= count)
         return std::nullopt;
-    return ShardSpec{static_cast<std::uint32_t>(index), static_cast<std::uint32_t>(count)};
+    return ShardNumbers{static_cast<std::uint32_t>(index), static_cast<std::uint32_t>(count)};
 }
 
 struct Pair {
@@ -28,8 +28,8 @@ struct Pair {
 };
 
 // A rank and a size: nothing when the rank is not set; problem when they do not make a shard.
-std::optional<ShardSpec> FromPair(const VariableLookup& variable, Pair names, bool& found,
-                                  std::string& problem) {
+std::optional<ShardNumbers> FromPair(const VariableLookup& variable, Pair names, bool& found,
+                                     std::string& problem) {
     std::optional<std::string> index = variable(names.index);
     if (!index)
         return std::nullopt;
@@ -37,16 +37,16 @@ std::optional<ShardSpec> FromPair(const VariableLookup& variable, Pair names, bo
     std::optional<std::string> count = variable(names.count);
     std::optional<std::uint64_t> k = Number(*index);
     std::optional<std::uint64_t> n = count ? Number(*count) : std::nullopt;
-    std::optional<ShardSpec> spec = k && n ? Make(*k, *n) : std::nullopt;
-    if (!spec)
+    std::optional<ShardNumbers> numbers = k && n ? Make(*k, *n) : std::nullopt;
+    if (!numbers)
         problem = std::string(names.index) + "=" + *index + " and " + names.count + "=" +
                   count.value_or("(not set)") + " do not name shard K of N";
-    return spec;
+    return numbers;
 }
 
 // A Slurm job array: task IDs MIN, MIN+STEP, ... MAX are shards 0 to N-1.
-std::optional<ShardSpec> FromJobArray(const VariableLookup& variable, bool& found,
-                                      std::string& problem) {
+std::optional<ShardNumbers> FromJobArray(const VariableLookup& variable, bool& found,
+                                         std::string& problem) {
     std::optional<std::string> id = variable("SLURM_ARRAY_TASK_ID");
     if (!id)
         return std::nullopt;
@@ -66,14 +66,14 @@ std::optional<ShardSpec> FromJobArray(const VariableLookup& variable, bool& foun
             high && *high >= *low ? std::optional((*high - *low) / step + 1) : std::nullopt;
         // An array with gaps ("0,3,7") has fewer tasks than its span: its IDs name no shard.
         if (span && (!count || *count == *span))
-            if (std::optional<ShardSpec> spec = Make(index, *span))
-                return spec;
+            if (std::optional<ShardNumbers> numbers = Make(index, *span))
+                return numbers;
         if (!span && count)
-            if (std::optional<ShardSpec> spec = Make(index, *count))
-                return spec;
+            if (std::optional<ShardNumbers> numbers = Make(index, *count))
+                return numbers;
     } else if (task && count && !low) {
-        if (std::optional<ShardSpec> spec = Make(*task, *count))
-            return spec;
+        if (std::optional<ShardNumbers> numbers = Make(*task, *count))
+            return numbers;
     }
     problem = "the Slurm job array (SLURM_ARRAY_TASK_ID=" + *id +
               ") is not one task per shard numbered MIN, MIN+STEP, ... MAX without gaps";
@@ -82,7 +82,7 @@ std::optional<ShardSpec> FromJobArray(const VariableLookup& variable, bool& foun
 
 }  // namespace
 
-std::optional<ShardSpec> ParseShardSpec(const std::string& text) {
+std::optional<ShardNumbers> ParseShardNumbers(const std::string& text) {
     std::size_t slash = text.find('/');
     if (slash == std::string::npos)
         return std::nullopt;
@@ -91,21 +91,22 @@ std::optional<ShardSpec> ParseShardSpec(const std::string& text) {
     return index && count ? Make(*index, *count) : std::nullopt;
 }
 
-std::optional<ShardSpec> ShardFromLauncher(const VariableLookup& variable, std::string& problem) {
+std::optional<ShardNumbers> ShardFromLauncher(const VariableLookup& variable,
+                                              std::string& problem) {
     bool found = false;
     problem.clear();
     for (Pair names :
          {Pair{"OMPI_COMM_WORLD_RANK", "OMPI_COMM_WORLD_SIZE"}, Pair{"PMI_RANK", "PMI_SIZE"}}) {
-        std::optional<ShardSpec> spec = FromPair(variable, names, found, problem);
+        std::optional<ShardNumbers> numbers = FromPair(variable, names, found, problem);
         if (found)
-            return spec;
+            return numbers;
     }
-    std::optional<ShardSpec> spec = FromJobArray(variable, found, problem);
+    std::optional<ShardNumbers> numbers = FromJobArray(variable, found, problem);
     if (found)
-        return spec;
-    spec = FromPair(variable, {"SLURM_PROCID", "SLURM_NTASKS"}, found, problem);
+        return numbers;
+    numbers = FromPair(variable, {"SLURM_PROCID", "SLURM_NTASKS"}, found, problem);
     if (found)
-        return spec;
+        return numbers;
     problem =
         "no launcher says which shard this is: looked for OMPI_COMM_WORLD_RANK and "
         "OMPI_COMM_WORLD_SIZE (Open MPI), PMI_RANK and PMI_SIZE (MPICH and other PMI "
