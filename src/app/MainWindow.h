@@ -179,8 +179,8 @@ class MainWindow : public QMainWindow {
     QTimer* folderCheckTimer_ = nullptr;  // owned by the window
 };
 
-// Runs the event loop until the window has closed and returns its exit code. When a scan
-// thread is still running then (blocked in the file system, say), the process ends here with
-// that code, after flushing its standard streams: the settings are saved by then, scans
-// write nothing, and waiting for a hung mount would keep the process alive for nothing.
-int RunWindowLoop(MainWindow& window);
+// Runs the event loop until the window has closed, then ends the process with the loop's exit
+// code, after flushing the standard streams: the settings are saved by then and scans write
+// nothing. Neither a scan thread blocked in the file system (a hung mount) nor freeing a tree
+// of millions of items one by one keeps the process alive after its window has gone.
+[[noreturn]] void RunWindowLoop(MainWindow& window);

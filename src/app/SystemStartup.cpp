@@ -58,5 +58,5 @@ int SystemStartup::RunWindow(const std::string& startFolder, const std::string& 
     window.Create();
     window.show();
     Setup(paths_).WriteUninstallEntry();
-    return RunWindowLoop(window);
+    RunWindowLoop(window);
 }
