@@ -620,6 +620,7 @@ class MainWindowTest : public QObject {
                                            "message Error: Error setting up AbortProc", "print"}));
 
         TreeItem sub = f.Store().GetChild(f.Store().GetChild(TreeItem::None));
+        const TreeItem next = f.Store().GetNextItem(sub);
         QPoint at = view.visualRect(window.Tree().Model().IndexOf(sub)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
         QApplication::sendEvent(view.viewport(), &click);
@@ -633,7 +634,7 @@ class MainWindowTest : public QObject {
                  QStringList({"Refresh", "Remove", "Explore Selected", "Export Info To File"}));
         menu->actions().at(1)->trigger();  // Remove, of the item clicked
         QCOMPARE(f.Store().Node(sub), nullptr);
-        QCOMPARE(f.Store().Selection(), TreeItem::None);
+        QCOMPARE(f.Store().Selection(), next);
         menu->close();
     }
 };
