@@ -71,6 +71,9 @@ void TreeWidget::FitColumnToRowsOnScreen(const QRect& painted) {
         widest = std::max(widest, indent + ContentWidth(option, row));
         row = indexBelow(row);
     }
+    // Rows are found at the left edge of the viewport, which a column of no width (an empty
+    // tree's) would not cover: no row would ever be measured, and the column stay empty.
+    widest = std::max(widest, 1);
     if (widest != current)
         header()->resizeSection(0, widest);
 }

@@ -343,6 +343,43 @@ class MainWindowTest : public QObject {
         QCOMPARE(test::Dump(f.Store()), test::ReferenceScan(dir / "big"));
     }
 
+    // Remove selects a neighbour of what it removed, so a second Remove takes a second item;
+    // once the tree has been emptied, Refresh brings the start folder back into sight.
+    void removeTwiceThenEmptyTheTreeAndRefresh() {
+        TempDir dir;
+        test::MakeTree(dir, "r", 3, 1);
+        Fixture f;
+        MainWindow& window = f.Open(dir / "r");
+        QVERIFY(f.Show());
+        QVERIFY(f.Scanned(dir / "r"));
+        ItemStore& store = f.Store();
+        QTreeView& view = window.Tree().View();
+        const TreeItem root = store.GetChild(TreeItem::None);
+        std::vector<TreeItem> children;
+        for (TreeItem child = store.GetChild(root); child != TreeItem::None;
+             child = store.GetNextItem(child))
+            children.push_back(child);
+        QCOMPARE(children.size(), std::size_t{4});  // three sub-folders and FILES
+        store.Select(children[0]);
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(store.Selection(), children[1]);
+        QTest::keyClick(&view, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(store.Selection(), children[2]);
+        QCOMPARE(window.Tree().Model().ItemAt(view.currentIndex()), children[2]);
+        QCOMPARE(store.Node(root)->Children().Size(), std::size_t{2});
+
+        store.Select(root);
+        QVERIFY(window.ExecuteCommand(Command::Remove));
+        QCOMPARE(store.ItemCount(), std::size_t{0});
+        view.viewport()->repaint();  // the empty tree is painted
+        QVERIFY(window.ExecuteCommand(Command::Refresh));
+        QVERIFY(f.Scanned(dir / "r"));
+        const QModelIndex shown = window.Tree().Model().IndexOf(store.GetChild(TreeItem::None));
+        QVERIFY(shown.isValid());
+        QTRY_VERIFY(view.columnWidth(0) >= view.sizeHintForIndex(shown).width());
+    }
+
     void exitDuringTheScanOfALargeTreeReturnsPromptly() {
         TempDir dir;
         test::MakeTree(dir, "large", 14, 3);  // 2,955 folders, more operations than fit
