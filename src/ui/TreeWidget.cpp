@@ -3,8 +3,10 @@
 
 #include "ui/FolderTreeModel.h"
 
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPaintEvent>
 
 #include <algorithm>
@@ -30,6 +32,18 @@ void TreeWidget::paintEvent(QPaintEvent* event) {
     if (layoutCost_.count() >= 0 && onLayout_)
         onLayout_(layoutCost_ + std::chrono::nanoseconds(clock.nsecsElapsed()));
     layoutCost_ = std::chrono::nanoseconds(-1);
+}
+
+void TreeWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        // The desktop's other key for a context menu, which Qt does not turn into one.
+        const QPoint corner = viewport()->rect().topLeft();
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, corner,
+                                  viewport()->mapToGlobal(corner));
+        onContextMenu_(&request);
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void TreeWidget::changeEvent(QEvent* event) {

@@ -673,6 +673,15 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.Store().Node(sub), nullptr);
         QCOMPARE(f.Store().Selection(), next);
         menu->close();
+
+        // Shift+F10 asks for it at the current item, as the Menu key does.
+        QTRY_VERIFY(!menu->isVisible());
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(menu->isVisible());
+        const QRect current = view.visualRect(window.Tree().Model().IndexOf(next));
+        QCOMPARE(menu->pos(), view.viewport()->mapToGlobal(current.bottomLeft()));
+        menu->close();
     }
 };
 
