@@ -122,6 +122,7 @@ void MainWindow::CreateViews() {
     connect(content_, &ContentArea::LaidOut, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
     connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::RefreshPanel);
+    connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::ForgetItemFailure);
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::ContextMenuRequested, this, &MainWindow::ShowItemMenu);
     ReadScanRules();
@@ -287,7 +288,7 @@ void MainWindow::ExploreSelected() {
     if (!record || !services_.openFolder)
         return;
     if (!tree_->IsImported(store.Selection())) {
-        services_.openFolder(record->path);
+        OpenFolder(record->path);
         return;
     }
     // The scan file may come from another machine. The check runs on a thread of its own:
@@ -324,10 +325,27 @@ void MainWindow::FinishFolderCheck() {
     folderCheckTimer_->stop();
     std::shared_ptr<FolderCheck> check = std::move(folderCheck_);
     if (check->here)
-        services_.openFolder(check->path);
+        OpenFolder(check->path);
     else
-        SetStatusText(QString::fromStdString(check->path) +
-                      QStringLiteral(" is not on this machine"));
+        ShowItemFailure(QString::fromStdString(check->path) +
+                        QStringLiteral(" is not on this machine"));
+}
+
+void MainWindow::OpenFolder(const std::string& folder) {
+    if (!services_.openFolder(folder))
+        ShowItemFailure(QStringLiteral("No file manager to open ") +
+                        QString::fromStdString(folder));
+}
+
+void MainWindow::ShowItemFailure(const QString& failure) {
+    SetStatusText(failure);
+    itemFailure_ = failure;
+}
+
+void MainWindow::ForgetItemFailure() {
+    if (!itemFailure_.isEmpty() && StatusText() == itemFailure_)
+        SetStatusText(QString::fromUtf8(Resources::LoadString(104)));
+    itemFailure_.clear();
 }
 
 void MainWindow::ChooseStartingFolder(int index) {

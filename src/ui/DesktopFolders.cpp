@@ -40,9 +40,9 @@ QUrl FileUrl(const std::string& path) {
     return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
-void OpenInFileManager(const std::string& folder) {
+bool OpenInFileManager(const std::string& folder) {
     // A path decoded to text would lose the bytes of a name that is not valid UTF-8.
-    QDesktopServices::openUrl(FileUrl(folder));
+    return QDesktopServices::openUrl(FileUrl(folder));
 }
 
 std::vector<std::string> ChooseScanFiles(QWidget* owner) {

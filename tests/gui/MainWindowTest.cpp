@@ -463,6 +463,8 @@ class MainWindowTest : public QObject {
         QTRY_COMPARE(window.StatusText(),
                      QStringLiteral("/nonexistent/srv/data is not on this machine"));
         QCOMPARE(f.explored.size(), std::size_t{1});
+        store.Select(remoteRoot);  // the text was about the other item
+        QCOMPARE(window.StatusText(), QStringLiteral("Ready"));
 
         writeRemote("3145728");  // Refresh reads the start file again
         QVERIFY(window.ExecuteCommand(Command::Refresh));
@@ -682,6 +684,11 @@ class MainWindowTest : public QObject {
         const QRect current = view.visualRect(window.Tree().Model().IndexOf(next));
         QCOMPARE(menu->pos(), view.viewport()->mapToGlobal(current.bottomLeft()));
         menu->close();
+
+        f.fileManager = false;  // the desktop has none: the status bar says so
+        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));
+        QCOMPARE(window.StatusText(),
+                 QString::fromStdString("No file manager to open " + f.Store().Record(next)->path));
     }
 };
 
