@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "fs/MountTable.h"
+#include "fs/UserMounts.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ DefaultFolders ReadDefaultFolders() {
     DefaultFolders folders;
     folders.desktop = UserFolder(QStandardPaths::DesktopLocation);
     folders.documents = UserFolder(QStandardPaths::DocumentsLocation);
-    folders.mountRoots = RealMountRoots(ReadMountTable());
+    const QByteArray home = QFile::encodeName(QDir::homePath());
+    folders.mountRoots = UserMountRoots(ReadMountTable(), ThisUser(home.toStdString()));
     return folders;
 }
 

@@ -12,7 +12,7 @@ class QUrl;
 class QWidget;
 
 // The Desktop and documents folders (XDG user folders), each created when it is missing,
-// and the real mount roots.
+// "/" and the mounts the user's file manager shows.
 DefaultFolders ReadDefaultFolders();
 
 // The file: URL of an absolute path, with every byte other than letters, digits, "-", ".",
