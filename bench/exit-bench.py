@@ -5,14 +5,16 @@ Measures, from the moment Exit was chosen, how long the process takes to end, in
 cases, each round a fresh process:
   idle     the window has scanned nothing; its settings are new, so closing saves the
            whole placement (as a user's first run, or a run after moving the window)
-  scanned  the same after the scan of a generated tree of 300 folders has completed
+  scanned  the same after the scan of a generated tree of 300 folders (or of TREE) has
+           completed
   blocked  while the scan is held in a folder: fanotify holds every open() of it (a
            permission event that is never answered, as a hung network mount would hold
            it). Needs CAP_SYS_ADMIN (root) for fanotify; left out otherwise.
 With --io-load, a second process writes and syncs a file all the while, as a build or a
 benchmark of another user does on a shared machine.
 
-Usage: bench/exit-bench.py [--io-load] [ROUNDS]   (default 5; builds brimwell_gui_bench)
+Usage: bench/exit-bench.py [--io-load] [--tree TREE] [ROUNDS]
+       (default 5 rounds; builds brimwell_gui_bench)
 """
 import ctypes
 import multiprocessing
@@ -75,9 +77,9 @@ def idle_round(tree, hung):
         return run_bench(["--exit-idle", "300", config])
 
 
-def scanned_round(tree, hung):
+def scanned_round(tree, hung, scanned=None):
     with tempfile.TemporaryDirectory(prefix="brimwell-exit-config-") as config:
-        return run_bench(["--exit-scanned", "300", config, tree])
+        return run_bench(["--exit-scanned", "300", config, scanned or tree])
 
 
 def blocked_round(tree, hung):
@@ -104,10 +106,16 @@ def main():
     arguments = sys.argv[1:]
     io_load = "--io-load" in arguments
     arguments = [a for a in arguments if a != "--io-load"]
+    scanned = None
+    if "--tree" in arguments:
+        at = arguments.index("--tree")
+        scanned = os.path.abspath(arguments[at + 1])
+        del arguments[at:at + 2]
     rounds = int(arguments[0]) if arguments else 5
     subprocess.run(["cmake", "--build", "--preset", "dev", "--target", "brimwell_gui_bench"],
                    cwd=REPO, check=True, stdout=subprocess.DEVNULL)
-    cases = [("idle", idle_round), ("scanned", scanned_round)]
+    cases = [("idle", idle_round),
+             ("scanned", lambda tree, hung: scanned_round(tree, hung, scanned))]
     if os.geteuid() == 0:
         cases.append(("blocked", blocked_round))
     with tempfile.TemporaryDirectory(prefix="brimwell-exit-") as tree:
