@@ -28,6 +28,10 @@ void SignalTwice(int) {
 }  // namespace
 
 TEST(TerminationSignals, ASecondSignalEndsTheProcessWithoutTheTemporaryFileBeingWritten) {
+#if defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "ThreadSanitizer runs signal handlers itself, at points of its own, and a "
+                    "signal raised inside one with the default action does not end the process";
+#endif
     TempDir dir;
     const fs::path settings = dir / "Brimwell.ini";
     WriteText(settings, "[USERPREFS]\nMainWndW=640\n");
