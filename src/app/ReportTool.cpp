@@ -8,6 +8,8 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -88,6 +90,7 @@ int main(int argc, char** argv) {
 
     // The scan's source: the folder through the read-ahead, or the scan file's tree.
     std::unique_ptr<FolderSource> source;
+    ScanFileReader* fileReader = nullptr;
     std::string root = options->folder;
     if (options->scanFile.empty()) {
         if (auto problem = FolderProblem(options->folder)) {
@@ -103,6 +106,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         root = reader->TopPath();
+        fileReader = reader.get();
         source = std::move(reader);
     }
     // With -o the scan is written as it is read, instead of the report.
@@ -123,7 +127,7 @@ int main(int argc, char** argv) {
     ScanCounters counters;
     ScanContext context(writer ? static_cast<FolderSource&>(*writer) : *source, &counters);
     context.rules = &options->rules;
-    {
+    try {
         std::optional<ProgressLine> progress;
         if (StandardErrorIsTerminal())
             progress.emplace(counters);
@@ -135,6 +139,13 @@ int main(int argc, char** argv) {
                 std::fwrite(line.data(), 1, line.size(), stderr);
         };
         FolderTree::ScanRoot(tree, root, context);
+    } catch (const std::bad_alloc&) {
+        // A scan file's folder may hold more entries than memory: the listing, or the tree
+        // it fills, cannot be made.
+        if (!fileReader)
+            throw;
+        std::cerr << "brimwell-report: " << fileReader->MemoryError().Text() << "\n";
+        return 1;
     }
     if (writer) {
         if (!output.Finish()) {

@@ -40,8 +40,11 @@ class ScanFileReader : public FolderSource {
 
     // Reads the export at path ("-": standard input), plain or gzip-compressed, and keeps
     // its tree for one walk. stop is asked now and then; when it answers true, reading ends
-    // with an error. Nothing on success.
+    // with an error. Running out of memory is an error too (MemoryError). Nothing on success.
     std::optional<ScanFileError> Load(const std::string& path, std::function<bool()> stop = {});
+    // "<file>: not enough memory for the export": what the caller says when the walk of the
+    // loaded tree, or the tree the walk fills, runs out of memory (std::bad_alloc).
+    ScanFileError MemoryError() const;
     // The top folder's name (its full path on the machine it was scanned on).
     const std::string& TopPath() const { return topPath_; }
     // Bytes of memory the loaded tree holds now.
@@ -58,6 +61,8 @@ class ScanFileReader : public FolderSource {
     bool List(FolderListing& out) override;
 
   private:
+    std::optional<ScanFileError> Parse(const std::string& path, std::function<bool()> stop);
+
     struct Level {
         PackedTree::Position folder = PackedTree::kNowhere;
         std::size_t subFoldersBegin = 0;  // its sub-folders' positions in subFolders_
@@ -67,6 +72,7 @@ class ScanFileReader : public FolderSource {
 
     ScanRules rules_;
     PackedTree tree_;
+    std::string path_;
     std::string topPath_;
     bool walked_ = false;
     std::vector<Level> levels_;

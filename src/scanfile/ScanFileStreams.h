@@ -13,6 +13,8 @@
 #include <string_view>
 #include <thread>
 
+class FileBytes;
+
 // A file's bytes, read (and decompressed) in blocks by a thread of their own a few blocks
 // ahead of the parser, which reads them through a Cursor. At the end of the file, or after a
 // failure, the cursor reads '\0'.
@@ -120,8 +122,7 @@ class ScanFileInput {
         return static_cast<std::size_t>(start_ + (at - data_));
     }
 
-    struct Source;
-    std::unique_ptr<Source> source_;
+    std::unique_ptr<FileBytes> source_;
     std::function<bool()> stop_;
     Block blocks_[kBlocks];           // block n of the file is blocks_[n % kBlocks]
     std::unique_ptr<char[]> string_;  // where the cursor puts the string being read

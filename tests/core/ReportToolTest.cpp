@@ -1,9 +1,11 @@
-// brimwell-report as a user runs it: output, units, errors and exit statuses.
+// brimwell-report as a user runs it: output, units, errors and exit statuses, and a scan
+// file larger than memory.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "TempDir.h"
 #include "ToolRun.h"
@@ -76,7 +78,8 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
     for (const std::string& wrong :
          {std::string(), "-q" + folder, "-j 0" + folder, "-j 257" + folder,
           "--exclude" + std::string(), "--exclude-from " + dir / "absent" + folder,
-          "-f" + std::string(), "-o" + folder.substr(0, 0), "-f x.json" + folder}) {
+          "--exclude-from " + dir.Path() + folder, "-f" + std::string(), "-o" + folder.substr(0, 0),
+          "-f x.json" + folder}) {
         ToolRun run = RunTool(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_EQ(run.out, "") << wrong;
@@ -87,5 +90,33 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
     EXPECT_NE(help.out.find("Usage: brimwell-report"), std::string::npos);
     EXPECT_EQ(help.err, "");
 }
+
+// ASan and TSan reserve address space of their own: a limit on it means nothing there.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(ReportTool, AScanFileLargerThanMemoryEndsInTheReadersOwnError) {
+    TempDir dir;
+    // Two million files in one folder: a 40 MB export, some 200 MB once listed. A limit of
+    // 100 MB of address space, which a small export does not come near, cannot hold that.
+    {
+        std::ofstream huge(dir / "huge.json");
+        huge << "[1,2,{},\n[{\"name\":\"/h\"}";
+        for (int file = 0; file < 2000000; ++file)
+            huge << ",{\"name\":\"f" << file << "\"}";
+        huge << "]]\n";
+    }
+    WriteText(dir / "small.json", "[1,2,{},\n[{\"name\":\"/s\"},{\"name\":\"f\"}]]\n");
+    const std::string limit = "ulimit -v 100000; ";
+    ASSERT_EQ(RunTool("-f " + Quote(dir / "small.json"), limit).status, 0);
+    for (const std::string& convert : {std::string(), " -o " + Quote(dir / "out/huge.json")}) {
+        dir.MakeFolder("out");
+        ToolRun run = RunTool("-f " + Quote(dir / "huge.json") + convert, limit);
+        EXPECT_EQ(run.status, 1) << convert;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err,
+                  "brimwell-report: " + dir / "huge.json" + ": not enough memory for the export\n");
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));  // no half-written scan file
+    }
+}
+#endif
 
 }  // namespace

@@ -278,6 +278,9 @@ TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
         {"[1,2,{},[{\"name\":\"/\"},\n7]]",
          "2:1: a folder holds objects and arrays only, not a number"},
         {valid + "\n[]", "4:1: more follows the end of the export"},
+        // A zero byte ends what the JSON parser reads, not the file.
+        {valid + "\n" + std::string(1, '\0') + "[]", "4:1: more follows the end of the export"},
+        {std::string(1, '\0') + valid, "1:1: not an ncdu export: it begins with a zero byte"},
         {"[1,2,{},[{\"name\":\"/\"},\n{\"name\":\"" +
              std::string(ScanFileReader::kMaxName + 1, 'n') + "\"}]]",
          "2:" + std::to_string(ScanFileReader::kMaxName + 12) +
@@ -296,16 +299,26 @@ TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
         EXPECT_EQ(run.out, "") << problem;
         EXPECT_EQ(run.err, "brimwell-report: " + file + ":" + problem + "\n");
     }
-    // A gzip file cut short, and one that is not gzip data past its signature.
+    // Gzip files that gzip -t fails: cut short, in the data or in the trailer with its check
+    // sums; followed by junk; not gzip data past the signature. Zero bytes after the data
+    // are padding, as gzip takes them.
     WriteText(dir / "valid.json", valid);
-    ASSERT_EQ(std::system(("gzip -c " + Quote(dir / "valid.json") + " | head -c 30 >" +
-                           Quote(dir / "cut.json.gz"))
-                              .c_str()),
-              0);
+    auto gzip = [&](const std::string& name, const std::string& then) {
+        const std::string command =
+            "{ gzip -c " + Quote(dir / "valid.json") + then + "; } >" + Quote(dir / name);
+        ASSERT_EQ(std::system(("bash -c " + Quote(command)).c_str()), 0) << name;
+    };
+    gzip("cut.json.gz", " | head -c 30");
+    gzip("trailer.json.gz", " | head -c -4");
+    gzip("junk.json.gz", "; echo junk");
+    gzip("padded.json.gz", "; head -c 512 /dev/zero");
+    EXPECT_EQ(Report("-f " + Quote(dir / "padded.json.gz")).status, 0);
     WriteText(dir / "damaged.json.gz",
               std::string("\x1f\x8b\x08\0\0\0\0\0\0\3garbage garbage", 26));
     for (const auto& [name, problem] :
          {std::pair<std::string, std::string>{"cut.json.gz", "the compressed data ends too early"},
+          {"trailer.json.gz", "the compressed data ends too early"},
+          {"junk.json.gz", "bytes that are not gzip data follow the compressed data"},
           {"damaged.json.gz", "the compressed data is damaged ("},
           {"absent.json", "No such file or directory"}}) {
         ToolRun run = Report("-f " + Quote(dir / name));
