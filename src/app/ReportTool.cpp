@@ -77,6 +77,20 @@ std::string CannotReadLine(const std::string& path, int error) {
            "\n";
 }
 
+// What an export lacks for the options given, in one sentence; nothing when it has it all.
+std::optional<std::string> MissingFromExport(const ScanFileReader& reader, const ScanRules& rules) {
+    if (reader.HasDevices())
+        return std::nullopt;
+    const bool fileSystems = rules.oneFileSystem;
+    const bool links = !rules.countEveryLink && reader.ClaimsLinks();
+    if (!fileSystems && !links)
+        return std::nullopt;
+    return std::string("the export gives no devices, so ") +
+           (fileSystems ? "-x cannot keep out other file systems" : "") +
+           (fileSystems && links ? " and " : "") +
+           (links ? "files with several hard links count at every link" : "");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -105,6 +119,8 @@ int main(int argc, char** argv) {
             std::cerr << "brimwell-report: " << error->Text() << "\n";
             return 1;
         }
+        if (auto missing = MissingFromExport(*reader, options->rules))
+            std::cerr << "brimwell-report: " << options->scanFile << ": " << *missing << "\n";
         root = reader->TopPath();
         fileReader = reader.get();
         source = std::move(reader);

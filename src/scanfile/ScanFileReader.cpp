@@ -64,6 +64,8 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
                                                   std::function<bool()> stop) {
     tree_ = PackedTree();
     topPath_.clear();
+    hasDevices_ = false;
+    claimsLinks_ = false;
     walked_ = false;
     path_ = path;
     try {
@@ -104,6 +106,8 @@ std::optional<ScanFileError> ScanFileReader::Parse(const std::string& path,
     const bool whole = input.AtEnd();
     if (result && parser.Complete() && whole) {
         topPath_ = parser.TopPath();
+        hasDevices_ = parser.HasDevices();
+        claimsLinks_ = parser.ClaimsLinks();
         return std::nullopt;
     }
     tree_ = PackedTree();
@@ -180,6 +184,7 @@ bool ScanFileReader::List(FolderListing& out) {
     PackedTree::Record folder = tree_.Read(level.folder);
     if (folder.outcome != ListOutcome::Listed) {
         out.Fail(folder.outcome);
+        out.device = folder.device;
         return false;
     }
     subFolders_.resize(level.subFoldersBegin);
@@ -204,5 +209,6 @@ bool ScanFileReader::List(FolderListing& out) {
     }
     level.next = level.subFoldersBegin;
     level.subFoldersEnd = subFolders_.size();
+    out.device = folder.device;
     return true;
 }

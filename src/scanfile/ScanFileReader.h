@@ -47,6 +47,13 @@ class ScanFileReader : public FolderSource {
     ScanFileError MemoryError() const;
     // The top folder's name (its full path on the machine it was scanned on).
     const std::string& TopPath() const { return topPath_; }
+    // Whether the export gives its folders' devices (ncdu's and ours do, gdu's do not):
+    // without them, other file systems cannot be told apart, and files with several hard
+    // links cannot be told from others of the same inode number, so each of their links
+    // counts.
+    bool HasDevices() const { return hasDevices_; }
+    // Whether some file in the export says it has several hard links.
+    bool ClaimsLinks() const { return claimsLinks_; }
     // Bytes of memory the loaded tree holds now.
     std::size_t HeldBytes() const { return tree_.HeldBytes(); }
 
@@ -74,6 +81,8 @@ class ScanFileReader : public FolderSource {
     PackedTree tree_;
     std::string path_;
     std::string topPath_;
+    bool hasDevices_ = false;
+    bool claimsLinks_ = false;
     bool walked_ = false;
     std::vector<Level> levels_;
     std::vector<PackedTree::Position> subFolders_;  // of every level on the current path
