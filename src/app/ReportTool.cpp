@@ -21,6 +21,7 @@
 #include "scan/SizeUnit.h"
 #include "scanfile/ScanFileReader.h"
 #include "scanfile/ScanFileWriter.h"
+#include "scanfile/SignalCleanup.h"
 #include "tree/ItemStore.h"
 
 namespace {
@@ -95,6 +96,7 @@ std::optional<std::string> MissingFromExport(const ScanFileReader& reader, const
 
 int main(int argc, char** argv) {
     ReserveDescriptorTable();  // before any thread starts
+    SignalCleanup::Install();  // a scan file left half-written goes with the process
     int exitStatus = 0;
     std::optional<ReportOptions> options = ParseReportOptions(argc, argv, exitStatus);
     if (!options)
@@ -102,6 +104,13 @@ int main(int argc, char** argv) {
     if (options->kilobytes)
         SizeUnit::Toggle();
 
+    // With -o the scan is written as it is read, instead of the report. The output is opened
+    // first: a FILE that cannot be written is said before a long read.
+    ScanFileOutput output;
+    if (!options->output.empty() && !output.Open(options->output)) {
+        std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
+        return 1;
+    }
     // The scan's source: the folder through the read-ahead, or the scan file's tree.
     std::unique_ptr<FolderSource> source;
     ScanFileReader* fileReader = nullptr;
@@ -125,17 +134,10 @@ int main(int argc, char** argv) {
         fileReader = reader.get();
         source = std::move(reader);
     }
-    // With -o the scan is written as it is read, instead of the report.
-    ScanFileOutput output;
     std::optional<ScanFileWriter> writer;
-    if (!options->output.empty()) {
-        if (!output.Open(options->output)) {
-            std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
-            return 1;
-        }
+    if (!options->output.empty())
         writer.emplace(*source, output,
                        ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION});
-    }
 
     // The tree lives as long as the process: freeing a million items one by one on the way
     // out would only delay the exit.

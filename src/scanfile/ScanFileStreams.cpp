@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <system_error>
 
@@ -218,8 +217,7 @@ ScanFileOutput::~ScanFileOutput() {
     Stop();
     if (sink_ && sink_->ownFd)
         ::close(sink_->fd);
-    if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
+    // replacement_ removes the temporary file of an output not finished.
 }
 
 void ScanFileOutput::Fail(int error) {
@@ -239,34 +237,10 @@ std::string ScanFileOutput::Failure() const {
 }
 
 bool ScanFileOutput::Open(const std::string& path) {
-    path_ = path;
     sink_ = std::make_unique<Sink>();
-    int fd = -1;
-    if (path == "-") {
-        fd = STDOUT_FILENO;
-    } else {
-        struct stat info;
-        bool exists = ::stat(path.c_str(), &info) == 0;
-        if (exists && S_ISDIR(info.st_mode)) {
-            Fail(EISDIR);
-            return false;
-        }
-        if (exists && !S_ISREG(info.st_mode)) {
-            fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        } else {
-            // A name of its own beside the file; the system applies the user's umask.
-            auto seed = static_cast<unsigned long>(
-                std::chrono::steady_clock::now().time_since_epoch().count());
-            for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-                std::string name = path + ".tmp" + std::to_string(::getpid()) + "-" +
-                                   std::to_string((seed + attempt) % 1000000);
-                fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-                if (fd >= 0)
-                    temporary_ = name;
-                else if (errno != EEXIST)
-                    break;
-            }
-        }
+    int fd = STDOUT_FILENO;
+    if (path != "-") {
+        fd = replacement_.Open(path);
         if (fd < 0) {
             Fail(errno);
             return false;
@@ -348,11 +322,7 @@ bool ScanFileOutput::Finish() {
         if (::close(sink_->fd) != 0)
             Fail(errno);
     }
-    if (!Failed() && !temporary_.empty()) {
-        if (::rename(temporary_.c_str(), path_.c_str()) != 0)
-            Fail(errno);
-        else
-            temporary_.clear();
-    }
+    if (!Failed() && !replacement_.Commit())
+        Fail(errno);
     return !Failed();
 }
