@@ -71,9 +71,11 @@ class ProgressLine {
 };
 
 // What standard error says of a folder that could not be read. A scan file says only that
-// the folder could not be read where it was made (error 0), not why.
-std::string CannotReadLine(const std::string& path, int error) {
-    return "brimwell-report: cannot read " + path + ": " +
+// the folder could not be read where it was made (error 0), not why. On a terminal, the
+// path's control characters are shown as "?".
+std::string CannotReadLine(const std::string& path, int error, bool toTerminal) {
+    return "brimwell-report: cannot read " + (toTerminal ? ReportText::ForTerminal(path) : path) +
+           ": " +
            (error != 0 ? std::strerror(error) : "it could not be read where the scan was made") +
            "\n";
 }
@@ -150,7 +152,7 @@ int main(int argc, char** argv) {
         if (StandardErrorIsTerminal())
             progress.emplace(counters);
         context.cannotRead = [&progress](const std::string& path, int error) {
-            std::string line = CannotReadLine(path, error);
+            std::string line = CannotReadLine(path, error, progress.has_value());
             if (progress)
                 progress->Message(line);
             else
@@ -172,6 +174,6 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    ReportText::WriteReport(tree, std::cout);
+    ReportText::WriteReport(tree, std::cout, StandardOutputIsTerminal());
     return std::cout.good() ? 0 : 1;
 }
