@@ -1,6 +1,8 @@
 // A scan file read on a scan thread and walked by the scan like a folder of the disk.
 #include "ui/ScanFileRoots.h"
 
+#include <new>
+
 #include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
 #include "scanfile/ScanFileReader.h"
@@ -24,12 +26,21 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
         std::lock_guard lock(mutex_);
         imported_.insert(root);
     }
+    const std::string noMemory = reader->MemoryError().Text();
     CancellableSource source(std::move(reader), control.cancelled);
-    std::unique_ptr<TreeControl> tree = target.NewTree(control);
-    ScanContext context{source};
-    context.stop = &control.cancelled;
-    context.rules = &control.rules;
-    FolderTree::ScanRoot(*tree, root, context);
+    try {
+        std::unique_ptr<TreeControl> tree = target.NewTree(control);
+        ScanContext context{source};
+        context.stop = &control.cancelled;
+        context.rules = &control.rules;
+        FolderTree::ScanRoot(*tree, root, context);
+    } catch (const std::bad_alloc&) {
+        // A folder of the file with more entries than memory holds: the scan ends where it
+        // was, as a stopped one does, and says why; the listing it could not make is gone,
+        // and the other roots stay.
+        std::lock_guard lock(mutex_);
+        failures_[id] = noMemory;
+    }
     target.ScanEnded(id);
     return 0;
 }
