@@ -1,6 +1,7 @@
 // Parsing brimwell-report's command line, and its usage text.
 #include "ReportOptions.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string_view>
@@ -89,6 +90,10 @@ bool Takes(const std::string& argument, std::string_view name) {
 }
 
 bool ReadPatterns(const std::string& file, ScanRules& rules) {
+    // A folder opens like a file, and reads as nothing.
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        return false;
     std::ifstream in(file);
     if (!in)
         return false;
@@ -96,7 +101,7 @@ bool ReadPatterns(const std::string& file, ScanRules& rules) {
         if (!line.empty())
             rules.excludes.push_back(line);
     }
-    return true;
+    return !in.bad();
 }
 
 // What the shard and graft options cannot be given with.

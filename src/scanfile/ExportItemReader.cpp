@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <limits>
+#include <new>
 
 #include "scanfile/JsonText.h"
 
@@ -116,21 +117,36 @@ bool ExportItemReader::Expect(Token wanted, const char* what) {
 bool ExportItemReader::Open(const std::string& path, std::function<bool()> stop) {
     file_ = path;
     input_.SetStop(std::move(stop));
-    if (!input_.Open(path)) {
-        ScanFileError error;
-        error.file = file_;
-        error.what = input_.Failure();
-        error_ = std::move(error);
-        return false;
+    try {
+        if (!input_.Open(path)) {
+            ScanFileError error;
+            error.file = file_;
+            error.what = input_.Failure();
+            error_ = std::move(error);
+            return false;
+        }
+        tokens_.emplace(input_);
+        return ReadHeader();
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory();
     }
-    tokens_.emplace(input_);
-    return ReadHeader();
+}
+
+// Reading the export ends in the loading reader's own error: an item's strings, or the
+// levels of a deep file, may not fit.
+bool ExportItemReader::OutOfMemory() {
+    item_ = ExportItem();
+    if (!error_)
+        error_ = ScanFileReader::NoMemory(file_);
+    return false;
 }
 
 bool ExportItemReader::ReadHeader() {
     Token token = tokens_->Read();
     if (token == Token::End && input_.AtEnd())
         return Fail("the file is empty");
+    if (token == Token::Bad && tokens_->AtZeroByte())
+        return Fail("not an ncdu export: it begins with a zero byte");
     if (token != Token::BeginArray) {
         if (token == Token::End || token == Token::Bad)
             return Bad(token);
@@ -350,6 +366,14 @@ bool ExportItemReader::ReadFolderStart() {
 bool ExportItemReader::Next() {
     if (finished_ || error_)
         return false;
+    try {
+        return ReadNext();
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory();
+    }
+}
+
+bool ExportItemReader::ReadNext() {
     if (item_.IsEnd() && devices_.empty()) {
         finished_ = true;
         return false;
@@ -393,11 +417,10 @@ bool ExportItemReader::FinishTop() {
         if (!Skip(tokens_->Read()))
             return false;
     }
+    // A zero byte ends the JSON, not the file: what follows it follows the export too.
     Token token = tokens_->Read();
     if (token == Token::End)
         return input_.AtEnd() ? true : Fail("");
-    if (token == Token::Bad)
-        return false;
     return Fail("more follows the end of the export");
 }
 

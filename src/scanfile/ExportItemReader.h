@@ -48,6 +48,8 @@ class ExportItemReader : public ExportItemSource {
     bool ReadInfo(Where where);
     bool ReadField(std::string_view key, Token value, bool& hasName);
     bool ReadFolderStart();
+    bool ReadNext();
+    bool OutOfMemory();
     bool FinishTop();
 
     std::string file_;

@@ -55,6 +55,10 @@ bool JsonTokens::AtEndOfInput() const {
            (input_.AtEnd() || input_.Stopped() || !input_.Failure().empty());
 }
 
+bool JsonTokens::AtZeroByte() const {
+    return cursor_.Peek() == '\0' && !AtEndOfInput();
+}
+
 JsonTokens::Token JsonTokens::Read() {
     char c = cursor_.Peek();
     while (IsSpace(c)) {

@@ -39,6 +39,8 @@ class JsonTokens {
 
     // Why the last Bad token is not JSON, or why a value could not be skipped.
     const std::string& Fault() const { return fault_; }
+    // Whether the last Bad token is a zero byte in the file, which JSON text never holds.
+    bool AtZeroByte() const;
     // Where the next token begins, in bytes from the start of the file.
     std::size_t Offset() const { return cursor_.Tell(); }
 

@@ -5,6 +5,7 @@
 #include "shard/Graft.h"
 
 #include <algorithm>
+#include <new>
 #include <set>
 
 struct Graft::Frame {
@@ -27,13 +28,35 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
+std::string GraftName(const std::vector<std::string>& files) {
+    if (files.empty())
+        return std::string();
+    std::string name = files.front();
+    const std::size_t named = files.size() > 3 ? 2 : files.size();
+    for (std::size_t i = 1; i < named; ++i)
+        name += " + " + files[i];
+    if (named < files.size())
+        name += " + " + std::to_string(files.size() - named) + " more";
+    return name;
+}
+
 Graft::Graft(std::vector<std::string> files, std::function<bool()> stop)
     : files_(std::move(files)), stop_(std::move(stop)) {}
 
 Graft::~Graft() = default;
 
 std::optional<std::string> Graft::Open() {
-    return layout_.Open(files_, stop_);
+    try {
+        return layout_.Open(files_, stop_);
+    } catch (const std::bad_alloc&) {
+        return NoMemory();
+    }
+}
+
+// What the graft itself holds is small, but it needs memory all the same; a file's own
+// reader names the file when its items do not fit.
+std::string Graft::NoMemory() const {
+    return ScanFileReader::NoMemory(GraftName(files_)).Text();
 }
 
 bool Graft::Both(const std::string& first, const std::string& second, const std::string& path) {
@@ -59,6 +82,15 @@ std::string Graft::Fields(const ExportItem& item, std::uint64_t device) const {
 }
 
 std::optional<std::string> Graft::Write(ExportItemWriter& out) {
+    try {
+        return WriteTree(out);
+    } catch (const std::bad_alloc&) {
+        frames_.clear();
+        return NoMemory();
+    }
+}
+
+std::optional<std::string> Graft::WriteTree(ExportItemWriter& out) {
     out_ = &out;
     problem_.reset();
     frames_.clear();

@@ -14,6 +14,9 @@
 #include "scanfile/ExportItemWriter.h"
 #include "shard/GraftLayout.h"
 
+// The files as messages name their graft: "a + b + c", or "a + b + 62 more".
+std::string GraftName(const std::vector<std::string>& files);
+
 class Graft {
   public:
     // stop is asked as the files are read; when it answers true, the graft fails.
@@ -22,17 +25,21 @@ class Graft {
     Graft(const Graft&) = delete;
     Graft& operator=(const Graft&) = delete;
 
-    // Opens the files and works out where each goes. The text of the first problem, or
-    // nothing.
+    // Opens the files and works out where each goes. The text of the first problem (running
+    // out of memory included), or nothing.
     std::optional<std::string> Open();
     // The path the grafted tree's top folder is written with.
     const std::string& TopPath() const { return layout_.TopPath(); }
     // Writes the grafted tree, once. Two files that hold the same entry are a problem that
-    // names both and the entry's path; so is a file that cannot be read to its end.
+    // names both and the entry's path; so is a file that cannot be read to its end, and
+    // running out of memory.
     std::optional<std::string> Write(ExportItemWriter& out);
 
   private:
     struct Frame;
+
+    std::string NoMemory() const;
+    std::optional<std::string> WriteTree(ExportItemWriter& out);
 
     bool OpenFolder(std::uint32_t place, std::vector<ExportItemSource*> sources, std::string name,
                     bool fromGroup);

@@ -32,9 +32,11 @@ std::optional<std::string> LoadGraft(ScanFileReader& reader, const std::vector<s
     std::optional<ScanFileError> read = reader.Load(DescriptorPath(pipe->read.Get()), stop);
     DrainDescriptor(pipe->read.Get());  // a reader that stopped early leaves the writer waiting
     writer.join();
+    // Read from a pipe: the graft is named by its files from now on.
+    reader.NameFile(GraftName(files));
     if (written)
         return written;
     if (read)
-        return read->what;
+        return GraftName(files) + ": " + read->what;
     return std::nullopt;
 }

@@ -10,7 +10,8 @@
 
 #include "scanfile/ScanFileReader.h"
 
-// Loads the graft of files into reader (ScanFileReader::Load for several files). stop as for
-// Load. The text of the first problem, or nothing.
+// Loads the graft of files into reader (ScanFileReader::Load for several files), whose
+// MemoryError then names the graft (GraftName). stop as for Load. The text of the first
+// problem, or nothing.
 std::optional<std::string> LoadGraft(ScanFileReader& reader, const std::vector<std::string>& files,
                                      const std::function<bool()>& stop = {});

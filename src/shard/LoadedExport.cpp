@@ -2,8 +2,20 @@
 #include "shard/LoadedExport.h"
 
 #include <algorithm>
+#include <new>
 
 LoadedExport::LoadedExport(ExportItemSource& source) : file_(source.FileName()) {
+    try {
+        Load(source);
+    } catch (const std::bad_alloc&) {
+        // A file larger than memory ends as the loading reader ends it.
+        items_.assign(1, ExportItem());
+        ends_.assign(1, 0);
+        error_ = ScanFileReader::NoMemory(file_);
+    }
+}
+
+void LoadedExport::Load(ExportItemSource& source) {
     std::vector<std::uint32_t> open;
     items_.push_back(source.Current());
     ends_.push_back(0);
@@ -20,9 +32,8 @@ LoadedExport::LoadedExport(ExportItemSource& source) : file_(source.FileName()) 
         }
     }
     error_ = source.Error();
-    if (!error_ && !open.empty()) {
+    if (!error_ && !open.empty())
         error_ = ScanFileError{file_, 0, 0, "the export ends before its top folder does"};
-    }
 }
 
 bool LoadedExport::Next() {

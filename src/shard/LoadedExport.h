@@ -12,7 +12,8 @@
 
 class LoadedExport : public ExportItemSource {
   public:
-    // Reads the rest of source, which is at its top folder. Error() says why it could not.
+    // Reads the rest of source, which is at its top folder. Error() says why it could not
+    // (running out of memory included).
     explicit LoadedExport(ExportItemSource& source);
 
     const ExportItem& Current() const override { return items_[current_]; }
@@ -22,6 +23,8 @@ class LoadedExport : public ExportItemSource {
     std::optional<ScanFileError> Error() const override { return error_; }
 
   private:
+    void Load(ExportItemSource& source);
+
     struct Level {
         std::vector<std::uint32_t> entries;  // the folder's entries, by name
         std::size_t next = 0;

@@ -2,9 +2,12 @@
 // folder of the disk.
 #include "ui/ScanFileRoots.h"
 
+#include <new>
+
 #include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
 #include "scanfile/ScanFileReader.h"
+#include "shard/Graft.h"
 #include "shard/GraftLoad.h"
 
 std::string ScanFileRoots::JoinFiles(const std::vector<std::string>& files) {
@@ -29,14 +32,7 @@ std::vector<std::string> ScanFileRoots::SplitFiles(const std::string& files) {
 }
 
 std::string ScanFileRoots::Title(const std::string& files) {
-    const std::vector<std::string> split = SplitFiles(files);
-    std::string title = split.front();
-    const std::size_t named = split.size() > 3 ? 2 : split.size();
-    for (std::size_t i = 1; i < named; ++i)
-        title += " + " + split[i];
-    if (named < split.size())
-        title += " + " + std::to_string(split.size() - named) + " more";
-    return title;
+    return GraftName(SplitFiles(files));
 }
 
 int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& file,
@@ -64,12 +60,21 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
         std::lock_guard lock(mutex_);
         imported_.insert(root);
     }
+    const std::string noMemory = reader->MemoryError().Text();
     CancellableSource source(std::move(reader), control.cancelled);
-    std::unique_ptr<TreeControl> tree = target.NewTree(control);
-    ScanContext context{source};
-    context.stop = &control.cancelled;
-    context.rules = &control.rules;
-    FolderTree::ScanRoot(*tree, root, context);
+    try {
+        std::unique_ptr<TreeControl> tree = target.NewTree(control);
+        ScanContext context{source};
+        context.stop = &control.cancelled;
+        context.rules = &control.rules;
+        FolderTree::ScanRoot(*tree, root, context);
+    } catch (const std::bad_alloc&) {
+        // A folder of the file with more entries than memory holds: the scan ends where it
+        // was, as a stopped one does, and says why; the listing it could not make is gone,
+        // and the other roots stay.
+        std::lock_guard lock(mutex_);
+        failures_[id] = noMemory;
+    }
     target.ScanEnded(id);
     return 0;
 }
