@@ -50,6 +50,10 @@ struct FolderListing {
     int error = 0;  // the errno of an Unreadable folder
     // The space the folder itself takes on disk (its own blocks; its entries' are theirs).
     std::uint64_t folderSizeOnDisk = 0;
+    // The folder's own device where it was looked at (a starting folder, or one named like a
+    // mount point, which may be the root of another file system), listed or not; 0 where it
+    // was not: it is on its parent's.
+    std::uint64_t device = 0;
 
     std::string_view Name(const FolderEntry& entry) const {
         return std::string_view(names).substr(entry.nameOffset, entry.nameLength);
@@ -64,6 +68,7 @@ struct FolderListing {
         outcome = ListOutcome::Listed;
         error = 0;
         folderSizeOnDisk = 0;
+        device = 0;
     }
     // Empties the listing and says why it has nothing.
     void Fail(ListOutcome why, int errorNumber = 0) {

@@ -22,6 +22,7 @@ enum Tag : std::uint8_t {
     kHasSizeOnDisk = 8,
     kLinked = 16,
     kOutcomeShift = 5,  // two bits: the folder's ListOutcome
+    kHasDevice = 128,   // a folder's device follows its name
 };
 
 char* PutNumber(char* at, std::uint64_t value) {
@@ -111,15 +112,17 @@ PackedTree::Position PackedTree::Normalize(Position position) const {
 }
 
 PackedTree::Position PackedTree::BeginFolder(std::string_view name, bool excluded,
-                                             std::uint64_t sizeOnDisk) {
-    char* start = Reserve(1 + sizeof(Position) + 2 * kLongestNumber + name.size());
+                                             std::uint64_t device, std::uint64_t sizeOnDisk) {
+    char* start = Reserve(1 + sizeof(Position) + 3 * kLongestNumber + name.size());
     char* at = start;
-    *at++ = static_cast<char>(kFolder | (excluded ? kExcluded : 0) |
+    *at++ = static_cast<char>(kFolder | (excluded ? kExcluded : 0) | (device ? kHasDevice : 0) |
                               (sizeOnDisk != 0 ? kHasSizeOnDisk : 0));
     std::memset(at, 0, sizeof(Position));  // where it ends, once it does
     at = PutNumber(at + sizeof(Position), name.size());
     std::memcpy(at, name.data(), name.size());
     at += name.size();
+    if (device)
+        at = PutNumber(at, device);
     if (sizeOnDisk != 0)
         at = PutNumber(at, sizeOnDisk);
     Commit(at);
@@ -169,6 +172,8 @@ PackedTree::Record PackedTree::Read(Position position) const {
     record.file.name = std::string_view(at, length);
     at += length;
     if (record.folder) {
+        if (tag & kHasDevice)
+            record.device = GetNumber(at);
         if (tag & kHasSizeOnDisk)
             record.file.sizeOnDisk = GetNumber(at);
         record.contents = Normalize(position + (at - start));

@@ -18,6 +18,8 @@ class ScanFileWriter : public FolderSource {
     struct Program {
         std::string name;
         std::string version;
+        // More members of the metadata object, as JSON text beginning with ',' (a shard's mark).
+        std::string metadata;
     };
 
     // Lists through inner and writes to out, which must be open and outlive the writer; the
@@ -35,10 +37,14 @@ class ScanFileWriter : public FolderSource {
         std::unique_ptr<FolderListing> listing;  // null until listed, or when it failed
         std::size_t next = 0;                    // the next entry to write
         bool opened = false;                     // its array and info object are written
+        std::uint64_t device = 0;                // its own, or its parent's; 0: not known
     };
 
-    // Writes the folder's info object: its name, its own blocks when known, why it is not listed.
-    void Open(Level& level, ListOutcome outcome, std::uint64_t sizeOnDisk);
+    // Writes level's array and info object: its name; device, when not 0, as "dev" (a folder's
+    // device is written where it differs from its parent's, as ncdu writes it); its own blocks,
+    // when known, as "dsize"; why it is not listed.
+    void Open(Level& level, ListOutcome outcome, std::uint64_t device = 0,
+              std::uint64_t sizeOnDisk = 0);
     // Writes level's entries from its next one up to the sub-folder named until (all of them
     // when until is null), which the scan enters and which is written when it is left.
     void WriteEntries(Level& level, const std::string_view* until);

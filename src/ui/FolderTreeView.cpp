@@ -13,11 +13,10 @@
 
 namespace {
 
-// The tree's icon list: image 0 is the folder icon, image 1 a file.
-// The tree's icon list, in the order of the scan's icon indexes: a folder, a file, and a
-// folder that could not be read.
+// The tree's icon list, in the order of the scan's icon indexes: a folder, a file, a
+// folder that could not be read and a mount point that was not entered.
 std::vector<QIcon> TreeIcons() {
-    return {FolderIcon(), FileIcon(), UnreadableFolderIcon()};
+    return {FolderIcon(), FileIcon(), UnreadableFolderIcon(), MountPointIcon()};
 }
 
 }  // namespace
@@ -86,7 +85,7 @@ void FolderTreeView::OpenScanFile(const std::string& file) {
     if (file.empty())
         return;
     queue_->Flush();
-    emit StatusText(QString::fromStdString("Scanning " + file));
+    emit StatusText(QString::fromStdString("Scanning " + ScanFileRoots::Title(file)));
     scans_->Start(file, [this](ScanTarget& target, std::uint64_t id, const std::string& path,
                                const ScanControl& control) {
         return scanFiles_.Run(target, id, path, control);
@@ -273,7 +272,7 @@ void FolderTreeView::OnScanEnded(quint64 id) {
     }
     if (!folder)
         return;
-    QString text = QString::fromStdString(*folder);
+    QString text = QString::fromStdString(ScanFileRoots::Title(*folder));
     emit StatusText(QStringLiteral("Scanning ") + text + QStringLiteral(" Complete"));
     emit ScanCompleted(text);
 }

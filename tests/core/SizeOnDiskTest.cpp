@@ -106,6 +106,18 @@ TEST(SizeOnDiskTool, DiskUsageIsWhatDuCountsAndTravelsThroughScanFiles) {
     ToolRun fromFile =
         RunProgram(BRIMWELL_REPORT_PATH, "-k --disk-usage -f " + Quote(out / "scan.json"));
     EXPECT_EQ(fromFile.out, disk.out);
+    // Shards grafted again: each folder's own blocks count once, though a folder cut into
+    // shards is in every shard's file.
+    for (const char* shard : {"0/2", "1/2"}) {
+        ASSERT_EQ(RunProgram(BRIMWELL_REPORT_PATH, std::string("--shard ") + shard + " -o " +
+                                                       Quote(out / "shard-%k.json") + " " + folder)
+                      .status,
+                  0);
+    }
+    ToolRun grafted =
+        RunProgram(BRIMWELL_REPORT_PATH, "-k --disk-usage -f " + Quote(out / "shard-0.json") + " " +
+                                             Quote(out / "shard-1.json"));
+    EXPECT_EQ(grafted.out, disk.out) << grafted.err;
 
     // The largest file by its length is the sparse one; on disk it is the real one.
     EXPECT_EQ(RunProgram(BRIMWELL_REPORT_PATH, "--largest 1 " + folder).out,

@@ -127,9 +127,13 @@ class TrashAndRefreshTest : public QObject {
                                         std::to_string(record.folderCount) + " folders."));
         QCOMPARE(store.Node(item)->Id(), item);
 
+        // It leaves the way Remove takes an item out: its next sibling is selected.
+        const TreeItem next = store.GetNextItem(item);
+        QVERIFY(next != TreeItem::None);
         f.dialogs.answerYes = true;
         window.ExecuteCommand(Command::MoveToTrash);
         QTRY_COMPARE(window.PendingTrashMoves(), std::size_t{0});
+        QCOMPARE(store.Selection(), next);
         QCOMPARE(window.StatusText(),
                  QString::fromStdString("Moved " + moved +
                                         " to the trash: " + SizeText(record.diskBytes) + " freed"));
