@@ -21,6 +21,7 @@
 #include "scanfile/ScanFileReader.h"
 #include "tree/ItemLabel.h"
 #include "tree/SizeMeasure.h"
+#include "ui/ScanFileRoots.h"
 
 namespace {
 
@@ -174,8 +175,9 @@ void LargestFilesWindow::Start() {
         if (source.scanFile) {
             ScanFileReader reader(source.rules);
             auto stopping = [&search] { return search->stop.load(std::memory_order_relaxed); };
-            if (std::optional<ScanFileError> error = reader.Load(*source.scanFile, stopping)) {
-                failure = error->Text();
+            if (std::optional<std::string> problem =
+                    ScanFileRoots::Load(reader, *source.scanFile, stopping)) {
+                failure = *problem;
             } else {
                 request.start = reader.TopPath();
                 result = FindLargestFiles(reader, request);

@@ -35,19 +35,23 @@ std::string ScanFileRoots::Title(const std::string& files) {
     return GraftName(SplitFiles(files));
 }
 
+std::optional<std::string> ScanFileRoots::Load(ScanFileReader& reader, const std::string& files,
+                                               const std::function<bool()>& stopping) {
+    const std::vector<std::string> split = SplitFiles(files);
+    if (split.size() > 1)
+        return LoadGraft(reader, split, stopping);
+    if (std::optional<ScanFileError> error = reader.Load(files, stopping))
+        return error->Text();
+    return std::nullopt;
+}
+
 int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& file,
                        const ScanControl& control) {
     MakeThisThreadBackground();
     // Reading the file is part of the scan: Stop ends it as it would end a scan.
     auto stopping = [&control] { return control.cancelled.load(std::memory_order_relaxed); };
     auto reader = std::make_unique<ScanFileReader>(control.rules);
-    const std::vector<std::string> files = SplitFiles(file);
-    std::optional<std::string> problem;
-    if (files.size() > 1)
-        problem = LoadGraft(*reader, files, stopping);
-    else if (std::optional<ScanFileError> error = reader->Load(file, stopping))
-        problem = error->Text();
-    if (problem) {
+    if (std::optional<std::string> problem = Load(*reader, file, stopping)) {
         if (!stopping()) {
             std::lock_guard lock(mutex_);
             failures_[id] = *problem;

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "scan/ScanThread.h"
+#include "scanfile/ScanFileReader.h"
 
 class ScanFileRoots {
   public:
@@ -22,6 +24,10 @@ class ScanFileRoots {
     static std::vector<std::string> SplitFiles(const std::string& files);
     // The files as the status bar names them: "a + b + c", or "a + b + 62 more".
     static std::string Title(const std::string& files);
+    // Loads scan file `files` (or the graft of the files JoinFiles joined) into reader; what
+    // went wrong, if anything.
+    static std::optional<std::string> Load(ScanFileReader& reader, const std::string& files,
+                                           const std::function<bool()>& stopping);
 
     // The body of a scan thread (ScanThreads::Body) that reads scan file `file` (or the graft
     // of the files JoinFiles joined) into target's tree: loads it with the scan's rules,

@@ -242,6 +242,13 @@ class TrashAndRefreshTest : public QObject {
             RunProgram(BRIMWELL_REPORT_PATH, "-o " + Quote(dir / "scan.json") + " " + Quote(root))
                 .status,
             0);
+        for (const char* shard : {"0/2", "1/2"}) {
+            QCOMPARE(RunProgram(BRIMWELL_REPORT_PATH, std::string("--shard ") + shard + " -o " +
+                                                          Quote(dir / "shard-%k.json") + " " +
+                                                          Quote(root))
+                         .status,
+                     0);
+        }
         std::system(("rm -rf " + Quote(base)).c_str());  // the file alone knows the folder now
         f.chosenScanFiles = {dir / "scan.json"};
         window.ExecuteCommand(Command::OpenScanFile);
@@ -257,6 +264,15 @@ class TrashAndRefreshTest : public QObject {
             if (button->text() == QStringLiteral("Move to Trash"))
                 QVERIFY(!button->isEnabled());
         }
+        // Shards opened together: their graft is read again for the list.
+        f.chosenScanFiles = {dir / "shard-0.json", dir / "shard-1.json"};
+        window.ExecuteCommand(Command::OpenScanFile);
+        QVERIFY(f.Scanned(dir / "shard-0.json" + " + " + dir / "shard-1.json"));
+        store.Select(ItemAt(store, root + "/sub0"));
+        window.ExecuteCommand(Command::LargestFiles);
+        list = window.LargestFiles();
+        QTRY_VERIFY(!list->Searching());
+        QCOMPARE(shown(), expected);
     }
 
     // The measure is kept in the settings and every label follows it at once.
