@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fs/ScanRules.h"
 
@@ -13,6 +14,9 @@ struct ReportOptions {
     std::string folder;    // empty when a scan file is read instead
     std::string scanFile;  // -f: the scan file read instead of a folder ("-": standard input)
     std::string output;    // -o: the scan file written instead of the report ("-": standard output)
+    std::vector<std::string> moreScanFiles;  // further -f files, grafted with scanFile into one
+    std::string shard;                       // --shard: "K/N", or "auto" for the launcher's numbers
+    std::string plan;  // --plan: an earlier scan file that the shards are cut by
 };
 
 // Parses the arguments (argv[0] is the program). Returns the options, or nothing after

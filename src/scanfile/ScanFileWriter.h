@@ -18,6 +18,8 @@ class ScanFileWriter : public FolderSource {
     struct Program {
         std::string name;
         std::string version;
+        // More members of the metadata object, as JSON text beginning with ',' (a shard's mark).
+        std::string metadata;
     };
 
     // Lists through inner and writes to out, which must be open and outlive the writer; the
