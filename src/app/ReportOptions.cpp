@@ -17,6 +17,9 @@ constexpr const char* kUsage =
     "  -o FILE            write the scan to FILE in ncdu's JSON format instead of printing\n"
     "                     the report; \"-\" is standard output, a name ending in .gz is\n"
     "                     compressed\n"
+    "  --compare OLD      compare the scan with OLD, an earlier scan file, instead of\n"
+    "                     printing the report: the totals of both, then the folders that\n"
+    "                     changed most, deepest first where one folder carries the change\n"
     "  -k                 sizes in kilobytes (default: megabytes)\n"
     "  -j N               read folders on N threads (default: one per processor, or 1 on\n"
     "                     a rotating disk); -j 1 reads them one after the other\n"
@@ -128,6 +131,13 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                 return std::nullopt;
             }
             (input ? options.scanFile : options.output) = *file;
+        } else if (Takes(argument, "--compare")) {
+            std::optional<std::string> file = arguments.Value(argument, "--compare");
+            if (!file || file->empty()) {
+                exitStatus = UsageError("--compare needs a FILE");
+                return std::nullopt;
+            }
+            options.compare = *file;
         } else if (Takes(argument, "-j")) {
             options.threads = ParseThreads(arguments.Value(argument, "-j").value_or(""));
             if (options.threads == 0) {
@@ -168,6 +178,10 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
     }
     if (haveFolder && !options.scanFile.empty()) {
         exitStatus = UsageError("either a FOLDER or -f FILE");
+        return std::nullopt;
+    }
+    if (!options.compare.empty() && !options.output.empty()) {
+        exitStatus = UsageError("either --compare or -o");
         return std::nullopt;
     }
     if (!haveFolder && options.scanFile.empty()) {

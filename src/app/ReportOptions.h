@@ -13,6 +13,7 @@ struct ReportOptions {
     std::string folder;    // empty when a scan file is read instead
     std::string scanFile;  // -f: the scan file read instead of a folder ("-": standard input)
     std::string output;    // -o: the scan file written instead of the report ("-": standard output)
+    std::string compare;   // --compare: the earlier scan file the scan is compared with
 };
 
 // Parses the arguments (argv[0] is the program). Returns the options, or nothing after

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "ReportCompare.h"
 #include "ReportOptions.h"
 #include "fs/FileSystem.h"
 #include "fs/ReadAheadReader.h"
@@ -86,6 +87,14 @@ int main(int argc, char** argv) {
     if (options->kilobytes)
         SizeUnit::Toggle();
 
+    // With --compare, the earlier scan is read first: a file that cannot be read ends the
+    // program before a long scan.
+    std::optional<Baseline> before;
+    if (!options->compare.empty() &&
+        !(before = ReportCompare::LoadBefore(options->compare, options->rules)))
+        return 1;
+    std::string scanTime = "now";
+
     // The scan's source: the folder through the read-ahead, or the scan file's tree.
     std::unique_ptr<FolderSource> source;
     std::string root = options->folder;
@@ -103,6 +112,7 @@ int main(int argc, char** argv) {
             return 1;
         }
         root = reader->TopPath();
+        scanTime = ScanTimeText(reader->Metadata());
         source = std::move(reader);
     }
     // With -o the scan is written as it is read, instead of the report.
@@ -114,7 +124,8 @@ int main(int argc, char** argv) {
             return 1;
         }
         writer.emplace(*source, output,
-                       ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION});
+                       ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION},
+                       options->rules);
     }
 
     // The tree lives as long as the process: freeing a million items one by one on the way
@@ -143,6 +154,8 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (before)
+        return ReportCompare::Write(tree, scanTime, *before, std::cout) ? 0 : 1;
     ReportText::WriteReport(tree, std::cout);
     return std::cout.good() ? 0 : 1;
 }

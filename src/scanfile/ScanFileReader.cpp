@@ -45,6 +45,7 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
                                                   std::function<bool()> stop) {
     tree_ = PackedTree();
     topPath_.clear();
+    metadata_ = ExportMetadata();
     walked_ = false;
     ScanFileError error;
     error.file = path;
@@ -71,6 +72,7 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
     }
     if (result && parser.Complete()) {
         topPath_ = parser.TopPath();
+        metadata_ = parser.Metadata();
         return std::nullopt;
     }
     tree_ = PackedTree();

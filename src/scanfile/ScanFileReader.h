@@ -25,6 +25,15 @@ struct ScanFileError {
     std::string Text() const;
 };
 
+// What an export says of itself in its metadata object.
+struct ExportMetadata {
+    std::string program;                     // "progname"
+    std::optional<std::uint64_t> timestamp;  // when the scan was made, in seconds since 1970
+    // The options of the scan, when a Brimwell wrote it (ncdu and gdu write none): which
+    // entries it counted and entered.
+    std::optional<ScanRules> options;
+};
+
 class ScanFileReader : public FolderSource {
   public:
     // Folders nested deeper than this, in any part of the file, are an error: the depth a
@@ -44,6 +53,7 @@ class ScanFileReader : public FolderSource {
     std::optional<ScanFileError> Load(const std::string& path, std::function<bool()> stop = {});
     // The top folder's name (its full path on the machine it was scanned on).
     const std::string& TopPath() const { return topPath_; }
+    const ExportMetadata& Metadata() const { return metadata_; }
     // Bytes of memory the loaded tree holds now.
     std::size_t HeldBytes() const { return tree_.HeldBytes(); }
 
@@ -68,6 +78,7 @@ class ScanFileReader : public FolderSource {
     ScanRules rules_;
     PackedTree tree_;
     std::string topPath_;
+    ExportMetadata metadata_;
     bool walked_ = false;
     std::vector<Level> levels_;
     std::vector<PackedTree::Position> subFolders_;  // of every level on the current path

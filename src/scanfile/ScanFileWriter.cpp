@@ -73,8 +73,9 @@ std::string FullPath(const std::string& path) {
 
 }  // namespace
 
-ScanFileWriter::ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program)
-    : inner_(inner), out_(out), program_(std::move(program)) {}
+ScanFileWriter::ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program,
+                               ScanRules options)
+    : inner_(inner), out_(out), program_(std::move(program)), options_(std::move(options)) {}
 
 void ScanFileWriter::Flush() {
     out_.Write(text_);
@@ -108,7 +109,20 @@ void ScanFileWriter::Open(Level& level, ListOutcome outcome) {
         AppendString(text_, program_.version);
         text_.append(",\"timestamp\":");
         AppendNumber(text_, static_cast<std::uint64_t>(std::time(nullptr)));
-        text_.append("},\n[{\"name\":");
+        // ncdu and gdu pass over keys they do not know.
+        text_.append(",\"brimwell\":{\"hidden\":");
+        text_.append(options_.includeHidden ? "true" : "false");
+        text_.append(",\"onefs\":");
+        text_.append(options_.oneFileSystem ? "true" : "false");
+        text_.append(",\"everylink\":");
+        text_.append(options_.countEveryLink ? "true" : "false");
+        text_.append(",\"exclude\":[");
+        for (std::size_t i = 0; i < options_.excludes.size(); ++i) {
+            if (i > 0)
+                text_.push_back(',');
+            AppendString(text_, options_.excludes[i]);
+        }
+        text_.append("]}},\n[{\"name\":");
     } else {
         text_.append(",\n[{\"name\":");
     }

@@ -21,8 +21,11 @@ class ScanFileWriter : public FolderSource {
     };
 
     // Lists through inner and writes to out, which must be open and outlive the writer; the
-    // caller finishes out after the scan. The top folder is written with its full path.
-    ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program);
+    // caller finishes out after the scan. The top folder is written with its full path, and
+    // the metadata holds options, the rules of the scan, so that a comparison with the file
+    // can tell whether they differ from its own.
+    ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program,
+                   ScanRules options = {});
 
     void EnterRoot(const std::string& path) override;
     void Enter(std::string_view name) override;
@@ -47,6 +50,7 @@ class ScanFileWriter : public FolderSource {
     FolderSource& inner_;
     ScanFileOutput& out_;
     Program program_;
+    ScanRules options_;
     std::vector<Level> levels_;
     std::vector<std::unique_ptr<FolderListing>> spare_;
     std::string text_;  // what is being written, handed to out_ in large pieces
