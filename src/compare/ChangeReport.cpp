@@ -55,32 +55,6 @@ std::string Joined(const std::string& path, std::string_view name) {
     return path.empty() ? std::string(name) : path + "/" + std::string(name);
 }
 
-// The gone sub-folders of the earlier scan below one folder of it, all named when they
-// changed.
-void AddGoneSubtree(const TreeComparison& comparison, std::uint32_t top, std::vector<Line>& lines) {
-    const FolderSummary& before = comparison.Before();
-    std::vector<std::uint32_t> pending{top};
-    while (!pending.empty()) {
-        std::uint32_t node = pending.back();
-        pending.pop_back();
-        ItemChange change = comparison.GoneChange(node);
-        Carried carried(change);
-        for (const std::uint32_t* at = before.ChildrenBegin(node); at != before.ChildrenEnd(node);
-             ++at) {
-            if (before.At(*at).filesEntry)
-                continue;
-            carried.Child(comparison.GoneChange(*at));
-            pending.push_back(*at);
-        }
-        if (carried.Named()) {
-            std::string path = before.PathBelowTop(node);
-            std::size_t depth =
-                1 + static_cast<std::size_t>(std::count(path.begin(), path.end(), '/'));
-            lines.push_back({std::move(path), change, depth});
-        }
-    }
-}
-
 bool ListedBefore(const Line& a, const Line& b) {
     const std::int64_t bytesA = std::llabs(a.change.Bytes()), bytesB = std::llabs(b.change.Bytes());
     if (bytesA != bytesB)
@@ -119,6 +93,11 @@ std::vector<Line> ChangedFolders(const ItemStore& store, const TreeComparison& c
         std::optional<ItemChange> change = comparison.ChangeOf(*folder.node);
         if (!change)
             continue;
+        if (change->kind == ItemChange::Kind::New) {  // named as a whole, at its top
+            if (Carried(*change).Named())
+                lines.push_back({std::move(folder.path), *change, folder.depth});
+            continue;
+        }
         Carried carried(*change);
         for (const ItemNode& child : folder.node->Children()) {
             if (!child.HasRecord() || child.IsFilesEntry())
@@ -129,9 +108,13 @@ std::vector<Line> ChangedFolders(const ItemStore& store, const TreeComparison& c
         }
         auto gone = goneBelow.find(static_cast<std::uint64_t>(folder.node->Id()));
         if (gone != goneBelow.end()) {
-            for (std::uint32_t node : gone->second) {
-                carried.Child(comparison.GoneChange(node));
-                AddGoneSubtree(comparison, node, lines);
+            for (std::uint32_t node : gone->second) {  // named as a whole, at its top
+                ItemChange was = comparison.GoneChange(node);
+                carried.Child(was);
+                if (Carried(was).Named()) {
+                    lines.push_back({Joined(folder.path, comparison.Before().Name(node)), was,
+                                     folder.depth + 1});
+                }
             }
         }
         if (folder.depth > 0 && carried.Named())

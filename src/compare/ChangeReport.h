@@ -1,7 +1,8 @@
 // The text report of a comparison: both scans with their totals and the change, a rule, and
 // the folders where the change happened, largest change first. A folder is left out when one
 // of its sub-folders carries most of its change (that line says it), so the first lines name
-// the deepest folders that account for the change instead of the folders above them.
+// the deepest folders that account for the change instead of the folders above them. A folder
+// that is new or gone is named as a whole, by its top.
 #pragma once
 
 #include <cstddef>
