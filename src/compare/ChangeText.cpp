@@ -38,6 +38,12 @@ std::string LabelSuffix(const ItemChange& change) {
     return text;
 }
 
+std::string GoneLabel(const std::string& name, const ItemChange& change) {
+    return ItemLabel::Folder(name, change.bytesBefore, change.filesBefore, change.foldersBefore,
+                             SizeUnit::InMegabytes())
+        .Text();
+}
+
 }  // namespace ChangeText
 
 namespace ChangeText {

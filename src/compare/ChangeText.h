@@ -19,6 +19,8 @@ std::string SignedCount(std::int64_t count);
 const char* KindWord(ItemChange::Kind kind);
 // What the tree shows after a label: "+5.00 M", "+5.00 M new", "-5.00 M gone".
 std::string LabelSuffix(const ItemChange& change);
+// The label of a folder that is gone, with its earlier figures in the current unit.
+std::string GoneLabel(const std::string& name, const ItemChange& change);
 
 }  // namespace ChangeText
 

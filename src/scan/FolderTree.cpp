@@ -344,12 +344,13 @@ std::string_view WithoutTrailingSlash(std::string_view path) {
 
 // The root item of rootPath, whatever record it holds, or None. A root whose scan was
 // stopped keeps its placeholder or progress record; it is still the root of that folder.
-TreeItem FindRoot(TreeControl& tree, const std::string& rootPath) {
+TreeItem FindRoot(TreeControl& tree, const std::string& rootPath, const ScanContext& context) {
     const std::string_view wanted = WithoutTrailingSlash(rootPath);
     for (TreeItem item = tree.GetChild(TreeItem::None); item != TreeItem::None;
          item = tree.GetNextItem(item)) {
         std::optional<FolderRecord> record = tree.GetItemData(item);
-        if (record && WithoutTrailingSlash(record->path) == wanted)
+        if (record && WithoutTrailingSlash(record->path) == wanted &&
+            (!context.ownsRoot || context.ownsRoot(item)))
             return item;
     }
     return TreeItem::None;
@@ -383,12 +384,14 @@ void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::
 }
 
 void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& context) {
-    TreeItem root = FindRoot(tree, rootPath);
+    TreeItem root = FindRoot(tree, rootPath, context);
     if (root != TreeItem::None)
         tree.RemoveChildren(root);
     int icon = FileIconIndex(rootPath, true);
     if (root == TreeItem::None)
         root = tree.InsertItem(rootPath, icon, TreeItem::None, InsertAt::Last);
+    if (context.rootPlaced)
+        context.rootPlaced(root);
     tree.SetItemData(root, FolderRecord::Placeholder(rootPath));
 
     ScanSums sums;
