@@ -43,6 +43,13 @@ class ComparisonView : public QObject, public ItemChanges {
     bool Active() const { return state_ != State::Idle; }
     bool Shown() const { return state_ == State::Shown; }
     TreeItem Root() const { return root_; }
+    // Whether children are still being put in order (by change, or back by size).
+    bool Ordering() const { return ordering_; }
+    // Bytes the comparison keeps beside the tree, and those of the earlier scan's summary.
+    std::size_t HeldBytes() const { return comparison_ ? comparison_->HeldBytes() : 0; }
+    std::size_t SummaryBytes() const {
+        return baseline_.summary ? baseline_.summary->HeldBytes() : 0;
+    }
     // Orders every folder's children of the compared root by change, largest first
     // (growth or shrinkage alike), instead of by size; off restores the order by size.
     void SetSortByChange(bool on);

@@ -136,12 +136,16 @@ class MainWindowTest : public QObject {
                                      "Print Selected Info\tCtrl+P",
                                      "-",
                                      "E&xit",
+                                     "-",
+                                     "Compare With Scan File...",
                                      "[View]",
                                      "Show In Meg\tCtrl+T",
                                      "Explore Selected\tCtrl+I",
                                      "-",
                                      "Stay On One File System",
                                      "Include Hidden Entries",
+                                     "-",
+                                     "Sort By Change",
                                      "[&Help]",
                                      "&About ..."}));
 
