@@ -9,6 +9,10 @@
 //     shown and sorted, then the bytes the comparison keeps per item of the root (beside the
 //     tree, and the summary of OLD), then the longest gaps while the comparison is left and
 //     while it is shown again.
+//   brimwell_gui_compare_bench --show NEW OLD
+//     The same comparison, sorted by change, with the tree expanded and the root selected,
+//     left on screen for twenty seconds; with a PNG file as a fourth argument, the window is
+//     written there after one second and the program ends.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -20,6 +24,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ResourceTables.h"
+#include "ui/ContentArea.h"
 
 namespace {
 
@@ -56,9 +61,10 @@ std::pair<double, qint64> RunUntil(const std::function<bool()>& done) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string mode = argc == 4 ? argv[1] : "";
-    if (mode != "--open" && mode != "--compare") {
-        std::fprintf(stderr, "usage: brimwell_gui_compare_bench --open|--compare NEW OLD\n");
+    const std::string mode = argc >= 4 ? argv[1] : "";
+    const std::string shot = argc == 5 && mode == "--show" ? argv[4] : "";
+    if (mode != "--open" && mode != "--compare" && mode != "--show") {
+        std::fprintf(stderr, "usage: brimwell_gui_compare_bench --open|--compare|--show NEW OLD\n");
         return 2;
     }
     const std::string now = argv[2], before = argv[3];
@@ -104,6 +110,18 @@ int main(int argc, char** argv) {
         return compared && comparison.Shown() && !comparison.Ordering();
     };
     auto [seconds, gap] = RunUntil(shown);
+    if (mode == "--show") {
+        window.resize(1240, 640);
+        window.Content()->SetSplitterPos(560);
+        window.Tree().View().expandAll();
+        store.Select(store.GetChild(TreeItem::None));
+        QTimer::singleShot(shot.empty() ? 20000 : 1000, &app, [&] {
+            if (!shot.empty())
+                window.grab().save(QString::fromStdString(shot));
+            QApplication::quit();
+        });
+        return QApplication::exec();
+    }
     std::printf("%.3f %lld %ld\n", seconds, static_cast<long long>(gap), StatusKiB("VmHWM"));
     const double items = static_cast<double>(store.ItemCount());
     std::printf("per item: %.1f bytes beside the tree, %.1f bytes of summary, %zu items\n",
