@@ -12,6 +12,12 @@
 //     Starts the scan of FOLDER, chooses Exit after MS ms and ends as the program does.
 //     Prints the CLOCK_MONOTONIC time of the Exit in ns, so that a script can tell how long
 //     the process took to end, and the scan threads still running once the window closed.
+//   brimwell_gui_bench --exit-idle MS CONFIG
+//   brimwell_gui_bench --exit-scanned MS CONFIG FOLDER
+//     As the program runs for a user: its settings below CONFIG (a fresh folder is a first
+//     run, so closing has the whole placement to save), the machine's registry out of reach.
+//     Chooses Exit MS ms after the window shows, or MS ms after the scan of FOLDER
+//     completed, and prints the same two numbers.
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -27,6 +33,7 @@
 #include "GuiTestSupport.h"
 #include "app/MainWindow.h"
 #include "app/ResourceTables.h"
+#include "setup/SettingsStore.h"
 
 namespace {
 
@@ -80,16 +87,54 @@ class GapMeter {
     qint64 longest_ = 0;
 };
 
-int ExitAfter(MainWindow& window, const std::string& folder, int milliseconds) {
-    window.SetStartFolder(folder);
-    window.Tree().StartScan();
+// Chooses Exit in `milliseconds` and prints when, and the scans left running.
+void ExitIn(MainWindow& window, int milliseconds) {
     QTimer::singleShot(milliseconds, &window, [&window] {
         const long long chosen = MonotonicNs();
         window.ExecuteCommand(Command::Exit);
         std::printf("%lld %zu\n", chosen, window.Tree().RunningScans());
         std::fflush(stdout);
     });
-    return RunWindowLoop(window);
+}
+
+int ExitAfter(MainWindow& window, const std::string& folder, int milliseconds) {
+    window.SetStartFolder(folder);
+    window.Tree().StartScan();
+    ExitIn(window, milliseconds);
+    RunWindowLoop(window);
+}
+
+// The window of a user's run, with its settings below config; Exit `milliseconds` after it
+// shows, or after the scan of folder has completed.
+int ExitWithSettings(const std::string& config, const std::string& folder, int milliseconds) {
+    const std::filesystem::path home = config;
+    // The machine root lies below a file, so it cannot be written, as for a user.
+    const std::filesystem::path notAFolder = home / "not-a-folder";
+    std::ofstream(notAFolder).put('\n');
+    PlatformPaths paths{home / ".config",          home / "applications",  home / "autostart",
+                        home / "all-applications", notAFolder / "machine", home / "brimwell"};
+    SettingsStore store(paths);
+    UserPreferences preferences(store);
+    WindowServices services;
+    services.settings = &preferences;
+    MainWindow window(services);
+    window.Create();
+    window.resize(1000, 700);
+    window.show();
+    QApplication::processEvents();
+    if (folder.empty()) {
+        ExitIn(window, milliseconds);
+    } else {
+        const QString complete = QString::fromStdString("Scanning " + folder + " Complete");
+        QObject::connect(&window.Tree(), &FolderTreeView::StatusText, &window,
+                         [&window, complete, milliseconds](const QString& text) {
+                             if (text == complete)
+                                 ExitIn(window, milliseconds);
+                         });
+        window.SetStartFolder(folder);
+        window.Tree().StartScan();
+    }
+    RunWindowLoop(window);
 }
 
 // Expands every item, switches the unit and measures the longest gap until the switch
@@ -119,11 +164,14 @@ int main(int argc, char** argv) {
     const bool valid =
         (argc == 2) ||
         (argc == 3 && (mode == "--verify" || mode == "--select" || mode == "--relabel")) ||
-        (argc == 4 && mode == "--exit-after");
+        (argc == 4 && (mode == "--exit-after" || mode == "--exit-idle")) ||
+        (argc == 5 && mode == "--exit-scanned");
     if (!valid) {
         std::fprintf(stderr,
                      "usage: brimwell_gui_bench [--verify | --select | --relabel] FOLDER\n"
-                     "       brimwell_gui_bench --exit-after MS FOLDER\n");
+                     "       brimwell_gui_bench --exit-after MS FOLDER\n"
+                     "       brimwell_gui_bench --exit-idle MS CONFIG\n"
+                     "       brimwell_gui_bench --exit-scanned MS CONFIG FOLDER\n");
         return 2;
     }
     std::string folder = argv[argc - 1];
@@ -131,6 +179,10 @@ int main(int argc, char** argv) {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
+    if (mode == "--exit-idle")
+        return ExitWithSettings(argv[3], "", std::atoi(argv[2]));
+    if (mode == "--exit-scanned")
+        return ExitWithSettings(argv[3], folder, std::atoi(argv[2]));
 
     MainWindow window(WindowServices{});
     window.Create();

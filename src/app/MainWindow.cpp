@@ -148,6 +148,7 @@ void MainWindow::CreateViews() {
     connect(content_, &ContentArea::LaidOut, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
     connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::RefreshPanel);
+    connect(tree_.get(), &FolderTreeView::SelectionChanged, this, &MainWindow::ForgetItemFailure);
     connect(tree_.get(), &FolderTreeView::PanelRefreshRequested, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::ContextMenuRequested, this, &MainWindow::ShowItemMenu);
     ReadScanRules();
@@ -343,7 +344,7 @@ void MainWindow::ExploreSelected() {
     if (!record || !services_.openFolder)
         return;
     if (!tree_->IsImported(store.Selection())) {
-        services_.openFolder(record->path);
+        OpenFolder(record->path);
         return;
     }
     // The scan file may come from another machine. The check runs on a thread of its own:
@@ -380,10 +381,27 @@ void MainWindow::FinishFolderCheck() {
     folderCheckTimer_->stop();
     std::shared_ptr<FolderCheck> check = std::move(folderCheck_);
     if (check->here)
-        services_.openFolder(check->path);
+        OpenFolder(check->path);
     else
-        SetStatusText(QString::fromStdString(check->path) +
-                      QStringLiteral(" is not on this machine"));
+        ShowItemFailure(QString::fromStdString(check->path) +
+                        QStringLiteral(" is not on this machine"));
+}
+
+void MainWindow::OpenFolder(const std::string& folder) {
+    if (!services_.openFolder(folder))
+        ShowItemFailure(QStringLiteral("No file manager to open ") +
+                        QString::fromStdString(folder));
+}
+
+void MainWindow::ShowItemFailure(const QString& failure) {
+    SetStatusText(failure);
+    itemFailure_ = failure;
+}
+
+void MainWindow::ForgetItemFailure() {
+    if (!itemFailure_.isEmpty() && StatusText() == itemFailure_)
+        SetStatusText(QString::fromUtf8(Resources::LoadString(104)));
+    itemFailure_.clear();
 }
 
 void MainWindow::ChooseStartingFolder(int index) {
@@ -446,15 +464,14 @@ void MainWindow::RefreshPanel() {
         panel->update();
 }
 
-int RunWindowLoop(MainWindow& window) {
+void RunWindowLoop(MainWindow& window) {
     // A termination signal ends the loop (and any dialog's) like the window's own Exit.
     TerminationSignals terminationSignals([] { QApplication::quit(); });
     const int code = QApplication::exec();
     if (window.isVisible())
         window.close();  // the loop was ended otherwise: save and stop as closing does
-    if (window.Tree().RunningScans() > 0) {
-        std::fflush(nullptr);
-        std::_Exit(code);  // no destructor may wait for the thread, nor free what it uses
-    }
-    return code;
+    // No destructor may wait for a scan thread nor free what it uses; and the tree's memory
+    // goes back to the system at once, without a walk over every item.
+    std::fflush(nullptr);
+    std::_Exit(code);
 }

@@ -39,8 +39,9 @@ struct WindowServices {
     std::function<std::optional<std::string>(QWidget* owner)> chooseFolder;
     // The file chooser of Open Scan File: the files chosen, none when cancelled.
     std::function<std::vector<std::string>(QWidget* owner)> chooseScanFiles;
-    // Opens the desktop's file manager on a folder (Explore Selected).
-    std::function<void(const std::string& folder)> openFolder;
+    // Opens the desktop's file manager on a folder (Explore Selected); false when there is
+    // none to open it with.
+    std::function<bool(const std::string& folder)> openFolder;
     // The Desktop menu's names of the mount points; null: this system's
     // (ReadMountDisplayNames).
     std::function<std::map<std::string, std::string>()> mountNames;
@@ -112,7 +113,8 @@ class MainWindow : public QMainWindow {
     void OpenScanFiles();
     // Opens the file manager on the selected folder. A folder read from a scan file is
     // opened only when it exists on this machine (checked off the user-interface thread);
-    // otherwise the status bar says so.
+    // otherwise, or when there is no file manager, the status bar says so until the
+    // selection changes.
     void ExploreSelected();
     void ChooseStartingFolder(int index);
     // Switches between megabytes and kilobytes: menu check mark and toolbar button follow,
@@ -158,6 +160,10 @@ class MainWindow : public QMainWindow {
     // Opens the folder of the last Explore Selected on a scan file's item, or says it is not
     // on this machine, once its check has answered.
     void FinishFolderCheck();
+    void OpenFolder(const std::string& folder);
+    // Shows a failure that concerns the selected item; it goes when the selection changes.
+    void ShowItemFailure(const QString& failure);
+    void ForgetItemFailure();
     // Shows the failure of an export or print; without one, replaces the text of an earlier
     // failure that is still shown by "Ready".
     void ShowOutputFailure(const std::optional<QString>& failure);
@@ -186,14 +192,15 @@ class MainWindow : public QMainWindow {
     QMenu* itemMenu_ = nullptr;           // the item menu, built once; owned by the window
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
     QString outputFailure_;               // the last export or print failure shown
+    QString itemFailure_;                 // the last Explore failure shown
     // Whether a folder exists, asked on a thread of its own and polled by the timer.
     struct FolderCheck;
     std::shared_ptr<FolderCheck> folderCheck_;
     QTimer* folderCheckTimer_ = nullptr;  // owned by the window
 };
 
-// Runs the event loop until the window has closed and returns its exit code. When a scan
-// thread is still running then (blocked in the file system, say), the process ends here with
-// that code, after flushing its standard streams: the settings are saved by then, scans
-// write nothing, and waiting for a hung mount would keep the process alive for nothing.
-int RunWindowLoop(MainWindow& window);
+// Runs the event loop until the window has closed, then ends the process with the loop's exit
+// code, after flushing the standard streams: the settings are saved by then and scans write
+// nothing. Neither a scan thread blocked in the file system (a hung mount) nor freeing a tree
+// of millions of items one by one keeps the process alive after its window has gone.
+[[noreturn]] void RunWindowLoop(MainWindow& window);

@@ -1,6 +1,7 @@
 // Parsing brimwell-report's command line, and its usage text.
 #include "ReportOptions.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string_view>
@@ -81,6 +82,10 @@ bool Takes(const std::string& argument, std::string_view name) {
 }
 
 bool ReadPatterns(const std::string& file, ScanRules& rules) {
+    // A folder opens like a file, and reads as nothing.
+    std::error_code error;
+    if (std::filesystem::is_directory(file, error))
+        return false;
     std::ifstream in(file);
     if (!in)
         return false;
@@ -88,7 +93,7 @@ bool ReadPatterns(const std::string& file, ScanRules& rules) {
         if (!line.empty())
             rules.excludes.push_back(line);
     }
-    return true;
+    return !in.bad();
 }
 
 int UsageError(const std::string& message) {

@@ -8,6 +8,8 @@
 #include <iostream>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -20,6 +22,7 @@
 #include "scan/SizeUnit.h"
 #include "scanfile/ScanFileReader.h"
 #include "scanfile/ScanFileWriter.h"
+#include "scanfile/SignalCleanup.h"
 #include "tree/ItemStore.h"
 
 namespace {
@@ -69,17 +72,34 @@ class ProgressLine {
 };
 
 // What standard error says of a folder that could not be read. A scan file says only that
-// the folder could not be read where it was made (error 0), not why.
-std::string CannotReadLine(const std::string& path, int error) {
-    return "brimwell-report: cannot read " + path + ": " +
+// the folder could not be read where it was made (error 0), not why. On a terminal, the
+// path's control characters are shown as "?".
+std::string CannotReadLine(const std::string& path, int error, bool toTerminal) {
+    return "brimwell-report: cannot read " + (toTerminal ? ReportText::ForTerminal(path) : path) +
+           ": " +
            (error != 0 ? std::strerror(error) : "it could not be read where the scan was made") +
            "\n";
+}
+
+// What an export lacks for the options given, in one sentence; nothing when it has it all.
+std::optional<std::string> MissingFromExport(const ScanFileReader& reader, const ScanRules& rules) {
+    if (reader.HasDevices())
+        return std::nullopt;
+    const bool fileSystems = rules.oneFileSystem;
+    const bool links = !rules.countEveryLink && reader.ClaimsLinks();
+    if (!fileSystems && !links)
+        return std::nullopt;
+    return std::string("the export gives no devices, so ") +
+           (fileSystems ? "-x cannot keep out other file systems" : "") +
+           (fileSystems && links ? " and " : "") +
+           (links ? "files with several hard links count at every link" : "");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     ReserveDescriptorTable();  // before any thread starts
+    SignalCleanup::Install();  // a scan file left half-written goes with the process
     int exitStatus = 0;
     std::optional<ReportOptions> options = ParseReportOptions(argc, argv, exitStatus);
     if (!options)
@@ -95,8 +115,16 @@ int main(int argc, char** argv) {
         return 1;
     std::string scanTime = "now";
 
+    // With -o the scan is written as it is read, instead of the report. The output is opened
+    // first: a FILE that cannot be written is said before a long read.
+    ScanFileOutput output;
+    if (!options->output.empty() && !output.Open(options->output)) {
+        std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
+        return 1;
+    }
     // The scan's source: the folder through the read-ahead, or the scan file's tree.
     std::unique_ptr<FolderSource> source;
+    ScanFileReader* fileReader = nullptr;
     std::string root = options->folder;
     if (options->scanFile.empty()) {
         if (auto problem = FolderProblem(options->folder)) {
@@ -111,22 +139,18 @@ int main(int argc, char** argv) {
             std::cerr << "brimwell-report: " << error->Text() << "\n";
             return 1;
         }
+        if (auto missing = MissingFromExport(*reader, options->rules))
+            std::cerr << "brimwell-report: " << options->scanFile << ": " << *missing << "\n";
         root = reader->TopPath();
         scanTime = ScanTimeText(reader->Metadata());
+        fileReader = reader.get();
         source = std::move(reader);
     }
-    // With -o the scan is written as it is read, instead of the report.
-    ScanFileOutput output;
     std::optional<ScanFileWriter> writer;
-    if (!options->output.empty()) {
-        if (!output.Open(options->output)) {
-            std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
-            return 1;
-        }
+    if (!options->output.empty())
         writer.emplace(*source, output,
                        ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION},
                        options->rules);
-    }
 
     // The tree lives as long as the process: freeing a million items one by one on the way
     // out would only delay the exit.
@@ -134,18 +158,25 @@ int main(int argc, char** argv) {
     ScanCounters counters;
     ScanContext context(writer ? static_cast<FolderSource&>(*writer) : *source, &counters);
     context.rules = &options->rules;
-    {
+    try {
         std::optional<ProgressLine> progress;
         if (StandardErrorIsTerminal())
             progress.emplace(counters);
         context.cannotRead = [&progress](const std::string& path, int error) {
-            std::string line = CannotReadLine(path, error);
+            std::string line = CannotReadLine(path, error, progress.has_value());
             if (progress)
                 progress->Message(line);
             else
                 std::fwrite(line.data(), 1, line.size(), stderr);
         };
         FolderTree::ScanRoot(tree, root, context);
+    } catch (const std::bad_alloc&) {
+        // A scan file's folder may hold more entries than memory: the listing, or the tree
+        // it fills, cannot be made.
+        if (!fileReader)
+            throw;
+        std::cerr << "brimwell-report: " << fileReader->MemoryError().Text() << "\n";
+        return 1;
     }
     if (writer) {
         if (!output.Finish()) {
@@ -156,6 +187,6 @@ int main(int argc, char** argv) {
     }
     if (before)
         return ReportCompare::Write(tree, scanTime, *before, std::cout) ? 0 : 1;
-    ReportText::WriteReport(tree, std::cout);
+    ReportText::WriteReport(tree, std::cout, StandardOutputIsTerminal());
     return std::cout.good() ? 0 : 1;
 }

@@ -48,7 +48,7 @@ int SystemStartup::RunWindow(const std::string& startFolder, const std::string& 
     services.settings = &preferences;
     services.chooseFolder = [](QWidget* owner) { return ChooseFolder(owner); };
     services.chooseScanFiles = [](QWidget* owner) { return ChooseScanFiles(owner); };
-    services.openFolder = [](const std::string& folder) { OpenInFileManager(folder); };
+    services.openFolder = [](const std::string& folder) { return OpenInFileManager(folder); };
     services.dialogs = &dialogs_;
     MainWindow window(services);
     if (scanFile.empty())
@@ -58,5 +58,5 @@ int SystemStartup::RunWindow(const std::string& startFolder, const std::string& 
     window.Create();
     window.show();
     Setup(paths_).WriteUninstallEntry();
-    return RunWindowLoop(window);
+    RunWindowLoop(window);
 }

@@ -28,6 +28,10 @@ void UserPreferences::WriteInt(const std::string& key, int value) {
     store_.WriteInt(kSection, key, value);
 }
 
+void UserPreferences::WriteInts(const std::vector<std::pair<std::string, int>>& values) {
+    store_.WriteInts(kSection, {values.begin(), values.end()});
+}
+
 std::optional<QRect> ReadPlacement(WindowSettings& settings) {
     int width = settings.ReadInt("MainWndW", -1);
     int height = settings.ReadInt("MainWndH", -1);
@@ -39,11 +43,11 @@ std::optional<QRect> ReadPlacement(WindowSettings& settings) {
 }
 
 void WritePlacement(WindowSettings& settings, const QRect& outer, int splitterPos) {
-    settings.WriteInt("MainWndW", outer.width());
-    settings.WriteInt("MainWndH", outer.height());
-    settings.WriteInt("MainWndL", outer.left());
-    settings.WriteInt("MainWndT", outer.top());
-    settings.WriteInt(SplitterKey(0), splitterPos);
+    settings.WriteInts({{"MainWndW", outer.width()},
+                        {"MainWndH", outer.height()},
+                        {"MainWndL", outer.left()},
+                        {"MainWndT", outer.top()},
+                        {SplitterKey(0), splitterPos}});
 }
 
 int ReadSplitterPos(WindowSettings& settings) {

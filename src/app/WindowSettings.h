@@ -4,6 +4,8 @@
 
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <QRect>
 
@@ -17,6 +19,11 @@ class WindowSettings {
     // The text stored under key (at most 79 characters), or empty.
     virtual std::string ReadString(const std::string& key) = 0;
     virtual void WriteInt(const std::string& key, int value) = 0;
+    // WriteInt of each (key, value) in order; a store may save them together.
+    virtual void WriteInts(const std::vector<std::pair<std::string, int>>& values) {
+        for (const auto& [key, value] : values)
+            WriteInt(key, value);
+    }
 };
 
 // The keys of section USERPREFS in the settings store.
@@ -27,6 +34,9 @@ class UserPreferences : public WindowSettings {
     int ReadInt(const std::string& key, int fallback) override;
     std::string ReadString(const std::string& key) override;
     void WriteInt(const std::string& key, int value) override;
+    // Closing the window writes five keys: one replacement of the file, not five, each of
+    // which would wait for the disk.
+    void WriteInts(const std::vector<std::pair<std::string, int>>& values) override;
 
   private:
     SettingsStore& store_;

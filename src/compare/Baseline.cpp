@@ -2,6 +2,7 @@
 #include "compare/Baseline.h"
 
 #include <ctime>
+#include <new>
 
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
@@ -17,14 +18,19 @@ std::variant<Baseline, ScanFileError> LoadBaseline(const std::string& file, cons
     baseline.file = file;
     baseline.metadata = reader.Metadata();
     baseline.topPath = reader.TopPath();
-    SummaryBuilder builder;
-    ScanContext context(reader);
-    context.rules = &rules;
-    context.stop = &stopFlag;
-    FolderTree::ScanRoot(builder, baseline.topPath, context);
-    if (stopFlag.load(std::memory_order_relaxed))
-        return ScanFileError{file, 0, 0, "stopped"};
-    baseline.summary = std::make_shared<const FolderSummary>(builder.Finish());
+    try {
+        SummaryBuilder builder;
+        ScanContext context(reader);
+        context.rules = &rules;
+        context.stop = &stopFlag;
+        FolderTree::ScanRoot(builder, baseline.topPath, context);
+        if (stopFlag.load(std::memory_order_relaxed))
+            return ScanFileError{file, 0, 0, "stopped"};
+        baseline.summary = std::make_shared<const FolderSummary>(builder.Finish());
+    } catch (const std::bad_alloc&) {
+        // A folder of the file with more entries than memory holds, or a summary too large.
+        return reader.MemoryError();
+    }
     return baseline;
 }
 

@@ -21,7 +21,7 @@ struct Baseline {
 
 // Reads scan file `file` (plain or gzip, "-" for standard input) as a scan with rules would
 // read it, and keeps its figures. stop (null: StopRequested) ends the reading early; the
-// result is then an error saying so.
+// result is then an error saying so. Running out of memory is the reader's MemoryError.
 std::variant<Baseline, ScanFileError> LoadBaseline(const std::string& file, const ScanRules& rules,
                                                    const std::atomic<bool>* stop = nullptr);
 

@@ -10,6 +10,8 @@
 #include <system_error>
 #include <utility>
 
+#include "desktop/TemporaryFile.h"
+
 namespace {
 
 // Owns one descriptor; Close() reports the result of close(), which can carry a failed
@@ -96,21 +98,21 @@ bool ReplaceFile(const std::filesystem::path& file, std::string_view bytes) {
     if (::stat(file.c_str(), &existing) == 0)
         mode = existing.st_mode & 07777;
 
-    std::string name = ".";  // appended piece by piece: GCC 12 at -O3 misreads a + chain
-    name += file.filename().string();
-    name += ".XXXXXX";
-    std::string temporary = (folder / name).string();
-    ScopedFd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.Get() < 0)
+    std::string prefix = ".";  // appended piece by piece: GCC 12 at -O3 misreads a + chain
+    prefix += file.filename().string();
+    prefix += ".";
+    // Removed when anything fails, and also when a second termination signal ends the
+    // process while it is being written.
+    const std::filesystem::path where = folder.empty() ? std::filesystem::path(".") : folder;
+    TemporaryFile temporary(where, prefix);
+    if (!temporary.Valid())
         return false;
-    bool written =
-        WriteAll(fd.Get(), bytes) && ::fchmod(fd.Get(), mode) == 0 && ::fsync(fd.Get()) == 0;
-    written = fd.Close() && written;
-    if (!written || ::rename(temporary.c_str(), file.c_str()) != 0) {
-        ::unlink(temporary.c_str());
+    const int fd = temporary.Fd();
+    bool written = WriteAll(fd, bytes) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+    written = temporary.Close() && written;
+    if (!written || !temporary.RenameOver(file))
         return false;
-    }
-    SyncFolder(folder.empty() ? std::filesystem::path(".") : folder);
+    SyncFolder(where);
     return true;
 }
 

@@ -24,10 +24,16 @@ std::optional<QString> WriteOutputFile(const QString& path, QByteArrayView bytes
     // which then renames the truncated file into place or reports "Unknown error".
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
-    if (file.write(bytes.data(), bytes.size()) != bytes.size()) {
-        QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
+    // A disk that fills up takes part of a write without an error; the rest of it is
+    // written again, and only that write fails, with the system's reason.
+    for (qsizetype done = 0; done < bytes.size();) {
+        const qint64 written = file.write(bytes.data() + done, bytes.size() - done);
+        if (written <= 0) {
+            QString reason = file.errorString();
+            file.cancelWriting();
+            return reason;
+        }
+        done += written;
     }
     // commit() ignores a failed sync, and some file systems report a full disk only then.
     if (::fsync(file.handle()) != 0) {

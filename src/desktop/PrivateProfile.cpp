@@ -34,6 +34,18 @@ bool ValidNames(std::string_view section, std::string_view key) {
     return key.front() != '[' && key.front() != ';';
 }
 
+// Reading trims blanks and one pair of enclosing quotes; quoting such a value makes it read
+// back exactly as written.
+std::string StoredIniValue(std::string_view value) {
+    bool outerBlank = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
+                                         value.back() == ' ' || value.back() == '\t');
+    bool quoted = value.size() >= 2 && value.front() == value.back() &&
+                  (value.front() == '"' || value.front() == '\'');
+    if (outerBlank || quoted)
+        return '"' + std::string(value) + '"';
+    return std::string(value);
+}
+
 }  // namespace
 
 PrivateProfile::PrivateProfile(const PlatformPaths& paths) : paths_(paths), registry_(paths) {}
@@ -100,23 +112,27 @@ std::string PrivateProfile::GetString(std::string_view section, std::string_view
 
 bool PrivateProfile::WriteString(std::string_view section, std::string_view key,
                                  std::string_view value, std::string_view fileName) {
-    if (!ValidNames(section, key))
-        return false;
-    value = value.substr(0, value.find_first_of("\r\n"));
-    if (auto mapping = MappingFor(section, fileName)) {
-        return registry_.CreateKey(mapping->root, mapping->path) &&
-               registry_.SetValue(mapping->root, mapping->path, key, value);
+    return WriteStrings(section, {{std::string(key), std::string(value)}}, fileName);
+}
+
+bool PrivateProfile::WriteStrings(std::string_view section,
+                                  const std::vector<std::pair<std::string, std::string>>& values,
+                                  std::string_view fileName) {
+    std::vector<std::pair<std::string, std::string>> accepted;
+    for (const auto& [key, value] : values) {
+        if (ValidNames(section, key))
+            accepted.emplace_back(key, value.substr(0, value.find_first_of("\r\n")));
     }
-    // Reading trims blanks and one pair of enclosing quotes; quoting such a value makes it
-    // read back exactly as written.
-    std::string stored(value);
-    bool outerBlank = !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
-                                         value.back() == ' ' || value.back() == '\t');
-    bool quoted = value.size() >= 2 && value.front() == value.back() &&
-                  (value.front() == '"' || value.front() == '\'');
-    if (outerBlank || quoted)
-        stored = '"' + stored + '"';
-    return UpdateFile(Resolve(fileName), [&](std::string_view current) {
-        return std::optional<std::string>(SetIniValue(current, section, key, stored));
+    if (accepted.empty())
+        return false;
+    const bool allAccepted = accepted.size() == values.size();
+    if (auto mapping = MappingFor(section, fileName))
+        return registry_.SetValues(mapping->root, mapping->path, accepted) && allAccepted;
+    const bool written = UpdateFile(Resolve(fileName), [&](std::string_view current) {
+        std::string text(current);
+        for (const auto& [key, value] : accepted)
+            text = SetIniValue(text, section, key, StoredIniValue(value));
+        return std::optional<std::string>(std::move(text));
     });
+    return written && allAccepted;
 }

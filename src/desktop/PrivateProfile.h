@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "desktop/PlatformPaths.h"
 #include "desktop/Registry.h"
@@ -39,6 +41,12 @@ class PrivateProfile {
     // with "=" or starting with "[" or ";", a section with "]".
     bool WriteString(std::string_view section, std::string_view key, std::string_view value,
                      std::string_view fileName);
+    // WriteString of each (key, value) in order, as one replacement of the file that holds
+    // the section: what a file system charges for making a file durable is paid once.
+    // Keys the format cannot hold are left out; false when one was, or the write failed.
+    bool WriteStrings(std::string_view section,
+                      const std::vector<std::pair<std::string, std::string>>& values,
+                      std::string_view fileName);
     // Drops what was learnt about the file's mapping; the next access reads it afresh.
     void FlushCache(std::string_view fileName);
 

@@ -51,6 +51,16 @@ bool Registry::SetValue(RegistryRoot root, std::string_view path, std::string_vi
     return Update(root, [&](RegistryTree& tree) { return tree.SetValue(path, name, data); });
 }
 
+bool Registry::SetValues(RegistryRoot root, std::string_view path,
+                         const std::vector<std::pair<std::string, std::string>>& values) {
+    return Update(root, [&](RegistryTree& tree) {
+        tree.CreateKey(path);
+        for (const auto& [name, data] : values)
+            tree.SetValue(path, name, data);
+        return true;
+    });
+}
+
 RegStatus Registry::DeleteKey(RegistryRoot root, std::string_view path) {
     RegStatus status = RegStatus::Failed;
     bool written = Update(root, [&](RegistryTree& tree) {

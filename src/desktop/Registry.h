@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "desktop/PlatformPaths.h"
@@ -32,6 +33,10 @@ class Registry {
     // not exist or the root cannot be written.
     bool SetValue(RegistryRoot root, std::string_view path, std::string_view name,
                   std::string_view data);
+    // CreateKey, then SetValue of each (name, data) in order, as one replacement of the
+    // root's file. False when the root cannot be written.
+    bool SetValues(RegistryRoot root, std::string_view path,
+                   const std::vector<std::pair<std::string, std::string>>& values);
     // Deletes a key without subkeys: Ok, NotFound, Denied (it has subkeys) or Failed.
     RegStatus DeleteKey(RegistryRoot root, std::string_view path);
 

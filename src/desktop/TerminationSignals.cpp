@@ -1,5 +1,6 @@
 // The signal handler only writes the signal's number into a pipe (all it may safely do);
-// the event loop reads it through a socket notifier and runs the request there.
+// the event loop reads it through a socket notifier and runs the request there. A second
+// signal of a kind removes the temporary files being written, then ends the process.
 #include "desktop/TerminationSignals.h"
 
 #include <fcntl.h>
@@ -9,10 +10,22 @@
 #include <array>
 #include <cerrno>
 
+#include "desktop/TemporaryFile.h"
+
 namespace {
 
 constexpr std::array kTerminationSignals{SIGTERM, SIGHUP, SIGINT};
 int wakeWriteEnd = -1;
+// Whether a signal of each kind has been asked for already, by its index above.
+volatile sig_atomic_t requested[kTerminationSignals.size()] = {};
+
+std::size_t IndexOf(int number) {
+    for (std::size_t i = 0; i < kTerminationSignals.size(); ++i) {
+        if (kTerminationSignals[i] == number)
+            return i;
+    }
+    return 0;
+}
 
 void SetAction(int number, void (*handler)(int)) {
     struct sigaction action {};
@@ -24,9 +37,18 @@ void SetAction(int number, void (*handler)(int)) {
 
 void OnTerminationSignal(int number) {
     const int savedErrno = errno;
-    const char byte = static_cast<char>(number);
-    [[maybe_unused]] ssize_t written = write(wakeWriteEnd, &byte, 1);
-    SetAction(number, SIG_DFL);  // the next one of this kind is not asked twice
+    volatile sig_atomic_t& asked = requested[IndexOf(number)];
+    if (!asked) {
+        asked = 1;
+        const char byte = static_cast<char>(number);
+        [[maybe_unused]] ssize_t written = write(wakeWriteEnd, &byte, 1);
+    } else {
+        // The program did not end when asked: it ends now, as the signal ends a program,
+        // without a half-written temporary file (the settings being saved, say) left behind.
+        RemoveRegisteredTemporaryFiles();
+        SetAction(number, SIG_DFL);
+        raise(number);  // delivered as this handler returns
+    }
     errno = savedErrno;
 }
 
@@ -44,6 +66,8 @@ TerminationSignals::TerminationSignals(std::function<void()> onRequest) {
                          }
                          onRequest();
                      });
+    for (volatile sig_atomic_t& asked : requested)
+        asked = 0;
     for (int number : kTerminationSignals)
         SetAction(number, OnTerminationSignal);
 }

@@ -2,7 +2,8 @@
 // kill, SIGHUP when the terminal goes, SIGINT from Ctrl+C) handed to the event loop, so that
 // the program closes as at Exit, with its placement saved and its scans stopped, instead
 // of dying where it stands. A second request of the same kind ends the process at once, as
-// a program that no longer answers expects to be ended.
+// a program that no longer answers expects to be ended, and removes the temporary files
+// being written then (TemporaryFile), so that none is left behind.
 #pragma once
 
 #include <QSocketNotifier>

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <utility>
 
 #include "fs/MountTable.h"
@@ -141,13 +142,15 @@ std::string_view LastPart(std::string_view path) {
 }  // namespace
 
 MountBoundaries::MountBoundaries(const ScanRules& rules) : oneFileSystem_(rules.oneFileSystem) {
+    // Every mount, not only those the rules keep out: a folder's device is worth knowing
+    // wherever it may differ from its parent's (scan files record it there).
     for (const Mount& mount : ReadMountTable()) {
-        const bool pseudo = IsPseudoFileSystem(mount.type);
-        if (pseudo)
+        if (IsPseudoFileSystem(mount.type))
             pseudo_.insert(mount.device);
-        if (pseudo || oneFileSystem_)
-            mountNames_.emplace_back(LastPart(mount.mountPoint));
+        mountNames_.emplace_back(LastPart(mount.mountPoint));
     }
+    std::sort(mountNames_.begin(), mountNames_.end());
+    mountNames_.erase(std::unique(mountNames_.begin(), mountNames_.end()), mountNames_.end());
 }
 
 void MountBoundaries::SetStart(int startFd) {
@@ -155,15 +158,15 @@ void MountBoundaries::SetStart(int startFd) {
     start_ = oneFileSystem_ && ::fstat(startFd, &info) == 0 ? info.st_dev : 0;
 }
 
-ListOutcome MountBoundaries::Check(int dirFd, std::string_view name) const {
-    if (pseudo_.empty() && !oneFileSystem_)
-        return ListOutcome::Listed;
+ListOutcome MountBoundaries::Check(int dirFd, std::string_view name, std::uint64_t& device) const {
+    device = 0;
     if (name.find('/') == std::string_view::npos &&
-        std::find(mountNames_.begin(), mountNames_.end(), name) == mountNames_.end())
+        !std::binary_search(mountNames_.begin(), mountNames_.end(), name, std::less<>()))
         return ListOutcome::Listed;  // neither a starting folder nor named like a mount point
     struct stat info;
     if (::fstat(dirFd, &info) != 0)
         return ListOutcome::Listed;
+    device = info.st_dev;
     if (pseudo_.count(info.st_dev))
         return ListOutcome::PseudoFileSystem;
     if (oneFileSystem_ && start_ != 0 && info.st_dev != start_)
@@ -178,12 +181,15 @@ int OpenStart(const std::string& path, MountBoundaries& mounts, FolderListing& o
         return -1;
     }
     mounts.SetStart(fd);
-    ListOutcome outcome = mounts.Check(fd, "/");
+    std::uint64_t device = 0;
+    ListOutcome outcome = mounts.Check(fd, "/", device);
     if (outcome != ListOutcome::Listed) {
         ::close(fd);
         out.Fail(outcome);
+        out.device = device;
         return -1;
     }
+    out.device = device;
     return fd;
 }
 
@@ -194,12 +200,15 @@ int OpenForListing(int parentFd, const std::string& name, const MountBoundaries&
         out.Fail(ListOutcome::Unreadable, errno);
         return -1;
     }
-    ListOutcome outcome = mounts.Check(fd, parentFd < 0 ? std::string_view("/") : name);
+    std::uint64_t device = 0;
+    ListOutcome outcome = mounts.Check(fd, parentFd < 0 ? std::string_view("/") : name, device);
     if (outcome != ListOutcome::Listed) {
         ::close(fd);
         out.Fail(outcome);
+        out.device = device;
         return -1;
     }
+    out.device = device;
     return fd;
 }
 
@@ -222,6 +231,8 @@ void DirectoryReader::EnterRootAt(FileDescriptor folder) {
     shallowestOpen_ = 0;
     levels_.emplace_back();
     why_.Clear();
+    // Below the folder it starts at, which the scan entered, the same file system counts.
+    mounts_.SetStart(folder.Get());
     Adopt(folder.Release(), why_);
 }
 
@@ -242,6 +253,7 @@ void DirectoryReader::Enter(std::string_view name) {
 // nothing below it is either.
 void DirectoryReader::Adopt(int fd, const FolderListing& why) {
     Level& level = levels_.back();
+    level.device = why.device;
     if (fd < 0) {
         level.failed = true;
         level.outcome = why.outcome;
@@ -295,9 +307,11 @@ bool DirectoryReader::List(FolderListing& out) {
     if (levels_.empty())
         return false;
     const Level& level = levels_.back();
-    if (!level.fd.IsOpen()) {
+    bool listed = false;
+    if (!level.fd.IsOpen())
         out.Fail(level.failed ? level.outcome : ListOutcome::Unreadable, level.error);
-        return false;
-    }
-    return ReadFolder(level.fd.Get(), scratch_, out, rules_);
+    else
+        listed = ReadFolder(level.fd.Get(), scratch_, out, rules_);
+    out.device = level.device;
+    return listed;
 }

@@ -56,19 +56,20 @@ class MountBoundaries {
     // Remembers the starting folder's file system.
     void SetStart(int startFd);
     // Listed when the open folder may be listed, otherwise why not. name is its name in its
-    // parent, or "/" for a starting folder.
-    ListOutcome Check(int dirFd, std::string_view name) const;
+    // parent, or "/" for a starting folder. device is set to the folder's device when it was
+    // looked at, 0 when it cannot be the root of a file system.
+    ListOutcome Check(int dirFd, std::string_view name, std::uint64_t& device) const;
 
   private:
     bool oneFileSystem_;
     dev_t start_ = 0;
     std::unordered_set<dev_t> pseudo_;
-    std::vector<std::string> mountNames_;  // a handful: compared one by one
+    std::vector<std::string> mountNames_;  // sorted, each once
 };
 
 // Opens a starting folder by its path, makes its file system the start of mounts, and
 // checks that it may be listed: a descriptor, or -1 with out failed (Unreadable with the
-// reason, or a file system the scan does not enter).
+// reason, or a file system the scan does not enter). Either way out.device is the folder's.
 int OpenStart(const std::string& path, MountBoundaries& mounts, FolderListing& out);
 // Opens sub-folder name of parentFd the same way.
 int OpenForListing(int parentFd, const std::string& name, const MountBoundaries& mounts,
@@ -98,6 +99,7 @@ class DirectoryReader : public FolderSource {
         bool failed = false;                        // not opened: nothing below it is either
         ListOutcome outcome = ListOutcome::Listed;  // why it was not opened
         int error = 0;
+        std::uint64_t device = 0;  // as its listing gives it
     };
 
     void Adopt(int fd, const FolderListing& why);

@@ -26,6 +26,10 @@ bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
+bool StandardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
 void ReserveDescriptorTable(int count) {
     int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, count - 1);
     if (fd >= 0)

@@ -10,6 +10,8 @@ std::optional<std::string> FolderProblem(const std::string& path);
 
 // Whether the standard error stream is a terminal.
 bool StandardErrorIsTerminal();
+// Whether the standard output stream is a terminal.
+bool StandardOutputIsTerminal();
 
 // Grows this process's table of descriptors so that it holds `count` of them now, while
 // the process has one thread: the kernel grows the table of a process with several threads

@@ -48,6 +48,10 @@ struct FolderListing {
     std::vector<std::uint32_t> linkCounts;  // beside links: how many names each has; 0: unknown
     ListOutcome outcome = ListOutcome::Listed;
     int error = 0;  // the errno of an Unreadable folder
+    // The folder's own device where it was looked at (a starting folder, or one named like a
+    // mount point, which may be the root of another file system), listed or not; 0 where it
+    // was not: it is on its parent's.
+    std::uint64_t device = 0;
 
     std::string_view Name(const FolderEntry& entry) const {
         return std::string_view(names).substr(entry.nameOffset, entry.nameLength);
@@ -61,6 +65,7 @@ struct FolderListing {
         linkCounts.clear();
         outcome = ListOutcome::Listed;
         error = 0;
+        device = 0;
     }
     // Empties the listing and says why it has nothing.
     void Fail(ListOutcome why, int errorNumber = 0) {

@@ -2,7 +2,6 @@
 #include "fs/MountTable.h"
 
 #include <sys/sysmacros.h>
-#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
@@ -61,7 +60,7 @@ std::vector<Mount> ParseMountInfo(const std::string& text) {
         if (std::sscanf(majorMinor.c_str(), "%u:%u", &major, &minor) != 2)
             continue;
         mounts.push_back({DecodeOctalEscapes(mountPoint), type, makedev(major, minor),
-                          DecodeOctalEscapes(source)});
+                          DecodeOctalEscapes(source), DecodeOctalEscapes(root)});
     }
     return mounts;
 }
@@ -71,15 +70,4 @@ std::vector<Mount> ReadMountTable() {
     std::stringstream text;
     text << file.rdbuf();
     return ParseMountInfo(text.str());
-}
-
-std::vector<std::string> RealMountRoots(const std::vector<Mount>& mounts) {
-    std::vector<std::string> roots{"/"};
-    for (const Mount& mount : mounts) {
-        if (IsPseudoFileSystem(mount.type) || mount.mountPoint.empty())
-            continue;
-        if (std::find(roots.begin(), roots.end(), mount.mountPoint) == roots.end())
-            roots.push_back(mount.mountPoint);
-    }
-    return roots;
 }

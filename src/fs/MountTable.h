@@ -11,6 +11,7 @@ struct Mount {
     std::string type;
     dev_t device = 0;    // the major:minor of the files below the mount point
     std::string source;  // what was mounted: "/dev/sda1", "tmpfs", ...
+    std::string root;    // the folder of the file system mounted there: "/" unless only part
 };
 
 // True for proc, sysfs, devtmpfs and the other kernel file systems a scan never enters.
@@ -21,7 +22,3 @@ std::vector<Mount> ParseMountInfo(const std::string& text);
 
 // The mounts of this process; empty when /proc is not available.
 std::vector<Mount> ReadMountTable();
-
-// The mount points of real file systems, "/" first and then the others in the table's order,
-// each once: the stand-in for the list of drive roots.
-std::vector<std::string> RealMountRoots(const std::vector<Mount>& mounts);

@@ -320,8 +320,11 @@ void ReadAheadPool::Read(const FolderPtr& folder, bool parentOpen, ReadScratch& 
         fd.Reset(OpenForListing(parentFd, folder->name, mounts_, listing));
     else
         listing.Fail(ListOutcome::Unreadable, ENOENT);  // its parent could not be opened again
-    if (fd.IsOpen())
+    if (fd.IsOpen()) {
+        const std::uint64_t device = listing.device;  // as the open found it
         ReadFolder(fd.Get(), scratch, listing, rules_, this);
+        listing.device = device;
+    }
     std::vector<FolderPtr> children;
     if (listing.outcome == ListOutcome::Listed && folder->depth < limits_.depth) {
         for (const FolderEntry& entry : listing.entries) {

@@ -66,12 +66,12 @@ struct ChildLine {
     double size;           // in the current unit
 };
 
-std::vector<ChildLine> ChildLines(const ItemNode& parent) {
+std::vector<ChildLine> ChildLines(const ItemNode& parent, bool toTerminal) {
     std::vector<ChildLine> lines;
     for (const ItemNode& child : parent.Children()) {
         if (!child.HasRecord())
             continue;  // still being scanned, or interrupted
-        std::string name = child.RecordName();
+        std::string name = toTerminal ? ForTerminal(child.RecordName()) : child.RecordName();
         std::string sizeText = SizeInUnit(child.TotalBytes());
         // The characters of ChildText: the name, " ( ", the size, " ) ".
         std::size_t length = Utf8Length(name) + sizeText.size() + 6;
@@ -96,6 +96,24 @@ std::string ChildText(std::string_view name, std::uint64_t totalBytes) {
     return std::string(name) + " ( " + SizeInUnit(totalBytes) + " ) ";
 }
 
+std::string ForTerminal(std::string_view text) {
+    std::string shown;
+    shown.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        auto byte = static_cast<unsigned char>(text[i]);
+        std::size_t length = SequenceLength(text, i);
+        const bool control =
+            byte < 0x20 || byte == 0x7f || (length == 0 && byte <= 0x9f) ||
+            (length == 2 && byte == 0xc2 && static_cast<unsigned char>(text[i + 1]) <= 0x9f);
+        if (control)
+            shown.push_back('?');
+        else
+            shown.append(text.substr(i, length == 0 ? 1 : length));
+        i += length == 0 ? 1 : length;
+    }
+    return shown;
+}
+
 std::size_t Utf8Length(std::string_view text) {
     std::size_t characters = 0;
     for (std::size_t i = 0; i < text.size(); ++characters) {
@@ -105,15 +123,17 @@ std::size_t Utf8Length(std::string_view text) {
     return characters;
 }
 
-void WriteReport(const ItemStore& tree, std::ostream& out) {
+void WriteReport(const ItemStore& tree, std::ostream& out, bool toTerminal) {
     TreeItem selected = tree.Selection();
     std::optional<FolderRecord> record = tree.Record(selected);
     if (selected == TreeItem::None || !record)
         return;
+    if (toTerminal)
+        record->path = ForTerminal(record->path);
     out << HeaderText(*record) << '\n';
     out << std::string(88, '-') << '\n';
 
-    std::vector<ChildLine> lines = ChildLines(*tree.Node(selected));
+    std::vector<ChildLine> lines = ChildLines(*tree.Node(selected), toTerminal);
     std::size_t column = 0;
     double largest = 0.0;
     for (const ChildLine& line : lines) {

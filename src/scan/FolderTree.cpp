@@ -189,6 +189,8 @@ class FolderWalk {
         if (!context_.source.List(listing)) {
             if (listing.outcome == ListOutcome::Unreadable)
                 CannotRead(frame, listing.error);
+            else if (listing.outcome != ListOutcome::Listed)
+                tree_.SetItemImage(frame.item, kMountPointIcon);  // not entered on purpose
             listing.Clear();
             return false;
         }

@@ -44,10 +44,13 @@ struct ScanContext {
     bool Stopping() const;
 };
 
-// The icon index of a folder (and of its FILES entry) in the tree's icon list, and of a
-// folder that could not be read, so that its zeros are not taken for an empty folder.
+// The icon index of a folder (and of its FILES entry) in the tree's icon list, of a folder
+// that could not be read, and of a mount point the scan did not enter (another file system
+// while the scan stays on its own, or a pseudo file system), so that their zeros are not
+// taken for an empty folder.
 constexpr int kFolderIcon = 0;
 constexpr int kUnreadableFolderIcon = 2;
+constexpr int kMountPointIcon = 3;
 inline int FileIconIndex(const std::string& /*path*/, bool asFolder) {
     return asFolder ? 0 : 1;
 }

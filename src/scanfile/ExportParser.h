@@ -107,6 +107,10 @@ class ExportParser {
     const std::string& Problem() const { return problem_; }
     const std::string& TopPath() const { return topPath_; }
     bool Complete() const { return complete_; }
+    // Whether the top folder gives its device, as exports that give folders' devices do.
+    bool HasDevices() const { return topHasDevice_; }
+    // Whether some file says it has several hard links.
+    bool ClaimsLinks() const { return claimsLinks_; }
 
     const ExportMetadata& Metadata() const { return metadata_; }
 
@@ -461,6 +465,11 @@ class ExportParser {
         return true;
     }
 
+    // The device the info object gives, where it differs from parentDevice; 0 otherwise.
+    std::uint64_t DeviceOfOwn(std::uint64_t parentDevice) const {
+        return info_.device && *info_.device != parentDevice ? *info_.device : 0;
+    }
+
     bool ValidName(bool top) const {
         const std::string& name = info_.name;
         if (name.empty() || name.find('\0') != std::string::npos)
@@ -481,6 +490,7 @@ class ExportParser {
         }
         if (!ValidName(false))
             return Fail("a file's name is empty, \".\" or \"..\", or holds \"/\" or a zero byte");
+        claimsLinks_ = claimsLinks_ || info_.hasLinks || info_.linkCount > 1;
         if (!folder.keepEntries)
             return true;
         ++folder.entries;
@@ -489,7 +499,8 @@ class ExportParser {
         if (!excluded && (info_.excluded == Exclusion::OtherFileSystem ||
                           info_.excluded == Exclusion::PseudoFileSystem)) {
             // A mount point written as an info object: a folder the scan cannot enter.
-            PackedTree::Position stored = tree_.BeginFolder(info_.name, false);
+            PackedTree::Position stored =
+                tree_.BeginFolder(info_.name, false, DeviceOfOwn(folder.device));
             tree_.EndFolder(stored, info_.excluded == Exclusion::OtherFileSystem
                                         ? ListOutcome::OtherFileSystem
                                         : ListOutcome::PseudoFileSystem);
@@ -502,7 +513,9 @@ class ExportParser {
             file.size = info_.size;
             file.sizeOnDisk = info_.sizeOnDisk;
             file.special = info_.notRegular;
-            file.linked = info_.hasInode && (info_.hasLinks || info_.linkCount > 1);
+            // Without devices an inode number says nothing for sure: each link counts.
+            file.linked =
+                topHasDevice_ && info_.hasInode && (info_.hasLinks || info_.linkCount > 1);
             file.device = info_.device.value_or(folder.device);
             file.inode = info_.inode;
             file.count = static_cast<std::uint32_t>(std::min<std::uint64_t>(
@@ -521,6 +534,7 @@ class ExportParser {
         if (top) {
             topPath_ = info_.name;
             topDevice_ = folder.device;
+            topHasDevice_ = info_.device.has_value();
         } else if (!parent->keepEntries) {
             return true;  // inside a folder whose entries are not kept
         } else {
@@ -542,7 +556,8 @@ class ExportParser {
                     folder.outcome = ListOutcome::Unreadable;
                 break;
         }
-        folder.stored = tree_.BeginFolder(info_.name, excluded);
+        folder.stored = tree_.BeginFolder(
+            info_.name, excluded, top ? info_.device.value_or(0) : DeviceOfOwn(parent->device));
         // Only what a scan enters is kept: a folder that is excluded, named with a "." the
         // rules skip, or not listed has nothing the scan will look at.
         folder.keepEntries =
@@ -570,6 +585,8 @@ class ExportParser {
     std::string problem_;
     std::string topPath_;
     std::uint64_t topDevice_ = 0;
+    bool topHasDevice_ = false;
+    bool claimsLinks_ = false;
 };
 
 }  // namespace export_parser

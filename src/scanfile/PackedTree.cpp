@@ -22,6 +22,7 @@ enum Tag : std::uint8_t {
     kHasSizeOnDisk = 8,
     kLinked = 16,
     kOutcomeShift = 5,  // two bits: the folder's ListOutcome
+    kHasDevice = 128,   // a folder's device follows its name
 };
 
 char* PutNumber(char* at, std::uint64_t value) {
@@ -110,14 +111,18 @@ PackedTree::Position PackedTree::Normalize(Position position) const {
     return position;
 }
 
-PackedTree::Position PackedTree::BeginFolder(std::string_view name, bool excluded) {
-    char* start = Reserve(1 + sizeof(Position) + kLongestNumber + name.size());
+PackedTree::Position PackedTree::BeginFolder(std::string_view name, bool excluded,
+                                             std::uint64_t device) {
+    char* start = Reserve(1 + sizeof(Position) + 2 * kLongestNumber + name.size());
     char* at = start;
-    *at++ = static_cast<char>(kFolder | (excluded ? kExcluded : 0));
+    *at++ = static_cast<char>(kFolder | (excluded ? kExcluded : 0) | (device ? kHasDevice : 0));
     std::memset(at, 0, sizeof(Position));  // where it ends, once it does
     at = PutNumber(at + sizeof(Position), name.size());
     std::memcpy(at, name.data(), name.size());
-    Commit(at + name.size());
+    at += name.size();
+    if (device)
+        at = PutNumber(at, device);
+    Commit(at);
     return Place(blocks_.size() - 1, start - blocks_.back().bytes);
 }
 
@@ -164,6 +169,8 @@ PackedTree::Record PackedTree::Read(Position position) const {
     record.file.name = std::string_view(at, length);
     at += length;
     if (record.folder) {
+        if (tag & kHasDevice)
+            record.device = GetNumber(at);
         record.contents = Normalize(position + (at - start));
         record.next = Normalize(end);
         return record;

@@ -34,8 +34,9 @@ class PackedTree {
         bool folder = false;
         File file;                                  // name, and the rest for a file
         ListOutcome outcome = ListOutcome::Listed;  // a folder's
-        Position contents = kNowhere;               // a folder's first entry
-        Position next = kNowhere;  // the record after it; for a folder, after all it holds
+        std::uint64_t device = 0;      // a folder's, where it differs from its parent's; else 0
+        Position contents = kNowhere;  // a folder's first entry
+        Position next = kNowhere;      // the record after it; for a folder, after all it holds
     };
 
     PackedTree() = default;
@@ -44,8 +45,9 @@ class PackedTree {
     PackedTree& operator=(PackedTree&& other) noexcept;
 
     // Appending, in the order of the file. A folder's records follow BeginFolder until its
-    // EndFolder, which also settles its outcome.
-    Position BeginFolder(std::string_view name, bool excluded);
+    // EndFolder, which also settles its outcome. device: the folder's, where the export gives
+    // one that differs from its parent's; 0 otherwise.
+    Position BeginFolder(std::string_view name, bool excluded, std::uint64_t device = 0);
     void EndFolder(Position folder, ListOutcome outcome);
     void AddFile(const File& file);
     // The position after the last record appended.

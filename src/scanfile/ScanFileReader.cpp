@@ -19,6 +19,25 @@ struct rapidjson::StreamTraits<ScanFileInput::Cursor> {
 
 namespace {
 
+// The parser's stack, which grows with the nesting of the file: running out of memory there
+// throws like every other allocation of the reader, instead of handing RapidJSON a null.
+class ThrowingAllocator : public rapidjson::CrtAllocator {
+  public:
+    void* Malloc(std::size_t size) { return Checked(CrtAllocator::Malloc(size), size); }
+    void* Realloc(void* original, std::size_t originalSize, std::size_t newSize) {
+        return Checked(CrtAllocator::Realloc(original, originalSize, newSize), newSize);
+    }
+
+  private:
+    static void* Checked(void* memory, std::size_t size) {
+        if (!memory && size != 0)
+            throw std::bad_alloc();
+        return memory;
+    }
+};
+
+constexpr const char* kNoMemory = "not enough memory for the export";
+
 // The text of a JSON syntax error.
 std::string SyntaxProblem(rapidjson::ParseErrorCode code) {
     switch (code) {
@@ -46,7 +65,27 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
     tree_ = PackedTree();
     topPath_.clear();
     metadata_ = ExportMetadata();
+    hasDevices_ = false;
+    claimsLinks_ = false;
     walked_ = false;
+    path_ = path;
+    try {
+        return Parse(path, std::move(stop));
+    } catch (const std::bad_alloc&) {
+        tree_ = PackedTree();
+        return MemoryError();
+    }
+}
+
+ScanFileError ScanFileReader::MemoryError() const {
+    ScanFileError error;
+    error.file = path_;
+    error.what = kNoMemory;
+    return error;
+}
+
+std::optional<ScanFileError> ScanFileReader::Parse(const std::string& path,
+                                                   std::function<bool()> stop) {
     ScanFileError error;
     error.file = path;
     ScanFileInput input;
@@ -56,27 +95,26 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
         return error;
     }
     ExportParser parser(rules_, tree_);
-    rapidjson::Reader reader;
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ThrowingAllocator> reader;
     // Iterative: nesting costs the parser's own stack, not the thread's. In situ: strings
     // are decoded into the cursor's buffer. Strings are not checked for UTF-8: names are
     // bytes, and ncdu writes them as they are.
     constexpr unsigned kParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseInsituFlag;
-    rapidjson::ParseResult result;
     ScanFileInput::Cursor cursor = input.Begin();
-    try {
-        result = reader.Parse<kParseFlags>(cursor, parser);
-    } catch (const std::bad_alloc&) {
-        error.what = "not enough memory for the export";
-        tree_ = PackedTree();
-        return error;
-    }
-    if (result && parser.Complete()) {
+    rapidjson::ParseResult result = reader.Parse<kParseFlags>(cursor, parser);
+    // The parser takes a zero byte for the end of the file: the export is whole only when
+    // the file really ended there, and ended well.
+    const bool whole = input.AtEnd();
+    if (result && parser.Complete() && whole) {
         topPath_ = parser.TopPath();
         metadata_ = parser.Metadata();
+        hasDevices_ = parser.HasDevices();
+        claimsLinks_ = parser.ClaimsLinks();
         return std::nullopt;
     }
     tree_ = PackedTree();
-    ScanFileInput::Place place = input.Where(result.Offset());
+    const std::size_t offset = result ? cursor.Tell() : result.Offset();
+    ScanFileInput::Place place = input.Where(offset);
     error.line = place.line;
     error.column = place.column;
     if (!input.Failure().empty()) {
@@ -85,9 +123,13 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
         error.what = "stopped";
     } else if (!parser.Problem().empty()) {
         error.what = parser.Problem();
-    } else if (input.AtEnd() && result.Offset() >= input.BytesRead() &&
+    } else if (result) {
+        error.what = "more follows the end of the export";  // after a zero byte
+    } else if (whole && result.Offset() >= input.BytesRead() &&
                result.Code() != rapidjson::kParseErrorDocumentEmpty) {
         error.what = "the file ends before the export does";
+    } else if (!whole && result.Code() == rapidjson::kParseErrorDocumentEmpty) {
+        error.what = "not an ncdu export: it begins with a zero byte";
     } else {
         error.what = SyntaxProblem(result.Code());
     }
@@ -144,6 +186,7 @@ bool ScanFileReader::List(FolderListing& out) {
     PackedTree::Record folder = tree_.Read(level.folder);
     if (folder.outcome != ListOutcome::Listed) {
         out.Fail(folder.outcome);
+        out.device = folder.device;
         return false;
     }
     subFolders_.resize(level.subFoldersBegin);
@@ -168,5 +211,6 @@ bool ScanFileReader::List(FolderListing& out) {
     }
     level.next = level.subFoldersBegin;
     level.subFoldersEnd = subFolders_.size();
+    out.device = folder.device;
     return true;
 }

@@ -49,11 +49,21 @@ class ScanFileReader : public FolderSource {
 
     // Reads the export at path ("-": standard input), plain or gzip-compressed, and keeps
     // its tree for one walk. stop is asked now and then; when it answers true, reading ends
-    // with an error. Nothing on success.
+    // with an error. Running out of memory is an error too (MemoryError). Nothing on success.
     std::optional<ScanFileError> Load(const std::string& path, std::function<bool()> stop = {});
+    // "<file>: not enough memory for the export": what the caller says when the walk of the
+    // loaded tree, or the tree the walk fills, runs out of memory (std::bad_alloc).
+    ScanFileError MemoryError() const;
     // The top folder's name (its full path on the machine it was scanned on).
     const std::string& TopPath() const { return topPath_; }
     const ExportMetadata& Metadata() const { return metadata_; }
+    // Whether the export gives its folders' devices (ncdu's and ours do, gdu's do not):
+    // without them, other file systems cannot be told apart, and files with several hard
+    // links cannot be told from others of the same inode number, so each of their links
+    // counts.
+    bool HasDevices() const { return hasDevices_; }
+    // Whether some file in the export says it has several hard links.
+    bool ClaimsLinks() const { return claimsLinks_; }
     // Bytes of memory the loaded tree holds now.
     std::size_t HeldBytes() const { return tree_.HeldBytes(); }
 
@@ -68,6 +78,8 @@ class ScanFileReader : public FolderSource {
     bool List(FolderListing& out) override;
 
   private:
+    std::optional<ScanFileError> Parse(const std::string& path, std::function<bool()> stop);
+
     struct Level {
         PackedTree::Position folder = PackedTree::kNowhere;
         std::size_t subFoldersBegin = 0;  // its sub-folders' positions in subFolders_
@@ -77,8 +89,11 @@ class ScanFileReader : public FolderSource {
 
     ScanRules rules_;
     PackedTree tree_;
+    std::string path_;
     std::string topPath_;
     ExportMetadata metadata_;
+    bool hasDevices_ = false;
+    bool claimsLinks_ = false;
     bool walked_ = false;
     std::vector<Level> levels_;
     std::vector<PackedTree::Position> subFolders_;  // of every level on the current path

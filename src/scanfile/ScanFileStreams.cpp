@@ -1,4 +1,4 @@
-// Reading scan files through zlib, which passes plain files through unchanged; writing them
+// Reading scan files, plain or gzip (FileBytes), in blocks ahead of the parser; writing them
 // plain or compressed by libdeflate.
 #include "scanfile/ScanFileStreams.h"
 
@@ -6,12 +6,13 @@
 #include <libdeflate.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
+#include <system_error>
+
+#include "scanfile/FileBytes.h"
 
 namespace {
 
@@ -19,21 +20,6 @@ constexpr std::size_t kBlockSize = 256 * 1024;
 
 bool EndsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
-// zlib's reason for the last failure of file, or the system's.
-std::string GzipFailure(gzFile file) {
-    int code = Z_OK;
-    const char* message = file ? gzerror(file, &code) : nullptr;
-    if (!file || code == Z_ERRNO)
-        return std::strerror(errno ? errno : EIO);
-    if (code == Z_BUF_ERROR)
-        return "the compressed data ends too early";
-    // zlib's message begins with the file's name, here "<fd:N>": ours is said already.
-    std::string_view reason = message ? message : "";
-    if (std::size_t colon = reason.find(": "); reason.rfind("<fd:", 0) == 0 && colon != reason.npos)
-        reason.remove_prefix(colon + 2);
-    return "the compressed data is damaged (" + std::string(reason) + ")";
 }
 
 // Line feeds in bytes, eight bytes at a time: this runs over every byte of the file.
@@ -56,14 +42,6 @@ std::uint64_t CountLineFeeds(const char* bytes, std::size_t size) {
 }
 
 }  // namespace
-
-struct ScanFileInput::Source {
-    gzFile file = nullptr;
-    ~Source() {
-        if (file)
-            gzclose_r(file);
-    }
-};
 
 ScanFileInput::ScanFileInput() {
     static const char kNothing = '\0';
@@ -93,18 +71,16 @@ bool ScanFileInput::Open(const std::string& path) {
         failure_ = std::strerror(EISDIR);
         return false;
     }
-    source_ = std::make_unique<Source>();
-    source_->file = gzdopen(fd, "rb");
-    if (!source_->file) {
-        ::close(fd);
-        failure_ = std::strerror(ENOMEM);
-        return false;
-    }
-    gzbuffer(source_->file, kBlockSize);
+    source_ = std::make_unique<FileBytes>(fd);
     for (Block& block : blocks_)
         block.bytes = std::make_unique<char[]>(kBlockSize + 1);
     string_ = std::make_unique<char[]>(kStringBuffer);
-    reader_ = std::thread([this] { Read(); });
+    try {
+        reader_ = std::thread([this] { Read(); });
+    } catch (const std::system_error& error) {  // no room for another thread's stack
+        failure_ = error.code().message();
+        return false;
+    }
     Next();
     return true;
 }
@@ -117,20 +93,11 @@ void ScanFileInput::Fill(Block& block) {
         block.stopped = true;
         return;
     }
-    errno = 0;
-    int got = gzread(source_->file, block.bytes.get(), kBlockSize);
-    if (got < 0) {
-        block.failure = GzipFailure(source_->file);
-        return;
-    }
-    block.size = static_cast<std::size_t>(got);
-    if (got == 0) {
-        // zlib reads what a cut-off gzip file holds and only then tells it ended too early.
-        int code = Z_OK;
-        gzerror(source_->file, &code);
-        if (code != Z_OK)
-            block.failure = GzipFailure(source_->file);
-    }
+    long got = source_->Read(block.bytes.get(), kBlockSize);
+    if (got < 0)
+        block.failure = source_->Failure();
+    else
+        block.size = static_cast<std::size_t>(got);
 }
 
 void ScanFileInput::Read() {
@@ -250,8 +217,7 @@ ScanFileOutput::~ScanFileOutput() {
     Stop();
     if (sink_ && sink_->ownFd)
         ::close(sink_->fd);
-    if (!temporary_.empty())
-        ::unlink(temporary_.c_str());
+    // replacement_ removes the temporary file of an output not finished.
 }
 
 void ScanFileOutput::Fail(int error) {
@@ -271,34 +237,10 @@ std::string ScanFileOutput::Failure() const {
 }
 
 bool ScanFileOutput::Open(const std::string& path) {
-    path_ = path;
     sink_ = std::make_unique<Sink>();
-    int fd = -1;
-    if (path == "-") {
-        fd = STDOUT_FILENO;
-    } else {
-        struct stat info;
-        bool exists = ::stat(path.c_str(), &info) == 0;
-        if (exists && S_ISDIR(info.st_mode)) {
-            Fail(EISDIR);
-            return false;
-        }
-        if (exists && !S_ISREG(info.st_mode)) {
-            fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-        } else {
-            // A name of its own beside the file; the system applies the user's umask.
-            auto seed = static_cast<unsigned long>(
-                std::chrono::steady_clock::now().time_since_epoch().count());
-            for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-                std::string name = path + ".tmp" + std::to_string(::getpid()) + "-" +
-                                   std::to_string((seed + attempt) % 1000000);
-                fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-                if (fd >= 0)
-                    temporary_ = name;
-                else if (errno != EEXIST)
-                    break;
-            }
-        }
+    int fd = STDOUT_FILENO;
+    if (path != "-") {
+        fd = replacement_.Open(path);
         if (fd < 0) {
             Fail(errno);
             return false;
@@ -380,11 +322,7 @@ bool ScanFileOutput::Finish() {
         if (::close(sink_->fd) != 0)
             Fail(errno);
     }
-    if (!Failed() && !temporary_.empty()) {
-        if (::rename(temporary_.c_str(), path_.c_str()) != 0)
-            Fail(errno);
-        else
-            temporary_.clear();
-    }
+    if (!Failed() && !replacement_.Commit())
+        Fail(errno);
     return !Failed();
 }

@@ -13,6 +13,10 @@
 #include <string_view>
 #include <thread>
 
+#include "scanfile/FileReplacement.h"
+
+class FileBytes;
+
 // A file's bytes, read (and decompressed) in blocks by a thread of their own a few blocks
 // ahead of the parser, which reads them through a Cursor. At the end of the file, or after a
 // failure, the cursor reads '\0'.
@@ -120,8 +124,7 @@ class ScanFileInput {
         return static_cast<std::size_t>(start_ + (at - data_));
     }
 
-    struct Source;
-    std::unique_ptr<Source> source_;
+    std::unique_ptr<FileBytes> source_;
     std::function<bool()> stop_;
     Block blocks_[kBlocks];           // block n of the file is blocks_[n % kBlocks]
     std::unique_ptr<char[]> string_;  // where the cursor puts the string being read
@@ -142,9 +145,9 @@ class ScanFileInput {
 };
 
 // Where a scan file is written: standard output for "-", otherwise a temporary file beside
-// path that replaces it only once everything is written (a path that is not a regular file,
-// such as /dev/null or a pipe, is written directly). A name ending in ".gz" is written
-// gzip-compressed. Writing (and compressing) happens on a thread of its own, a buffer
+// path (or a link's target) that replaces it, with its owner and mode, only once everything
+// is written (FileReplacement says when a path is written directly). A name ending in ".gz"
+// is written gzip-compressed. Writing (and compressing) happens on a thread of its own, a buffer
 // behind the caller. After the first failure nothing more is written and Finish fails.
 class ScanFileOutput {
   public:
@@ -178,9 +181,8 @@ class ScanFileOutput {
 
     struct Sink;
     std::unique_ptr<Sink> sink_;
+    FileReplacement replacement_;
     std::string buffer_;  // being filled
-    std::string path_;
-    std::string temporary_;  // empty when written directly
     // Shared with the writing thread.
     mutable std::mutex mutex_;
     std::condition_variable changed_;

@@ -101,7 +101,7 @@ void ScanFileWriter::Enter(std::string_view name) {
     level.name = name;
 }
 
-void ScanFileWriter::Open(Level& level, ListOutcome outcome) {
+void ScanFileWriter::Open(Level& level, ListOutcome outcome, std::uint64_t device) {
     if (levels_.size() == 1) {
         text_.append("[1,2,{\"progname\":");
         AppendString(text_, program_.name);
@@ -127,6 +127,10 @@ void ScanFileWriter::Open(Level& level, ListOutcome outcome) {
         text_.append(",\n[{\"name\":");
     }
     AppendString(text_, level.name);
+    if (device != 0) {
+        text_.append(",\"dev\":");
+        AppendNumber(text_, device);
+    }
     switch (outcome) {
         case ListOutcome::Listed:
             break;
@@ -149,8 +153,11 @@ bool ScanFileWriter::List(FolderListing& out) {
     if (levels_.empty())
         return listed;
     Level& level = levels_.back();
+    const std::uint64_t parentDevice = levels_.size() > 1 ? levels_[levels_.size() - 2].device : 0;
+    level.device = out.device != 0 ? out.device : parentDevice;
     if (!level.opened)
-        Open(level, listed ? ListOutcome::Listed : out.outcome);
+        Open(level, listed ? ListOutcome::Listed : out.outcome,
+             out.device != parentDevice ? out.device : 0);
     if (listed) {
         if (spare_.empty()) {
             level.listing = std::make_unique<FolderListing>(out);

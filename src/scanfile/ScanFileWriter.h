@@ -38,9 +38,12 @@ class ScanFileWriter : public FolderSource {
         std::unique_ptr<FolderListing> listing;  // null until listed, or when it failed
         std::size_t next = 0;                    // the next entry to write
         bool opened = false;                     // its array and info object are written
+        std::uint64_t device = 0;                // its own, or its parent's; 0: not known
     };
 
-    void Open(Level& level, ListOutcome outcome);
+    // Writes level's array and info object; device, when not 0, as "dev" (a folder's device
+    // is written where it differs from its parent's, as ncdu writes it).
+    void Open(Level& level, ListOutcome outcome, std::uint64_t device = 0);
     // Writes level's entries from its next one up to the sub-folder named until (all of them
     // when until is null), which the scan enters and which is written when it is left.
     void WriteEntries(Level& level, const std::string_view* until);

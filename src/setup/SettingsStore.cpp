@@ -28,6 +28,16 @@ void SettingsStore::WriteInt(const std::string& section, const std::string& key,
     WriteString(section, key, std::to_string(value));
 }
 
+void SettingsStore::WriteInts(const std::string& section,
+                              const std::vector<std::pair<std::string, std::int32_t>>& values) {
+    std::vector<std::pair<std::string, std::string>> texts;
+    for (const auto& [key, value] : values) {
+        EnsureMapping(section);
+        texts.emplace_back(key, std::to_string(value));
+    }
+    profile_.WriteStrings(section, texts, kFileName);
+}
+
 void SettingsStore::EnsureMapping(const std::string& section) {
     const std::string mappingKey = std::string(kIniFileMappingKey) + '\\' + kFileName;
     if (!registry_.CreateKey(RegistryRoot::Machine, mappingKey))

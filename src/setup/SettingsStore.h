@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "desktop/PlatformPaths.h"
 #include "desktop/PrivateProfile.h"
@@ -30,6 +32,10 @@ class SettingsStore {
     void WriteString(const std::string& section, const std::string& key, const std::string& text);
     // The value as signed decimal text ("%ld"), through WriteString.
     void WriteInt(const std::string& section, const std::string& key, std::int32_t value);
+    // WriteInt of each (key, value), in order: the mapping is registered before each, and
+    // the values are stored as one replacement of their file.
+    void WriteInts(const std::string& section,
+                   const std::vector<std::pair<std::string, std::int32_t>>& values);
     // Registers the mapping of `section` to the user key "Brimwell\<section>": the mapping
     // value in the machine root, the per-user key "Brimwell", then the profile cache flush.
     // Stops silently when the machine root cannot be written; prints a message when the

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "tree/RemovalSelection.h"
+
 // The texts of an item that do not follow from its name: a root's progress label and
 // record, labels and records set by hand. Most items have none.
 struct ItemExtras {
@@ -626,17 +628,20 @@ void ItemStore::ForgetSubtree(ItemNode& node) {
         index_.Remove(static_cast<std::uint64_t>(item->id_));
         if (item == watched_)
             watched_ = nullptr;
-        if (Selection() == item->id_) {
-            selected_.store(0, std::memory_order_release);
-            if (listener_)
-                listener_->SelectionChanged(TreeItem::None);
-        }
     }
 }
 
+// Every deletion comes here: a selected item that goes hands the selection to a neighbour,
+// which the listener hears of once the rows are gone.
 void ItemStore::RemoveRows(ItemNode& parent, std::size_t first, std::size_t last) {
     if (&parent == watched_)
         watchedChanges_.all = true;
+    const TreeItem selected = Selection();
+    const ItemNode* selectedNode = Node(selected);
+    const TreeItem next = selected != TreeItem::None && selectedNode
+                              ? SelectionAfterRemoving(*selectedNode, parent, first, last).Id()
+                              : selected;
+    selected_.store(static_cast<std::uint64_t>(next), std::memory_order_release);
     if (listener_)
         listener_->BeginRemove(parent, static_cast<int>(first), static_cast<int>(last));
     std::vector<ItemNode*> taken = parent.children_.Take(first, last);
@@ -644,8 +649,11 @@ void ItemStore::RemoveRows(ItemNode& parent, std::size_t first, std::size_t last
     for (ItemNode* node : taken)
         ForgetSubtree(*node);
     DestroySubtrees(std::move(taken));
-    if (listener_)
+    if (listener_) {
         listener_->EndRemove();
+        if (next != selected)
+            listener_->SelectionChanged(next);
+    }
 }
 
 void ItemStore::DeleteItem(TreeItem item) {

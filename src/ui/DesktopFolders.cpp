@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include "fs/MountTable.h"
+#include "fs/UserMounts.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ DefaultFolders ReadDefaultFolders() {
     DefaultFolders folders;
     folders.desktop = UserFolder(QStandardPaths::DesktopLocation);
     folders.documents = UserFolder(QStandardPaths::DocumentsLocation);
-    folders.mountRoots = RealMountRoots(ReadMountTable());
+    const QByteArray home = QFile::encodeName(QDir::homePath());
+    folders.mountRoots = UserMountRoots(ReadMountTable(), ThisUser(home.toStdString()));
     return folders;
 }
 
@@ -40,9 +42,9 @@ QUrl FileUrl(const std::string& path) {
     return QUrl::fromEncoded("file://" + bytes.toPercentEncoding("/"), QUrl::StrictMode);
 }
 
-void OpenInFileManager(const std::string& folder) {
+bool OpenInFileManager(const std::string& folder) {
     // A path decoded to text would lose the bytes of a name that is not valid UTF-8.
-    QDesktopServices::openUrl(FileUrl(folder));
+    return QDesktopServices::openUrl(FileUrl(folder));
 }
 
 std::vector<std::string> ChooseScanFiles(QWidget* owner) {

@@ -12,7 +12,7 @@ class QUrl;
 class QWidget;
 
 // The Desktop and documents folders (XDG user folders), each created when it is missing,
-// and the real mount roots.
+// "/" and the mounts the user's file manager shows.
 DefaultFolders ReadDefaultFolders();
 
 // The file: URL of an absolute path, with every byte other than letters, digits, "-", ".",
@@ -20,9 +20,9 @@ DefaultFolders ReadDefaultFolders();
 // the same file at the other end.
 QUrl FileUrl(const std::string& path);
 
-// Asks the desktop to open its file manager on folder (an absolute path); failures are not
-// reported.
-void OpenInFileManager(const std::string& folder);
+// Asks the desktop to open its file manager on folder (an absolute path); false when no
+// program to open it with could be started.
+bool OpenInFileManager(const std::string& folder);
 
 // The platform's folder chooser, owned by owner (may be null): the chosen folder, or
 // nothing when cancelled.

@@ -12,11 +12,10 @@
 
 namespace {
 
-// The tree's icon list: image 0 is the folder icon, image 1 a file.
-// The tree's icon list, in the order of the scan's icon indexes: a folder, a file, and a
-// folder that could not be read.
+// The tree's icon list, in the order of the scan's icon indexes: a folder, a file, a
+// folder that could not be read and a mount point that was not entered.
 std::vector<QIcon> TreeIcons() {
-    return {FolderIcon(), FileIcon(), UnreadableFolderIcon()};
+    return {FolderIcon(), FileIcon(), UnreadableFolderIcon(), MountPointIcon()};
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // A scan file read on a scan thread and walked by the scan like a folder of the disk.
 #include "ui/ScanFileRoots.h"
 
+#include <new>
+
 #include "compare/Baseline.h"
 #include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
@@ -22,21 +24,30 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
     }
     const std::string root = reader->TopPath();
     const std::string time = ScanTimeText(reader->Metadata());
+    const std::string noMemory = reader->MemoryError().Text();
     CancellableSource source(std::move(reader), control.cancelled);
-    std::unique_ptr<TreeControl> tree = target.NewTree(control);
-    ScanContext context{source};
-    context.stop = &control.cancelled;
-    context.rules = &control.rules;
-    context.ownsRoot = [this, &file](TreeItem item) {
+    try {
+        std::unique_ptr<TreeControl> tree = target.NewTree(control);
+        ScanContext context{source};
+        context.stop = &control.cancelled;
+        context.rules = &control.rules;
+        context.ownsRoot = [this, &file](TreeItem item) {
+            std::lock_guard lock(mutex_);
+            auto found = roots_.find(item);
+            return found != roots_.end() && found->second.file == file;
+        };
+        context.rootPlaced = [this, &file, &time](TreeItem item) {
+            std::lock_guard lock(mutex_);
+            roots_[item] = Source{file, time};
+        };
+        FolderTree::ScanRoot(*tree, root, context);
+    } catch (const std::bad_alloc&) {
+        // A folder of the file with more entries than memory holds: the scan ends where it
+        // was, as a stopped one does, and says why; the listing it could not make is gone,
+        // and the other roots stay.
         std::lock_guard lock(mutex_);
-        auto found = roots_.find(item);
-        return found != roots_.end() && found->second.file == file;
-    };
-    context.rootPlaced = [this, &file, &time](TreeItem item) {
-        std::lock_guard lock(mutex_);
-        roots_[item] = Source{file, time};
-    };
-    FolderTree::ScanRoot(*tree, root, context);
+        failures_[id] = noMemory;
+    }
     target.ScanEnded(id);
     return 0;
 }

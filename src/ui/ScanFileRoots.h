@@ -19,7 +19,9 @@ class ScanFileRoots {
     // The body of a scan thread (ScanThreads::Body) that reads scan file `file` into target's
     // tree: loads it with the scan's rules, then scans the loaded tree as the root
     // named by the export's top path. A file that cannot be read changes nothing in the
-    // tree; the reason is kept for TakeFailure. Reports the end of scan id last.
+    // tree; the reason is kept for TakeFailure. Running out of memory while the loaded tree
+    // is scanned ends the scan as a stop would, with that reason. Reports the end of scan
+    // id last.
     int Run(ScanTarget& target, std::uint64_t id, const std::string& file,
             const ScanControl& control);
     // The text the status bar shows at the end of scan id instead of "Scanning ... Complete":

@@ -14,6 +14,23 @@ QIcon ThemeIcon(QAbstractFileIconProvider::IconType type, QStyle::StandardPixmap
     return icon.isNull() ? QApplication::style()->standardIcon(fallback) : icon;
 }
 
+// The folder icon with the theme's icon `emblem` (or the style's `fallback`) in its lower
+// right corner, as file managers mark folders.
+QIcon FolderWithEmblem(const QString& emblem, QStyle::StandardPixmap fallback) {
+    const QIcon folder = FolderIcon();
+    const QIcon mark = QIcon::fromTheme(emblem, QApplication::style()->standardIcon(fallback));
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48}) {
+        QPixmap pixmap = folder.pixmap(size, size);
+        QPainter painter(&pixmap);
+        const int side = size * 5 / 8;
+        painter.drawPixmap(size - side, size - side, mark.pixmap(side, side));
+        painter.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
 }  // namespace
 
 QIcon FolderIcon() {
@@ -25,18 +42,9 @@ QIcon FileIcon() {
 }
 
 QIcon UnreadableFolderIcon() {
-    const QIcon folder = FolderIcon();
-    const QIcon warning =
-        QIcon::fromTheme(QStringLiteral("dialog-warning"),
-                         QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning));
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48}) {
-        QPixmap pixmap = folder.pixmap(size, size);
-        QPainter painter(&pixmap);
-        const int emblem = size * 5 / 8;  // the lower right corner, as file managers mark
-        painter.drawPixmap(size - emblem, size - emblem, warning.pixmap(emblem, emblem));
-        painter.end();
-        icon.addPixmap(pixmap);
-    }
-    return icon;
+    return FolderWithEmblem(QStringLiteral("dialog-warning"), QStyle::SP_MessageBoxWarning);
+}
+
+QIcon MountPointIcon() {
+    return FolderWithEmblem(QStringLiteral("drive-harddisk"), QStyle::SP_DriveHDIcon);
 }

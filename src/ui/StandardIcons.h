@@ -1,5 +1,6 @@
-// The desktop theme's folder and file icons, with the style's own when the theme has none,
-// and a folder marked with a warning for a folder that could not be read.
+// The desktop theme's folder and file icons, with the style's own when the theme has none, a
+// folder marked with a warning for a folder that could not be read, and one marked with a
+// drive for a mount point that a scan did not enter.
 #pragma once
 
 #include <QIcon>
@@ -7,3 +8,4 @@
 QIcon FolderIcon();
 QIcon FileIcon();
 QIcon UnreadableFolderIcon();
+QIcon MountPointIcon();

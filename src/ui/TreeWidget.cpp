@@ -3,8 +3,10 @@
 
 #include "ui/FolderTreeModel.h"
 
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QPaintEvent>
 
 #include <algorithm>
@@ -30,6 +32,18 @@ void TreeWidget::paintEvent(QPaintEvent* event) {
     if (layoutCost_.count() >= 0 && onLayout_)
         onLayout_(layoutCost_ + std::chrono::nanoseconds(clock.nsecsElapsed()));
     layoutCost_ = std::chrono::nanoseconds(-1);
+}
+
+void TreeWidget::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        // The desktop's other key for a context menu, which Qt does not turn into one.
+        const QPoint corner = viewport()->rect().topLeft();
+        QContextMenuEvent request(QContextMenuEvent::Keyboard, corner,
+                                  viewport()->mapToGlobal(corner));
+        onContextMenu_(&request);
+        return;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void TreeWidget::changeEvent(QEvent* event) {
@@ -71,6 +85,9 @@ void TreeWidget::FitColumnToRowsOnScreen(const QRect& painted) {
         widest = std::max(widest, indent + ContentWidth(option, row));
         row = indexBelow(row);
     }
+    // Rows are found at the left edge of the viewport, which a column of no width (an empty
+    // tree's) would not cover: no row would ever be measured, and the column stay empty.
+    widest = std::max(widest, 1);
     if (widest != current)
         header()->resizeSection(0, widest);
 }

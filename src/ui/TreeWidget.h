@@ -1,7 +1,8 @@
 // The folder tree's view widget: a QTreeView whose one column is as wide as the widest row
 // it has shown, measured as rows are painted (each label once), and which hands its
-// context-menu events to its owner. Measuring only what the screen shows keeps a change to
-// the tree as cheap for the view as the rows it shows, however many rows the tree holds.
+// context-menu events to its owner (Shift+F10 asks for one as the Menu key does). Measuring only
+// what the screen shows keeps a change to the tree as cheap for the view as the rows it shows,
+// however many rows the tree holds.
 #pragma once
 
 #include <QHash>
@@ -32,6 +33,7 @@ class TreeWidget : public QTreeView {
     void paintEvent(QPaintEvent* event) override;
     void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override { onContextMenu_(event); }
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void FitColumnToRowsOnScreen(const QRect& painted);

@@ -283,7 +283,10 @@ TEST(ReadAhead, SameOperationsAsTheSequentialReaderWithinItsWindowLeavingNothing
     const std::size_t descriptors = CountEntries("/proc/self/fd");
     const std::size_t threads = CountEntries("/proc/self/task");
     const ReadAheadLimits limits{6, 50, 1};
-    for (int round = 0; round < 3; ++round) {
+    // At least three rounds, and more until the readers have listed folders in one: on a
+    // loaded machine the scan may list every folder itself before a reader gets a processor.
+    std::size_t listedByReaders = 0;
+    for (int round = 0; round < 3 || (listedByReaders == 0 && round < 40); ++round) {
         ReadAheadReader cramped(8, limits);
         ReadAheadStats most;
         std::size_t mostThreads = 0;
@@ -301,12 +304,13 @@ TEST(ReadAhead, SameOperationsAsTheSequentialReaderWithinItsWindowLeavingNothing
         EXPECT_EQ(got.log, expected.log);
         EXPECT_LE(most.foldersAhead, limits.folders);
         EXPECT_LE(most.openDescriptors, limits.descriptors + 8 + 2);  // plus those in use
-        EXPECT_GT(most.listedByReaders, 0u);
+        listedByReaders += most.listedByReaders;
         EXPECT_EQ(mostThreads, threads + 8);
         EXPECT_FALSE(cramped.Stats());
         EXPECT_TRUE(WaitUntil([&] { return CountEntries("/proc/self/task") == threads; }));
         EXPECT_EQ(CountEntries("/proc/self/fd"), descriptors);
     }
+    EXPECT_GT(listedByReaders, 0u);
 }
 
 TEST(ReadAhead, StopEndsTheReadAheadWithinOneListing) {

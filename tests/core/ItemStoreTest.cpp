@@ -67,10 +67,35 @@ TEST(ItemStore, UnknownAndRemovedHandlesNameNothingAndChangeNothing) {
     store.Select(g);
     EXPECT_TRUE(store.RemoveChildren(root));
     EXPECT_EQ(store.Node(g), nullptr);
-    EXPECT_EQ(store.Selection(), TreeItem::None);
+    EXPECT_EQ(store.Selection(), root);  // what a rescan's removal leaves selected
     EXPECT_EQ(store.ItemCount(), 1u);
     store.DeleteItem(TreeItem::None);  // the null item stands for the whole tree
     EXPECT_EQ(store.ItemCount(), 0u);
+    EXPECT_EQ(store.Selection(), TreeItem::None);
+}
+
+// As a native tree moves it: to the next sibling of what was deleted, else the previous one,
+// else the parent; a selection below a deleted item moves the same way.
+TEST(ItemStore, DeletingTheSelectionSelectsTheNextSiblingElseThePreviousElseTheParent) {
+    ItemStore store;
+    TreeItem r = store.InsertItem("r", 0, TreeItem::None, InsertAt::Last);
+    TreeItem s = store.InsertItem("s", 0, TreeItem::None, InsertAt::Last);
+    TreeItem a = store.InsertItem("a", 0, r, InsertAt::Last);
+    TreeItem b = store.InsertItem("b", 0, r, InsertAt::Last);
+    TreeItem c = store.InsertItem("c", 0, r, InsertAt::Last);
+    TreeItem g = store.InsertItem("g", 0, a, InsertAt::Last);
+    store.Select(b);
+    store.DeleteItem(b);
+    EXPECT_EQ(store.Selection(), c);
+    store.DeleteItem(c);
+    EXPECT_EQ(store.Selection(), a);
+    store.DeleteItem(s);  // not the selection: it stays
+    EXPECT_EQ(store.Selection(), a);
+    store.Select(g);
+    store.DeleteItem(a);
+    EXPECT_EQ(store.Selection(), r);
+    store.DeleteItem(r);  // the last root
+    EXPECT_EQ(store.Selection(), TreeItem::None);
 }
 
 TEST(ItemStore, SortChildrenOrdersOneLevelLargestFirstUnsignedAndStably) {

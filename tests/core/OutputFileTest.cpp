@@ -43,13 +43,16 @@ void AsOrdinaryUser(Body body) {
 
 }  // namespace
 
-// Small writes included, which a buffered file would only fail to flush at the end.
+// Small writes included, which a buffered file would only fail to flush at the end, and a
+// large one that the disk takes in part before it is full.
 TEST(OutputFile, FullDiskGivesItsReasonAndLeavesTheOldFile) {
     SmallFileSystem disk(64 * 1024);
     if (!disk.Mounted())
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs root)";
     const std::string report = disk / "report.txt";
     WriteText(report, "old report\n");
+    EXPECT_EQ(Write(report, std::string(200000, 'r')), "No space left on device");
+    EXPECT_EQ(ReadText(report), "old report\n");
     ASSERT_TRUE(disk.Fill());
     for (std::size_t size : {3000, 40000}) {
         EXPECT_EQ(Write(report, std::string(size, 'r')), "No space left on device") << size;

@@ -1,9 +1,17 @@
-// brimwell-report as a user runs it: output, units, errors and exit statuses.
+// brimwell-report as a user runs it: output, units, errors and exit statuses, names shown
+// on a terminal, and a scan file larger than memory.
+#include <fcntl.h>
 #include <gtest/gtest.h>
-
+#include <pty.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
+
+#include <fstream>
+#include <map>
+#include <vector>
 
 #include "TempDir.h"
 #include "ToolRun.h"
@@ -76,7 +84,8 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
     for (const std::string& wrong :
          {std::string(), "-q" + folder, "-j 0" + folder, "-j 257" + folder,
           "--exclude" + std::string(), "--exclude-from " + dir / "absent" + folder,
-          "-f" + std::string(), "-o" + folder.substr(0, 0), "-f x.json" + folder}) {
+          "--exclude-from " + dir.Path() + folder, "-f" + std::string(), "-o" + folder.substr(0, 0),
+          "-f x.json" + folder}) {
         ToolRun run = RunTool(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_EQ(run.out, "") << wrong;
@@ -87,5 +96,130 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
     EXPECT_NE(help.out.find("Usage: brimwell-report"), std::string::npos);
     EXPECT_EQ(help.err, "");
 }
+
+// A terminal for one run: a pseudo-terminal with nothing translated, so that what it shows is
+// what was written to it.
+class Terminal {
+  public:
+    Terminal() {
+        ::openpty(&master_, &slave_, nullptr, nullptr, nullptr);
+        termios raw{};
+        ::tcgetattr(slave_, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(slave_, TCSANOW, &raw);
+    }
+    ~Terminal() {
+        ::close(master_);
+        CloseSlave();
+    }
+    int Slave() const { return slave_; }
+    void CloseSlave() {
+        if (slave_ >= 0)
+            ::close(slave_);
+        slave_ = -1;
+    }
+    // Everything shown, once the program has closed its side.
+    std::string Shown() const {
+        std::string shown;
+        char buffer[4096];
+        for (ssize_t got; (got = ::read(master_, buffer, sizeof buffer)) > 0;)
+            shown.append(buffer, static_cast<std::size_t>(got));
+        return shown;
+    }
+
+  private:
+    int master_ = -1;
+    int slave_ = -1;
+};
+
+// brimwell-report with its standard output and standard error on terminals.
+ToolRun RunOnTerminals(const std::vector<std::string>& arguments) {
+    Terminal out, err;
+    std::vector<char*> argv{const_cast<char*>(BRIMWELL_REPORT_PATH)};
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out.Slave(), 1);
+    posix_spawn_file_actions_adddup2(&actions, err.Slave(), 2);
+    pid_t pid = -1;
+    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), nullptr);
+    posix_spawn_file_actions_destroy(&actions);
+    out.CloseSlave();
+    err.CloseSlave();
+    if (spawned != 0)
+        return {-1, "", ""};
+    std::string shownOut = out.Shown(), shownErr = err.Shown();
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, shownOut, shownErr};
+}
+
+std::string Replaced(std::string text, const std::map<std::string, std::string>& replacements) {
+    for (const auto& [from, to] : replacements) {
+        for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+            text.replace(at, from.size(), to);
+    }
+    return text;
+}
+
+TEST(ReportTool, NamesOnATerminalShowControlCharactersAsQuestionMarksInTheirColumns) {
+    TempDir dir;
+    // From another machine: names that set the terminal's title, clear its screen, break a
+    // line, hold a C1 control (NEL) and a plain accented letter.
+    WriteText(dir / "odd.json",
+              "[1,2,{},\n[{\"name\":\"/srv\\u001b]0;owned\\u0007\",\"dev\":1},\n"
+              "[{\"name\":\"clear\\u001b[2J\"},{\"name\":\"f\",\"asize\":2097152}],\n"
+              "[{\"name\":\"fake\\n( 9.00 M ) |\"},{\"name\":\"f\",\"asize\":1048576}],\n"
+              "[{\"name\":\"nel\\u0085\\u00e9\"}],\n"
+              "[{\"name\":\"locked\\u001b[2J\",\"read_error\":true}]]]\n");
+    const std::string file = dir / "odd.json";
+    ToolRun piped = RunTool("-f " + Quote(file));  // to files: byte for byte
+    ASSERT_EQ(piped.status, 0);
+    EXPECT_NE(piped.out.find("/srv\x1b]0;owned\x07   ( 3.00 M"), std::string::npos) << piped.out;
+    EXPECT_NE(piped.out.find("\nfake\n( 9.00 M ) | ( 1.00 M ) |"), std::string::npos);
+    EXPECT_NE(piped.err.find("cannot read /srv\x1b]0;owned\x07/locked\x1b[2J:"), std::string::npos);
+
+    ToolRun shown = RunOnTerminals({"-f", file});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.out,
+              Replaced(piped.out,
+                       {{"\x1b", "?"}, {"\x07", "?"}, {"fake\n(", "fake?("}, {"\xc2\x85", "?"}}));
+    EXPECT_NE(shown.out.find("\nclear?[2J         ( 2.00 M ) |"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("\nnel?\xc3\xa9             ( 0.00 M ) |"), std::string::npos);
+    EXPECT_NE(shown.err.find("cannot read /srv?]0;owned?/locked?[2J:"), std::string::npos)
+        << shown.err;
+    EXPECT_EQ(shown.err.find("\x1b]"), std::string::npos);
+}
+
+// ASan and TSan reserve address space of their own: a limit on it means nothing there.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+TEST(ReportTool, AScanFileLargerThanMemoryEndsInTheReadersOwnError) {
+    TempDir dir;
+    // Two million files in one folder: a 40 MB export, some 200 MB once listed. A limit of
+    // 100 MB of address space, which a small export does not come near, cannot hold that.
+    {
+        std::ofstream huge(dir / "huge.json");
+        huge << "[1,2,{},\n[{\"name\":\"/h\"}";
+        for (int file = 0; file < 2000000; ++file)
+            huge << ",{\"name\":\"f" << file << "\"}";
+        huge << "]]\n";
+    }
+    WriteText(dir / "small.json", "[1,2,{},\n[{\"name\":\"/s\"},{\"name\":\"f\"}]]\n");
+    const std::string limit = "ulimit -v 100000; ";
+    ASSERT_EQ(RunTool("-f " + Quote(dir / "small.json"), limit).status, 0);
+    for (const std::string& convert : {std::string(), " -o " + Quote(dir / "out/huge.json")}) {
+        dir.MakeFolder("out");
+        ToolRun run = RunTool("-f " + Quote(dir / "huge.json") + convert, limit);
+        EXPECT_EQ(run.status, 1) << convert;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err,
+                  "brimwell-report: " + dir / "huge.json" + ": not enough memory for the export\n");
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "out"));  // no half-written scan file
+    }
+}
+#endif
 
 }  // namespace

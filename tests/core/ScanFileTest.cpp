@@ -1,14 +1,18 @@
 // Scan files both ways, against the real ncdu and gdu: a tree with every kind of entry read
 // back from their exports and from ours with the report of the disk's scan, listings that
-// match ncdu's entry for entry, the totals the other tools show for our export; the rules
-// and the format's values on a written-out export; bad files, each with its place and
-// reason; and the memory of a loaded export handed back as the walk passes it.
+// match ncdu's entry for entry, the totals the other tools show for our export, folders'
+// devices where ncdu writes them; the rules and the format's values on a written-out
+// export; bad files, each with its place and reason; and the memory of a loaded export
+// handed back as the walk passes it.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -238,6 +242,69 @@ TEST(ScanFile, AnExportKeepsTheScanRulesAndTheFormatsValuesAlsoWhenConverted) {
     }
 }
 
+// The folders an export gives a device, as "[{"name":"NAME","dev":N" lines, sorted.
+std::vector<std::string> FoldersWithDevices(const std::string& file) {
+    std::vector<std::string> found;
+    std::istringstream lines(ReadText(file));
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t dev = line.find(",\"dev\":");
+        if (line.rfind("[{\"name\":", 0) == 0 && dev != std::string::npos)
+            found.push_back(line.substr(0, line.find(',')) +
+                            line.substr(dev, line.find_first_of(",}", dev + 1) - dev));
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// Devices are written where ncdu writes them (the top folder, and a folder on another file
+// system than its parent's), so that -x applies to our export as to a scan; an export
+// without them (gdu's) says once what that changes.
+TEST(ScanFile, FoldersDevicesAreWrittenWhereNcduWritesThemAndAMissingOneIsSaid) {
+    TempDir dir;
+    dir.MakeFolder("tree");
+    dir.MakeFolder("tree/mnt");
+    dir.MakeFile("tree/here", 3000);
+    ASSERT_EQ(::link((dir / "tree/here").c_str(), (dir / "tree/again").c_str()), 0);
+    if (::mount("tmpfs", (dir / "tree/mnt").c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "cannot mount a tmpfs here (needs root)";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{dir / "tree/mnt"};
+    dir.MakeFolder("tree/mnt/in");
+    dir.MakeFile("tree/mnt/in/there", 5000);
+    const std::string tree = " " + Quote(dir / "tree");
+    const std::string ours = Quote(dir / "ours.json");
+    for (const std::string options : {"", "-x "}) {
+        const std::string ncdu = Quote(dir / "ncdu.json");
+        ASSERT_EQ(RunProgram("ncdu", "--ignore-config -0 " + options + "-o " + ncdu + tree).status,
+                  0);
+        ASSERT_EQ(Report(options + "-o " + ours + tree).status, 0);
+        EXPECT_EQ(FoldersWithDevices(dir / "ours.json"), FoldersWithDevices(dir / "ncdu.json"))
+            << options;
+    }
+    // Written whole and read with -x, the mounted folder is kept out as a scan keeps it out.
+    ASSERT_EQ(Report("-o " + ours + tree).status, 0);
+    ToolRun staying = Report("-x -f " + ours);
+    EXPECT_EQ(staying.out, Report("-x" + tree).out);
+    EXPECT_EQ(staying.err, "");
+
+    // gdu writes no devices, and marks only some of a file's links.
+    const std::string gdu = Quote(dir / "gdu.json");
+    ASSERT_EQ(RunProgram("gdu", "-n -o " + gdu + tree).status, 0);
+    const std::string lacks =
+        "brimwell-report: " + dir / "gdu.json" + ": the export gives no devices, so ";
+    ToolRun fromGdu = Report("-f " + gdu);
+    EXPECT_EQ(fromGdu.err, lacks + "files with several hard links count at every link\n");
+    auto header = [](const std::string& report) { return report.substr(0, report.find('\n')); };
+    EXPECT_EQ(header(fromGdu.out), header(Report("-l" + tree).out));  // as said
+    EXPECT_EQ(Report("-x -f " + gdu).err,
+              lacks +
+                  "-x cannot keep out other file systems and files with several hard links count "
+                  "at every link\n");
+    EXPECT_EQ(Report("-l -f " + gdu).err, "");
+}
+
 TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
     TempDir dir;
     const std::string valid = "[1,2,{},\n[{\"name\":\"/\"},\n{\"name\":\"a\",\"asize\":1}]]";
@@ -278,6 +345,9 @@ TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
         {"[1,2,{},[{\"name\":\"/\"},\n7]]",
          "2:1: a folder holds objects and arrays only, not a number"},
         {valid + "\n[]", "4:1: more follows the end of the export"},
+        // A zero byte ends what the JSON parser reads, not the file.
+        {valid + "\n" + std::string(1, '\0') + "[]", "4:1: more follows the end of the export"},
+        {std::string(1, '\0') + valid, "1:1: not an ncdu export: it begins with a zero byte"},
         {"[1,2,{},[{\"name\":\"/\"},\n{\"name\":\"" +
              std::string(ScanFileReader::kMaxName + 1, 'n') + "\"}]]",
          "2:" + std::to_string(ScanFileReader::kMaxName + 12) +
@@ -296,16 +366,26 @@ TEST(ScanFile, BadFilesAreNamedWithTheirPlaceAndWhatIsWrong) {
         EXPECT_EQ(run.out, "") << problem;
         EXPECT_EQ(run.err, "brimwell-report: " + file + ":" + problem + "\n");
     }
-    // A gzip file cut short, and one that is not gzip data past its signature.
+    // Gzip files that gzip -t fails: cut short, in the data or in the trailer with its check
+    // sums; followed by junk; not gzip data past the signature. Zero bytes after the data
+    // are padding, as gzip takes them.
     WriteText(dir / "valid.json", valid);
-    ASSERT_EQ(std::system(("gzip -c " + Quote(dir / "valid.json") + " | head -c 30 >" +
-                           Quote(dir / "cut.json.gz"))
-                              .c_str()),
-              0);
+    auto gzip = [&](const std::string& name, const std::string& then) {
+        const std::string command =
+            "{ gzip -c " + Quote(dir / "valid.json") + then + "; } >" + Quote(dir / name);
+        ASSERT_EQ(std::system(("bash -c " + Quote(command)).c_str()), 0) << name;
+    };
+    gzip("cut.json.gz", " | head -c 30");
+    gzip("trailer.json.gz", " | head -c -4");
+    gzip("junk.json.gz", "; echo junk");
+    gzip("padded.json.gz", "; head -c 512 /dev/zero");
+    EXPECT_EQ(Report("-f " + Quote(dir / "padded.json.gz")).status, 0);
     WriteText(dir / "damaged.json.gz",
               std::string("\x1f\x8b\x08\0\0\0\0\0\0\3garbage garbage", 26));
     for (const auto& [name, problem] :
          {std::pair<std::string, std::string>{"cut.json.gz", "the compressed data ends too early"},
+          {"trailer.json.gz", "the compressed data ends too early"},
+          {"junk.json.gz", "bytes that are not gzip data follow the compressed data"},
           {"damaged.json.gz", "the compressed data is damaged ("},
           {"absent.json", "No such file or directory"}}) {
         ToolRun run = Report("-f " + Quote(dir / name));
@@ -324,10 +404,9 @@ TEST(ScanFile, WrittenToStandardOutputOrInPlaceOfAFileOrFailingWithTheReason) {
     ToolRun out = Report("-o -" + tree);
     EXPECT_EQ(out.status, 0);
     EXPECT_EQ(out.out.rfind("[1,2,{\"progname\":\"brimwell-report\",", 0), 0u) << out.out;
-    EXPECT_NE(
-        out.out.find("\n[{\"name\":\"" + dir / "tree" + "\"},\n{\"name\":\"f\",\"asize\":10,"),
-        std::string::npos)
+    EXPECT_NE(out.out.find("\n[{\"name\":\"" + dir / "tree" + "\",\"dev\":"), std::string::npos)
         << out.out;
+    EXPECT_NE(out.out.find("},\n{\"name\":\"f\",\"asize\":10,"), std::string::npos) << out.out;
     // An existing file is replaced whole, and nothing is left beside it.
     dir.MakeFolder("out");
     WriteText(dir / "out/scan.json", "old");

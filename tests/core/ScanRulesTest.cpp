@@ -127,12 +127,14 @@ TEST_P(ScanRulesTest, FoldersOnAnotherFileSystemAreListedButNotEnteredWhenAsked)
 
     Scanned crossing = ScanWith(dir.Path(), ScanRules{}, GetParam());
     EXPECT_EQ(crossing.root, (Figures{5003, 2, 1}));
+    EXPECT_EQ(crossing.images["mounted"], kFolderIcon);
     ScanRules oneFileSystem;
     oneFileSystem.oneFileSystem = true;
     Scanned staying = ScanWith(dir.Path(), oneFileSystem, GetParam());
     EXPECT_EQ(staying.root, (Figures{3, 1, 1}));
     EXPECT_EQ(staying.below["mounted"], (Figures{}));
-    EXPECT_TRUE(staying.unreadable.empty());  // kept out on purpose, not a failure
+    EXPECT_EQ(staying.images["mounted"], kMountPointIcon);  // not taken for an empty folder
+    EXPECT_TRUE(staying.unreadable.empty());                // kept out on purpose, not a failure
 }
 
 // While it lives, this thread (and the threads it starts) reaches files as nobody: root

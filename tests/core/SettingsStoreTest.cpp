@@ -22,8 +22,8 @@ class SettingsStoreTest : public TempPathsTest {
     std::ostringstream out;
     const std::string hundred = std::string(79, 'k') + std::string(21, 'x');
 
-    // A first run reads the defaults and writes nothing; it writes as it closes, and the
-    // next run reads the values back.
+    // A first run reads the defaults and writes nothing; it writes as it closes (the
+    // placement in one go), and the next run reads the values back.
     void WriteAndReadBack() {
         {
             SettingsStore store(paths, out);
@@ -32,8 +32,7 @@ class SettingsStoreTest : public TempPathsTest {
             EXPECT_EQ(store.ReadString("USERPREFS", "DEFAULT", hundred.c_str()),
                       hundred.substr(0, 79));
             EXPECT_FALSE(fs::exists(paths.configHome));
-            store.WriteInt("USERPREFS", "MainWndW", 640);
-            store.WriteInt("USERPREFS", "MainWndL", -8);
+            store.WriteInts("USERPREFS", {{"MainWndW", 640}, {"MainWndL", -8}});
             store.WriteString("USERPREFS", "DEFAULT", hundred);
         }
         SettingsStore store(paths, out);

@@ -9,6 +9,7 @@
 #include "TempDir.h"
 #include "fs/MountTable.h"
 #include "fs/PathForm.h"
+#include "fs/UserMounts.h"
 #include "fs/VolumeNames.h"
 #include "scan/RootList.h"
 
@@ -24,7 +25,7 @@ TEST(RootList, AppendsInOrderAndSkipsOnlyExactDuplicatesWhenAsked) {
                                                         "/cmd", "/Data", "/data"}));
 }
 
-TEST(MountRoots, ParsedFromMountInfoRootFirstThenRealFileSystemsInTableOrderOnce) {
+TEST(MountRoots, ParsedFromMountInfoRootFirstThenTheUsersMountsInTableOrderOnce) {
     std::vector<Mount> mounts = ParseMountInfo(
         "22 1 0:21 / /proc rw - proc proc rw\n"
         "25 1 8:1 / /home rw shared:1 - ext4 /dev/sda2 rw\n"
@@ -39,18 +40,54 @@ TEST(MountRoots, ParsedFromMountInfoRootFirstThenRealFileSystemsInTableOrderOnce
     EXPECT_EQ(mounts[4].type, "btrfs");
     EXPECT_EQ(mounts[4].device, makedev(8, 3));
     EXPECT_EQ(mounts[4].source, "/dev/sdb1");
-    EXPECT_EQ(RealMountRoots(mounts),
-              (std::vector<std::string>{"/", "/home", "/home/u/My Disk", "/run"}));
+    EXPECT_EQ(mounts[4].root, "/");
+    const MountViewer u{"u", "/home/u", false, nullptr};
+    EXPECT_EQ(UserMountRoots(mounts, u), (std::vector<std::string>{"/", "/home/u/My Disk"}));
+}
+
+// What a file manager shows a user: removable media and disks mounted for him, and his own
+// mounts below his home, never the system's (GIO's rule).
+TEST(MountRoots, OnlyTheMountsAUsersFileManagerShows) {
+    const std::vector<Mount> mounts = {
+        {"/", "ext4", 0, "/dev/sda1", "/"},
+        {"/sys/fs/cgroup", "cgroup2", 0, "cgroup2", "/"},
+        {"/dev/shm", "tmpfs", 0, "tmpfs", "/"},
+        {"/run/user/1000", "tmpfs", 0, "tmpfs", "/"},
+        {"/run/lock", "tmpfs", 0, "tmpfs", "/"},
+        {"/boot/efi", "vfat", 0, "/dev/sda2", "/"},
+        {"/home", "ext4", 0, "/dev/sda3", "/"},
+        {"/mnt/backup", "ext4", 0, "/dev/sdc1", "/"},
+        {"/snap/core/1", "squashfs", 0, "/dev/loop3", "/"},
+        {"/media/u/STICK", "vfat", 0, "/dev/sdb1", "/"},
+        {"/media/v/DISK", "ext4", 0, "/dev/sdd1", "/"},  // v's folder keeps u out
+        {"/run/media/u/CARD", "exfat", 0, "/dev/mmcblk0p1", "/"},
+        {"/run/media/v/PHONE", "fuse.jmtpfs", 0, "jmtpfs", "/"},  // v's, not u's
+        {"/home/u/remote", "fuse.sshfs", 0, "u@host:", "/"},
+        {"/home/u/.cache/doc", "fuse.portal", 0, "portal", "/"},
+        {"/home/u/.local/mnt", "fuse.sshfs", 0, "u@other:", "/"},  // in a dot folder
+        {"/home/u/shared", "ext4", 0, "/dev/sda3", "/u/shared"},   // a bind mount
+        {"/media/u/STICK", "vfat", 0, "/dev/sdb1", "/"},           // mounted twice
+    };
+    const MountViewer u{"u", "/home/u", false,
+                        [](const std::string& folder) { return folder != "/media/v"; }};
+    EXPECT_EQ(
+        UserMountRoots(mounts, u),
+        (std::vector<std::string>{"/", "/media/u/STICK", "/run/media/u/CARD", "/home/u/remote"}));
+    MountViewer root{"root", "/root", true, nullptr};
+    EXPECT_EQ(UserMountRoots(mounts, root),
+              (std::vector<std::string>{"/", "/media/u/STICK", "/media/v/DISK", "/run/media/u/CARD",
+                                        "/run/media/v/PHONE"}));
 }
 
 // Labelled devices are found by their numbers, or by their path where the file system
 // has numbers of its own (btrfs); pseudo file systems get no name.
 TEST(MountRoots, DisplayNamesAreTheLabelAndMountPointOrTheMountPoint) {
-    const std::vector<Mount> mounts = {{"/", "ext4", makedev(8, 1), "/dev/sda1"},
-                                       {"/home", "ext4", makedev(8, 2), "/dev/sda2"},
-                                       {"/media/u/stick", "btrfs", makedev(0, 45), "/dev/sdb1"},
-                                       {"/proc", "proc", makedev(0, 21), "proc"},
-                                       {"/run", "tmpfs", makedev(0, 40), "tmpfs"}};
+    const std::vector<Mount> mounts = {
+        {"/", "ext4", makedev(8, 1), "/dev/sda1", "/"},
+        {"/home", "ext4", makedev(8, 2), "/dev/sda2", "/"},
+        {"/media/u/stick", "btrfs", makedev(0, 45), "/dev/sdb1", "/"},
+        {"/proc", "proc", makedev(0, 21), "proc", "/"},
+        {"/run", "tmpfs", makedev(0, 40), "tmpfs", "/"}};
     const std::vector<VolumeLabel> labels = {{"Data (old)", makedev(8, 5), "/dev/sda5"},
                                              {"root fs", makedev(8, 1), "/dev/sda1"},
                                              {"STICK", makedev(8, 17), "/dev/sdb1"}};

@@ -74,7 +74,5 @@ int main(int argc, char** argv) {
             window.ExecuteCommand(Command::Exit);
     });
     poll.start(10);
-    const int code = RunWindowLoop(window);
-    std::printf("returned\n");
-    return code;
+    RunWindowLoop(window);
 }

@@ -347,6 +347,43 @@ class MainWindowTest : public QObject {
         QCOMPARE(test::Dump(f.Store()), test::ReferenceScan(dir / "big"));
     }
 
+    // Remove selects a neighbour of what it removed, so a second Remove takes a second item;
+    // once the tree has been emptied, Refresh brings the start folder back into sight.
+    void removeTwiceThenEmptyTheTreeAndRefresh() {
+        TempDir dir;
+        test::MakeTree(dir, "r", 3, 1);
+        Fixture f;
+        MainWindow& window = f.Open(dir / "r");
+        QVERIFY(f.Show());
+        QVERIFY(f.Scanned(dir / "r"));
+        ItemStore& store = f.Store();
+        QTreeView& view = window.Tree().View();
+        const TreeItem root = store.GetChild(TreeItem::None);
+        std::vector<TreeItem> children;
+        for (TreeItem child = store.GetChild(root); child != TreeItem::None;
+             child = store.GetNextItem(child))
+            children.push_back(child);
+        QCOMPARE(children.size(), std::size_t{4});  // three sub-folders and FILES
+        store.Select(children[0]);
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(store.Selection(), children[1]);
+        QTest::keyClick(&view, Qt::Key_X, Qt::ControlModifier);
+        QCOMPARE(store.Selection(), children[2]);
+        QCOMPARE(window.Tree().Model().ItemAt(view.currentIndex()), children[2]);
+        QCOMPARE(store.Node(root)->Children().Size(), std::size_t{2});
+
+        store.Select(root);
+        QVERIFY(window.ExecuteCommand(Command::Remove));
+        QCOMPARE(store.ItemCount(), std::size_t{0});
+        view.viewport()->repaint();  // the empty tree is painted
+        QVERIFY(window.ExecuteCommand(Command::Refresh));
+        QVERIFY(f.Scanned(dir / "r"));
+        const QModelIndex shown = window.Tree().Model().IndexOf(store.GetChild(TreeItem::None));
+        QVERIFY(shown.isValid());
+        QTRY_VERIFY(view.columnWidth(0) >= view.sizeHintForIndex(shown).width());
+    }
+
     void exitDuringTheScanOfALargeTreeReturnsPromptly() {
         TempDir dir;
         test::MakeTree(dir, "large", 14, 3);  // 2,955 folders, more operations than fit
@@ -430,6 +467,9 @@ class MainWindowTest : public QObject {
         QTRY_COMPARE(window.StatusText(),
                      QStringLiteral("/nonexistent/srv/data is not on this machine"));
         QCOMPARE(f.explored.size(), std::size_t{1});
+        store.Select(remoteRoot);  // the text was about the other item; this one is a file's
+        QCOMPARE(window.StatusText(),
+                 QString::fromStdString("Read from " + remote + ", scanned an unknown time"));
 
         writeRemote("3145728");  // Refresh reads the start file again
         QVERIFY(window.ExecuteCommand(Command::Refresh));
@@ -624,6 +664,7 @@ class MainWindowTest : public QObject {
                                            "message Error: Error setting up AbortProc", "print"}));
 
         TreeItem sub = f.Store().GetChild(f.Store().GetChild(TreeItem::None));
+        const TreeItem next = f.Store().GetNextItem(sub);
         QPoint at = view.visualRect(window.Tree().Model().IndexOf(sub)).center();
         QContextMenuEvent click(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
         QApplication::sendEvent(view.viewport(), &click);
@@ -637,8 +678,22 @@ class MainWindowTest : public QObject {
                  QStringList({"Refresh", "Remove", "Explore Selected", "Export Info To File"}));
         menu->actions().at(1)->trigger();  // Remove, of the item clicked
         QCOMPARE(f.Store().Node(sub), nullptr);
-        QCOMPARE(f.Store().Selection(), TreeItem::None);
+        QCOMPARE(f.Store().Selection(), next);
         menu->close();
+
+        // Shift+F10 asks for it at the current item, as the Menu key does.
+        QTRY_VERIFY(!menu->isVisible());
+        view.setFocus();
+        QTest::keyClick(&view, Qt::Key_F10, Qt::ShiftModifier);
+        QTRY_VERIFY(menu->isVisible());
+        const QRect current = view.visualRect(window.Tree().Model().IndexOf(next));
+        QCOMPARE(menu->pos(), view.viewport()->mapToGlobal(current.bottomLeft()));
+        menu->close();
+
+        f.fileManager = false;  // the desktop has none: the status bar says so
+        QVERIFY(window.ExecuteCommand(Command::ExploreSelected));
+        QCOMPARE(window.StatusText(),
+                 QString::fromStdString("No file manager to open " + f.Store().Record(next)->path));
     }
 };
 

@@ -83,6 +83,7 @@ struct Fixture {
     int chooserCalls = 0;
     std::vector<std::string> chosenScanFiles;
     std::vector<std::string> explored;
+    bool fileManager = true;  // whether the desktop has one to open folders with
     std::map<std::string, std::string> mountNames;  // the Desktop menu's, by mount point
     std::unique_ptr<MainWindow> window;
 
@@ -97,7 +98,10 @@ struct Fixture {
             return chosenFolder;
         };
         services.chooseScanFiles = [this](QWidget*) { return chosenScanFiles; };
-        services.openFolder = [this](const std::string& folder) { explored.push_back(folder); };
+        services.openFolder = [this](const std::string& folder) {
+            explored.push_back(folder);
+            return fileManager;
+        };
         services.mountNames = [this] { return mountNames; };
         services.dialogs = &dialogs;
         window = std::make_unique<MainWindow>(services);
