@@ -289,9 +289,15 @@ void MainWindow::ShowSourceOfSelection() {
     const TreeItem selected = tree_->Store().Selection();
     if (selected == TreeItem::None)
         return;
-    if (std::optional<ScanFileRoots::Source> file = tree_->ScanFileOf(selected))
-        SetStatusText(
-            QString::fromStdString("Read from " + file->file + ", scanned " + file->time));
+    if (std::optional<ScanFileRoots::Source> file = tree_->ScanFileOf(selected)) {
+        sourceText_ = QString::fromStdString("Read from " + file->file + ", scanned " + file->time);
+        SetStatusText(sourceText_);
+        return;
+    }
+    // An item of a scanned root: the file named for the item before is not its source.
+    if (!sourceText_.isEmpty() && StatusText() == sourceText_)
+        SetStatusText(QString::fromUtf8(Resources::LoadString(104)));
+    sourceText_.clear();
 }
 
 void MainWindow::ShowUnit() {

@@ -193,6 +193,7 @@ class MainWindow : public QMainWindow {
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
     QString outputFailure_;               // the last export or print failure shown
     QString itemFailure_;                 // the last Explore failure shown
+    QString sourceText_;                  // the last "Read from FILE" shown for a selection
     // Whether a folder exists, asked on a thread of its own and polled by the timer.
     struct FolderCheck;
     std::shared_ptr<FolderCheck> folderCheck_;

@@ -470,6 +470,8 @@ class MainWindowTest : public QObject {
         store.Select(remoteRoot);  // the text was about the other item; this one is a file's
         QCOMPARE(window.StatusText(),
                  QString::fromStdString("Read from " + remote + ", scanned an unknown time"));
+        store.Select(store.GetNextItem(store.GetChild(TreeItem::None)));  // "local", scanned
+        QCOMPARE(window.StatusText(), QStringLiteral("Ready"));
 
         writeRemote("3145728");  // Refresh reads the start file again
         QVERIFY(window.ExecuteCommand(Command::Refresh));
