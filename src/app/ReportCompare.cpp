@@ -22,7 +22,7 @@ std::optional<Baseline> LoadBefore(const std::string& file, const ScanRules& rul
 }
 
 bool Write(const ItemStore& tree, const std::string& nowTime, const Baseline& before,
-           std::ostream& out) {
+           std::ostream& out, bool toTerminal) {
     const TreeItem root =
         tree.Top().Children().Empty() ? TreeItem::None : tree.Top().Children().Front()->Id();
     std::optional<FolderRecord> record = tree.Record(root);
@@ -31,7 +31,8 @@ bool Write(const ItemStore& tree, const std::string& nowTime, const Baseline& be
     TreeComparison comparison(tree, root, before.summary);
     comparison.Step(std::numeric_limits<std::size_t>::max());
     ChangeReport::Write(tree, comparison, {record->path, nowTime},
-                        {before.topPath, ScanTimeText(before.metadata)}, ChangeReport::kLines, out);
+                        {before.topPath, ScanTimeText(before.metadata)}, ChangeReport::kLines, out,
+                        toTerminal);
     return out.good();
 }
 

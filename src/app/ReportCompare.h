@@ -16,8 +16,9 @@ namespace ReportCompare {
 std::optional<Baseline> LoadBefore(const std::string& file, const ScanRules& rules);
 
 // Writes the comparison of tree's one root, scanned at nowTime ("now" for the disk), with
-// before. False when nothing could be written.
+// before; paths as a terminal shows them when toTerminal is true. False when nothing could be
+// written.
 bool Write(const ItemStore& tree, const std::string& nowTime, const Baseline& before,
-           std::ostream& out);
+           std::ostream& out, bool toTerminal);
 
 }  // namespace ReportCompare

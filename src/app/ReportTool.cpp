@@ -186,7 +186,9 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (before)
-        return ReportCompare::Write(tree, scanTime, *before, std::cout) ? 0 : 1;
+        return ReportCompare::Write(tree, scanTime, *before, std::cout, StandardOutputIsTerminal())
+                   ? 0
+                   : 1;
     ReportText::WriteReport(tree, std::cout, StandardOutputIsTerminal());
     return std::cout.good() ? 0 : 1;
 }

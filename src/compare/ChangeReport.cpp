@@ -125,7 +125,7 @@ std::vector<Line> ChangedFolders(const ItemStore& store, const TreeComparison& c
 }
 
 void Write(const ItemStore& store, const TreeComparison& comparison, const Side& now,
-           const Side& before, std::size_t maxLines, std::ostream& out) {
+           const Side& before, std::size_t maxLines, std::ostream& out, bool toTerminal) {
     const ItemNode* root = store.Node(comparison.Root());
     std::optional<ItemChange> total = root ? comparison.ChangeOf(*root) : std::nullopt;
     if (!total)
@@ -134,11 +134,14 @@ void Write(const ItemStore& store, const TreeComparison& comparison, const Side&
     auto size = [&unit](std::uint64_t bytes) {
         return FormatSize(bytes, unit.divisor) + " " + unit.letter;
     };
-    out << now.root << "   "
+    auto shown = [toTerminal](const std::string& path) {
+        return toTerminal ? ReportText::ForTerminal(path) : path;
+    };
+    out << shown(now.root) << "   "
         << Figures(size(total->bytesNow), FormatCount(root->FolderCount()),
                    FormatCount(root->FileCount()))
         << "   " << now.time << '\n';
-    out << before.root << "   "
+    out << shown(before.root) << "   "
         << Figures(size(total->bytesBefore), FormatCount(total->foldersBefore),
                    FormatCount(total->filesBefore))
         << "   " << before.time << '\n';
@@ -149,28 +152,29 @@ void Write(const ItemStore& store, const TreeComparison& comparison, const Side&
     out << std::string(88, '-') << '\n';
 
     std::vector<Line> lines = ChangedFolders(store, comparison);
-    const std::size_t shown = maxLines == 0 ? lines.size() : std::min(maxLines, lines.size());
+    const std::size_t count = maxLines == 0 ? lines.size() : std::min(maxLines, lines.size());
     struct Texts {
+        std::string path;
         std::size_t pathLength;
         std::string size;
         std::string change;
     };
     std::vector<Texts> texts;
     std::size_t pathColumn = 0, sizeColumn = 0, changeColumn = 0;
-    for (std::size_t i = 0; i < shown; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const Line& line = lines[i];
-        Texts& text =
-            texts.emplace_back(Texts{ReportText::Utf8Length(line.path), size(line.change.bytesNow),
-                                     ChangeText::SignedSize(line.change.Bytes())});
+        Texts& text = texts.emplace_back(Texts{shown(line.path), 0, size(line.change.bytesNow),
+                                               ChangeText::SignedSize(line.change.Bytes())});
+        text.pathLength = ReportText::Utf8Length(text.path);
         pathColumn = std::min(kMaxPathColumn, std::max(pathColumn, text.pathLength));
         sizeColumn = std::max(sizeColumn, text.size.size());
         changeColumn = std::max(changeColumn, text.change.size());
     }
     std::string buffer;
-    for (std::size_t i = 0; i < shown; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const Line& line = lines[i];
         const Texts& text = texts[i];
-        buffer.append(line.path);
+        buffer.append(text.path);
         buffer.append(pathColumn > text.pathLength ? pathColumn - text.pathLength : 0, ' ');
         buffer.append(" ( ");
         buffer.append(sizeColumn - text.size.size(), ' ');
@@ -188,8 +192,8 @@ void Write(const ItemStore& store, const TreeComparison& comparison, const Side&
             buffer.clear();
         }
     }
-    if (shown < lines.size())
-        buffer.append("... and " + std::to_string(lines.size() - shown) + " more folders\n");
+    if (count < lines.size())
+        buffer.append("... and " + std::to_string(lines.size() - count) + " more folders\n");
     out.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
     out.flush();
 }

@@ -40,8 +40,9 @@ constexpr double kCarriedShare = 0.75;
 std::vector<Line> ChangedFolders(const ItemStore& store, const TreeComparison& comparison);
 
 // Writes the header, the rule and at most maxLines lines (0: all), then how many more
-// folders changed, if any.
+// folders changed, if any. Paths are written byte for byte, or as ReportText::ForTerminal
+// shows them when toTerminal is true.
 void Write(const ItemStore& store, const TreeComparison& comparison, const Side& now,
-           const Side& before, std::size_t maxLines, std::ostream& out);
+           const Side& before, std::size_t maxLines, std::ostream& out, bool toTerminal = false);
 
 }  // namespace ChangeReport
