@@ -10,12 +10,13 @@
 #   brimwell-report on the tree, and --compare big-1 on the tree,
 # and the window (bench/gui_compare.cpp): opening both files, and opening big-2 then
 # comparing it with big-1 with Sort By Change on, with its longest UI gaps.
+# BENCH_WORK names the folder for the scan files (default /tmp/perf-compare).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 rounds="${1:-3}"
 root=/tmp/perf
-work=/tmp/perf-compare
+work="${BENCH_WORK:-/tmp/perf-compare}"  # the scan files written here
 mkdir -p "$work"
 cmake --preset dev >/dev/null
 cmake --build --preset dev --target brimwell-report brimwell_gui_compare_bench >/dev/null

@@ -30,6 +30,7 @@
 #include "ui/ClientArea.h"
 #include "ui/ContentArea.h"
 #include "ui/DesktopMenu.h"
+#include "ui/ScanFileRoots.h"
 
 struct MainWindow::FolderCheck {
     std::string path;  // set before the check starts
@@ -290,7 +291,8 @@ void MainWindow::ShowSourceOfSelection() {
     if (selected == TreeItem::None)
         return;
     if (std::optional<ScanFileRoots::Source> file = tree_->ScanFileOf(selected)) {
-        sourceText_ = QString::fromStdString("Read from " + file->file + ", scanned " + file->time);
+        sourceText_ = QString::fromStdString("Read from " + ScanFileRoots::Title(file->file) +
+                                             ", scanned " + file->time);
         SetStatusText(sourceText_);
         return;
     }
@@ -338,10 +340,13 @@ void MainWindow::BrowseForFolder() {
 void MainWindow::OpenScanFiles() {
     if (!services_.chooseScanFiles)
         return;
-    for (const std::string& file : services_.chooseScanFiles(this)) {
-        SetStartScanFile(file);
-        tree_->OpenScanFile(file);
-    }
+    std::vector<std::string> files = services_.chooseScanFiles(this);
+    if (files.empty())
+        return;
+    // Files chosen together are one root: the graft of them.
+    const std::string start = ScanFileRoots::JoinFiles(files);
+    SetStartScanFile(start);
+    tree_->OpenScanFile(start);
 }
 
 void MainWindow::ExploreSelected() {

@@ -6,13 +6,14 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: brimwell [FOLDER]\n"
-    "       brimwell -f FILE\n"
+    "       brimwell -f FILE [-f FILE]...\n"
     "       brimwell -R | -I | -U\n"
     "       brimwell --help | --version\n"
     "Shows in a window how much disk space every folder takes.\n"
     "  FOLDER     open the window and scan FOLDER at once\n"
     "  -f FILE    open the window and read FILE, a scan in ncdu's JSON export format\n"
-    "             (from brimwell-report -o, ncdu -o or gdu -o; plain or gzip)\n"
+    "             (from brimwell-report -o, ncdu -o or gdu -o; plain or gzip); several\n"
+    "             -f FILE are grafted into one root (shards of one scan, say)\n"
     "  (nothing)  open the window, and offer \"Brimwell\" on the file manager's menu for\n"
     "             every folder\n"
     "  -I         the same as starting without arguments\n"
@@ -24,7 +25,7 @@ constexpr const char* kUsage =
     "             manager)\n"
     "  --help     show this text\n"
     "  --version  show the version\n"
-    "A switch counts only as the whole command line (-f with its FILE); any other text\n"
+    "A switch counts only as the whole command line (-f with its FILEs); any other text\n"
     "names a folder.\n";
 
 }  // namespace

@@ -6,15 +6,20 @@
 #include <iostream>
 #include <string_view>
 
+#include "shard/ShardNumbers.h"
+
 namespace {
 
 constexpr const char* kUsage =
     "Usage: brimwell-report [OPTION]... FOLDER\n"
-    "  or:  brimwell-report [OPTION]... -f FILE\n"
+    "  or:  brimwell-report [OPTION]... -f FILE...\n"
     "Scans FOLDER and prints the size of everything below it, one line per sub-folder,\n"
     "largest first, with the files lying directly in FOLDER as \"FILES\".\n"
     "  -f FILE            read the scan from FILE, an export in ncdu's JSON format (from\n"
-    "                     ncdu, gdu or -o; plain or gzip), instead of scanning a folder\n"
+    "                     ncdu, gdu or -o; plain or gzip), instead of scanning a folder;\n"
+    "                     several files (further -f, or names after -f FILE) are grafted\n"
+    "                     into one tree: shards of one scan merged, a file of a sub-folder\n"
+    "                     in place of that folder, others below their common folder\n"
     "  -o FILE            write the scan to FILE in ncdu's JSON format instead of printing\n"
     "                     the report; \"-\" is standard output, a name ending in .gz is\n"
     "                     compressed\n"
@@ -33,6 +38,12 @@ constexpr const char* kUsage =
     "  --exclude PATTERN  skip entries whose names match the shell pattern PATTERN: no size,\n"
     "                     no count, not entered; may be given more than once\n"
     "  --exclude-from FILE  the same for every non-empty line of FILE\n"
+    "  --shard K/N        scan only shard K (from 0) of N of FOLDER, to graft with the\n"
+    "                     others; \"%k\" in the name given to -o becomes K\n"
+    "  --shard auto       K and N from the launcher: a Slurm job array or job step, Open MPI,\n"
+    "                     MPICH or another PMI launcher\n"
+    "  --plan OLD         cut the shards by the entries in OLD, an earlier scan file of\n"
+    "                     FOLDER, so that they come out even\n"
     "  --help             this text\n"
     "  --version          the version\n"
     "A folder that cannot be read counts as empty and is named on standard error.\n";
@@ -96,6 +107,24 @@ bool ReadPatterns(const std::string& file, ScanRules& rules) {
     return !in.bad();
 }
 
+// What the shard, graft and comparison options cannot be given with.
+std::optional<std::string> CombinationProblem(const ReportOptions& options, bool haveFolder) {
+    if (!options.shard.empty() && !haveFolder)
+        return "--shard needs a FOLDER";
+    if (!options.plan.empty() && options.shard.empty())
+        return "--plan needs --shard";
+    if (!options.compare.empty() && !options.output.empty())
+        return "either --compare or -o";
+    if (!options.compare.empty() && !options.shard.empty())
+        return "either --compare or --shard: a shard holds only part of the folder";
+    const ScanRules& rules = options.rules;
+    if (!options.moreScanFiles.empty() && !options.output.empty() &&
+        (rules.includeHidden || rules.oneFileSystem || !rules.excludes.empty()))
+        return "-a, -x and --exclude choose what a scan reads, not what a graft written with -o "
+               "holds: give them to the scans of the files";
+    return std::nullopt;
+}
+
 int UsageError(const std::string& message) {
     std::cerr << "brimwell-report: " << message << "\n" << kUsage;
     return 2;
@@ -135,7 +164,10 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                 exitStatus = UsageError(input ? "-f needs a FILE" : "-o needs a FILE");
                 return std::nullopt;
             }
-            (input ? options.scanFile : options.output) = *file;
+            if (input && !options.scanFile.empty())
+                options.moreScanFiles.push_back(*file);
+            else
+                (input ? options.scanFile : options.output) = *file;
         } else if (Takes(argument, "--compare")) {
             std::optional<std::string> file = arguments.Value(argument, "--compare");
             if (!file || file->empty()) {
@@ -150,6 +182,20 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                                         std::to_string(kMaxThreads));
                 return std::nullopt;
             }
+        } else if (Takes(argument, "--shard") || Takes(argument, "--plan")) {
+            const bool shard = argument.rfind("--shard", 0) == 0;
+            std::optional<std::string> value =
+                arguments.Value(argument, shard ? "--shard" : "--plan");
+            if (shard && (!value || (*value != "auto" && !ParseShardNumbers(*value)))) {
+                exitStatus = UsageError("--shard needs K/N, with 0 <= K < N <= " +
+                                        std::to_string(kMaxShards) + ", or auto");
+                return std::nullopt;
+            }
+            if (!shard && (!value || value->empty())) {
+                exitStatus = UsageError("--plan needs a FILE");
+                return std::nullopt;
+            }
+            (shard ? options.shard : options.plan) = *value;
         } else if (Takes(argument, "--exclude-from")) {
             std::optional<std::string> file = arguments.Value(argument, "--exclude-from");
             if (!file || !ReadPatterns(*file, options.rules)) {
@@ -163,6 +209,11 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                 return std::nullopt;
             }
             options.rules.excludes.push_back(*pattern);
+        } else if (!options.scanFile.empty() && (argument.empty() || argument[0] != '-')) {
+            options.moreScanFiles.push_back(argument);  // "-f shard-*": more scan files
+        } else if (argument == "--" && arguments.More() && !options.scanFile.empty()) {
+            while (arguments.More())
+                options.moreScanFiles.push_back(arguments.Next());
         } else if (argument == "--" && arguments.More() && !haveFolder) {
             options.folder = arguments.Next();
             haveFolder = !arguments.More();
@@ -185,8 +236,8 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
         exitStatus = UsageError("either a FOLDER or -f FILE");
         return std::nullopt;
     }
-    if (!options.compare.empty() && !options.output.empty()) {
-        exitStatus = UsageError("either --compare or -o");
+    if (std::optional<std::string> problem = CombinationProblem(options, haveFolder)) {
+        exitStatus = UsageError(*problem);
         return std::nullopt;
     }
     if (!haveFolder && options.scanFile.empty()) {

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "fs/ScanRules.h"
 
@@ -14,6 +15,9 @@ struct ReportOptions {
     std::string scanFile;  // -f: the scan file read instead of a folder ("-": standard input)
     std::string output;    // -o: the scan file written instead of the report ("-": standard output)
     std::string compare;   // --compare: the earlier scan file the scan is compared with
+    std::vector<std::string> moreScanFiles;  // further -f files, grafted with scanFile into one
+    std::string shard;                       // --shard: "K/N", or "auto" for the launcher's numbers
+    std::string plan;  // --plan: an earlier scan file that the shards are cut by
 };
 
 // Parses the arguments (argv[0] is the program). Returns the options, or nothing after

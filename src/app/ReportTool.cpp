@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "ReportCompare.h"
 #include "ReportOptions.h"
@@ -20,9 +21,13 @@
 #include "report/ReportText.h"
 #include "scan/FolderTree.h"
 #include "scan/SizeUnit.h"
+#include "scanfile/ExportItemWriter.h"
 #include "scanfile/ScanFileReader.h"
 #include "scanfile/ScanFileWriter.h"
 #include "scanfile/SignalCleanup.h"
+#include "shard/Graft.h"
+#include "shard/GraftLoad.h"
+#include "shard/ShardScan.h"
 #include "tree/ItemStore.h"
 
 namespace {
@@ -81,6 +86,51 @@ std::string CannotReadLine(const std::string& path, int error, bool toTerminal) 
            "\n";
 }
 
+std::vector<std::string> ScanFiles(const ReportOptions& options) {
+    std::vector<std::string> files{options.scanFile};
+    files.insert(files.end(), options.moreScanFiles.begin(), options.moreScanFiles.end());
+    return files;
+}
+
+// Several scan files written as one with -o: the graft goes from the files to the output as
+// it reads them, without a tree in memory. The output is opened first, as for a scan.
+int WriteGraft(const ReportOptions& options) {
+    ScanFileOutput output;
+    if (!output.Open(options.output)) {
+        std::cerr << "brimwell-report: " << options.output << ": " << output.Failure() << "\n";
+        return 1;
+    }
+    Graft graft(ScanFiles(options));
+    std::optional<std::string> problem = graft.Open();
+    if (!problem) {
+        ExportItemWriter out(output, GraftProgram(graft, "brimwell-report", BRIMWELL_VERSION));
+        problem = graft.Write(out);
+    }
+    if (!problem && !output.Finish())
+        problem = options.output + ": " + output.Failure();
+    if (problem) {
+        std::cerr << "brimwell-report: " << *problem << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+// The shard --shard names: K/N as given, or the launcher's numbers for "auto".
+std::optional<ShardNumbers> ChosenShard(const std::string& text) {
+    if (text != "auto")
+        return ParseShardNumbers(text);
+    std::string problem;
+    std::optional<ShardNumbers> numbers = ShardFromLauncher(
+        [](const char* name) -> std::optional<std::string> {
+            const char* value = std::getenv(name);
+            return value ? std::optional<std::string>(value) : std::nullopt;
+        },
+        problem);
+    if (!numbers)
+        std::cerr << "brimwell-report: --shard auto: " << problem << "\n";
+    return numbers;
+}
+
 // What an export lacks for the options given, in one sentence; nothing when it has it all.
 std::optional<std::string> MissingFromExport(const ScanFileReader& reader, const ScanRules& rules) {
     if (reader.HasDevices())
@@ -106,6 +156,16 @@ int main(int argc, char** argv) {
         return exitStatus;
     if (options->kilobytes)
         SizeUnit::Toggle();
+    if (!options->moreScanFiles.empty() && !options->output.empty())
+        return WriteGraft(*options);
+    // With --shard the scan reads its shard alone; %k in -o's name is the shard's number.
+    std::optional<ShardNumbers> shardNumbers;
+    if (!options->shard.empty()) {
+        shardNumbers = ChosenShard(options->shard);
+        if (!shardNumbers)
+            return 2;
+        options->output = ShardFileName(options->output, shardNumbers->index);
+    }
 
     // With --compare, the earlier scan is read first: a file that cannot be read ends the
     // program before a long scan.
@@ -122,8 +182,11 @@ int main(int argc, char** argv) {
         std::cerr << "brimwell-report: " << options->output << ": " << output.Failure() << "\n";
         return 1;
     }
-    // The scan's source: the folder through the read-ahead, or the scan file's tree.
+    // The scan's source: the folder through the read-ahead (or the shard's part of it), or
+    // the tree of the scan file or of the graft of several.
     std::unique_ptr<FolderSource> source;
+    std::unique_ptr<ShardScan> shard;
+    std::string metadata;  // the shard's mark
     ScanFileReader* fileReader = nullptr;
     std::string root = options->folder;
     if (options->scanFile.empty()) {
@@ -131,32 +194,52 @@ int main(int argc, char** argv) {
             std::cerr << "brimwell-report: " << options->folder << ": " << *problem << "\n";
             return 1;
         }
+    }
+    if (shardNumbers) {
+        std::string problem;
+        shard = ShardScan::Make(options->folder, *shardNumbers, options->plan, options->rules,
+                                options->threads, &StopRequested, problem);
+        if (!shard) {
+            std::cerr << "brimwell-report: --plan " << problem << "\n";
+            return 1;
+        }
+        metadata = shard->Metadata();
+    } else if (options->scanFile.empty()) {
         source = std::make_unique<ReadAheadReader>(options->threads, ReadAheadLimits{},
                                                    &StopRequested, options->rules);
     } else {
         auto reader = std::make_unique<ScanFileReader>(options->rules);
-        if (std::optional<ScanFileError> error = reader->Load(options->scanFile)) {
-            std::cerr << "brimwell-report: " << error->Text() << "\n";
+        const std::vector<std::string> files = ScanFiles(*options);
+        std::optional<std::string> problem;
+        if (files.size() > 1)
+            problem = LoadGraft(*reader, files);
+        else if (std::optional<ScanFileError> error = reader->Load(options->scanFile))
+            problem = error->Text();
+        if (problem) {
+            std::cerr << "brimwell-report: " << *problem << "\n";
             return 1;
         }
         if (auto missing = MissingFromExport(*reader, options->rules))
-            std::cerr << "brimwell-report: " << options->scanFile << ": " << *missing << "\n";
+            std::cerr << "brimwell-report: " << GraftName(files) << ": " << *missing << "\n";
         root = reader->TopPath();
         scanTime = ScanTimeText(reader->Metadata());
         fileReader = reader.get();
         source = std::move(reader);
     }
+    FolderSource& read = shard ? shard->Source() : *source;
     std::optional<ScanFileWriter> writer;
     if (!options->output.empty())
-        writer.emplace(*source, output,
-                       ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION},
-                       options->rules);
+        writer.emplace(
+            read, output,
+            ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION,
+                                    ScanFileWriter::OptionsMetadata(options->rules) + metadata,
+                                    std::nullopt});
 
     // The tree lives as long as the process: freeing a million items one by one on the way
     // out would only delay the exit.
     static ItemStore& tree = *new ItemStore;
     ScanCounters counters;
-    ScanContext context(writer ? static_cast<FolderSource&>(*writer) : *source, &counters);
+    ScanContext context(writer ? static_cast<FolderSource&>(*writer) : read, &counters);
     context.rules = &options->rules;
     try {
         std::optional<ProgressLine> progress;

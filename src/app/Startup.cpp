@@ -1,6 +1,8 @@
 // The start-up modes and their steps.
 #include "app/Startup.h"
 
+#include "ui/ScanFileRoots.h"
+
 std::string CommandLineText(const std::vector<std::string>& arguments) {
     std::string text;
     for (const std::string& argument : arguments) {
@@ -31,6 +33,15 @@ std::string FolderOf(const std::string& text) {
     return text;
 }
 
+std::vector<std::string> ScanFilesOf(const std::string& text) {
+    std::vector<std::string> files;
+    std::size_t at = 0;
+    for (std::size_t next; (next = text.find(" -f ", at)) != std::string::npos; at = next + 4)
+        files.push_back(text.substr(at, next - at));
+    files.push_back(text.substr(at));
+    return files;
+}
+
 int RunStartup(const std::string& commandLine, StartupActions& actions, RootList& roots) {
     std::string startFolder;
     std::string scanFile;
@@ -55,10 +66,15 @@ int RunStartup(const std::string& commandLine, StartupActions& actions, RootList
             roots.Add(folder, false);
             break;
         }
-        case StartMode::ScanFile:
-            // Not a starting folder: the Desktop menu scans folders of this machine.
-            scanFile = actions.LongPath(FolderOf(commandLine.substr(3)));
+        case StartMode::ScanFile: {
+            // Not a starting folder: the Desktop menu scans folders of this machine. Files
+            // given together ("-f A -f B") are one root, the graft of them.
+            std::vector<std::string> files;
+            for (const std::string& file : ScanFilesOf(commandLine.substr(3)))
+                files.push_back(actions.LongPath(FolderOf(file)));
+            scanFile = ScanFileRoots::JoinFiles(files);
             break;
+        }
     }
     roots.FillDefaults(actions.DefaultStartingFolders());
     return actions.RunWindow(startFolder, scanFile);

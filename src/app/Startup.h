@@ -13,12 +13,14 @@ enum class StartMode { Ordinary, Install, Register, Uninstall, Folder, ScanFile 
 // The command-line text: the arguments after the program name, joined by single blanks.
 std::string CommandLineText(const std::vector<std::string>& arguments);
 // The mode of a command-line text. Switches match only exactly ("-R", "-I", "-U"); "-f "
-// followed by a file reads that scan file; an empty text is an ordinary start; everything
-// else names a folder.
+// followed by a file reads that scan file (and further " -f FILE" more of them); an empty text is
+// an ordinary start; everything else names a folder.
 StartMode ModeOf(const std::string& text);
 // The folder a command-line text names: without its first and last characters when both are
 // double quotation marks, otherwise the text as it stands.
 std::string FolderOf(const std::string& text);
+// The scan files of the text after "-f ": "A -f B -f C" names three, grafted into one root.
+std::vector<std::string> ScanFilesOf(const std::string& text);
 
 // What start-up asks of the rest of the system, in the order the modes need it.
 class StartupActions {

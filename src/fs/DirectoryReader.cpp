@@ -141,7 +141,8 @@ std::string_view LastPart(std::string_view path) {
 
 }  // namespace
 
-MountBoundaries::MountBoundaries(const ScanRules& rules) : oneFileSystem_(rules.oneFileSystem) {
+MountBoundaries::MountBoundaries(const ScanRules& rules)
+    : oneFileSystem_(rules.oneFileSystem), fileSystem_(rules.fileSystem) {
     // Every mount, not only those the rules keep out: a folder's device is worth knowing
     // wherever it may differ from its parent's (scan files record it there).
     for (const Mount& mount : ReadMountTable()) {
@@ -155,7 +156,10 @@ MountBoundaries::MountBoundaries(const ScanRules& rules) : oneFileSystem_(rules.
 
 void MountBoundaries::SetStart(int startFd) {
     struct stat info;
-    start_ = oneFileSystem_ && ::fstat(startFd, &info) == 0 ? info.st_dev : 0;
+    if (oneFileSystem_ && fileSystem_ != 0)
+        start_ = static_cast<dev_t>(fileSystem_);
+    else
+        start_ = oneFileSystem_ && ::fstat(startFd, &info) == 0 ? info.st_dev : 0;
 }
 
 ListOutcome MountBoundaries::Check(int dirFd, std::string_view name, std::uint64_t& device) const {

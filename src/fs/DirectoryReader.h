@@ -53,7 +53,7 @@ int OpenStartFolder(const std::string& path);
 class MountBoundaries {
   public:
     explicit MountBoundaries(const ScanRules& rules);
-    // Remembers the starting folder's file system.
+    // Remembers the starting folder's file system (or the rules' fileSystem, when set).
     void SetStart(int startFd);
     // Listed when the open folder may be listed, otherwise why not. name is its name in its
     // parent, or "/" for a starting folder. device is set to the folder's device when it was
@@ -62,6 +62,7 @@ class MountBoundaries {
 
   private:
     bool oneFileSystem_;
+    std::uint64_t fileSystem_;  // the rules' fixed file system, or 0
     dev_t start_ = 0;
     std::unordered_set<dev_t> pseudo_;
     std::vector<std::string> mountNames_;  // sorted, each once

@@ -1,4 +1,4 @@
-// Folder checks through stat and open, terminal check through isatty.
+// Folder checks through stat and open, terminal check through isatty, pipes.
 #include "fs/FileSystem.h"
 
 #include <fcntl.h>
@@ -34,4 +34,31 @@ void ReserveDescriptorTable(int count) {
     int fd = ::fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, count - 1);
     if (fd >= 0)
         ::close(fd);  // the table keeps its size
+}
+
+std::optional<std::uint64_t> FolderDevice(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    return static_cast<std::uint64_t>(info.st_dev);
+}
+
+std::optional<PipeEnds> MakePipe() {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0)
+        return std::nullopt;
+    return PipeEnds{FileDescriptor(ends[0]), FileDescriptor(ends[1])};
+}
+
+std::string DescriptorPath(int fd) {
+    return "/dev/fd/" + std::to_string(fd);
+}
+
+void DrainDescriptor(int fd) {
+    char bytes[65536];
+    for (;;) {
+        ssize_t got = ::read(fd, bytes, sizeof bytes);
+        if (got == 0 || (got < 0 && errno != EINTR))
+            return;
+    }
 }

@@ -13,6 +13,10 @@ struct ScanRules {
     bool includeHidden = false;
     // Folders on another file system than the starting folder's are not entered.
     bool oneFileSystem = false;
+    // With oneFileSystem: the device of the file system to stay on, when a scan starts
+    // below the folder whose file system counts (a shard starts at each of its parts); 0:
+    // the starting folder's.
+    std::uint64_t fileSystem = 0;
     // A file with several hard links counts at every link; by default only at the first
     // one the scan meets.
     bool countEveryLink = false;

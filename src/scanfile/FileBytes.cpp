@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr std::size_t kInputSize = 256 * 1024;
 constexpr int kGzipOnly = 15 + 16;  // the largest window, gzip header and trailer
 
 constexpr const char* kCutOff = "the compressed data ends too early";
@@ -18,7 +17,8 @@ constexpr const char* kJunk = "bytes that are not gzip data follow the compresse
 
 }  // namespace
 
-FileBytes::FileBytes(int fd) : fd_(fd), input_(std::make_unique<unsigned char[]>(kInputSize)) {
+FileBytes::FileBytes(int fd, std::size_t inputSize)
+    : fd_(fd), inputSize_(inputSize), input_(std::make_unique<unsigned char[]>(inputSize)) {
     stream_.next_in = input_.get();
 }
 
@@ -42,7 +42,7 @@ bool FileBytes::Refill() {
         std::memmove(input_.get(), stream_.next_in, stream_.avail_in);
     stream_.next_in = input_.get();
     for (;;) {
-        ssize_t got = ::read(fd_, input_.get() + stream_.avail_in, kInputSize - stream_.avail_in);
+        ssize_t got = ::read(fd_, input_.get() + stream_.avail_in, inputSize_ - stream_.avail_in);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0) {

@@ -11,8 +11,8 @@
 
 class FileBytes {
   public:
-    // Reads the open descriptor fd, which it closes.
-    explicit FileBytes(int fd);
+    // Reads the open descriptor fd, which it closes, inputSize bytes of the file at a time.
+    explicit FileBytes(int fd, std::size_t inputSize = 256 * 1024);
     ~FileBytes();
     FileBytes(const FileBytes&) = delete;
     FileBytes& operator=(const FileBytes&) = delete;
@@ -38,6 +38,7 @@ class FileBytes {
     long Fail(std::string why);
 
     int fd_;
+    std::size_t inputSize_;
     State state_ = State::Start;
     bool eof_ = false;
     std::unique_ptr<unsigned char[]> input_;

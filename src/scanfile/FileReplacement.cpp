@@ -82,6 +82,12 @@ int FileReplacement::CreateTemporary(unsigned mode) {
 
 int FileReplacement::Open(const std::string& path) {
     RemoveTemporary();
+    // What is not a regular file is written through its own name: /proc/self/fd/N names a
+    // pipe by a link whose text is no path.
+    struct stat current;
+    if (::stat(path.c_str(), &current) == 0 && !S_ISREG(current.st_mode) &&
+        !S_ISDIR(current.st_mode))
+        return ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     std::optional<std::string> target = LinkTarget(path);
     if (!target)
         return -1;

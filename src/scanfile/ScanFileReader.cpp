@@ -77,9 +77,9 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
     }
 }
 
-ScanFileError ScanFileReader::MemoryError() const {
+ScanFileError ScanFileReader::NoMemory(const std::string& file) {
     ScanFileError error;
-    error.file = path_;
+    error.file = file;
     error.what = kNoMemory;
     return error;
 }

@@ -53,7 +53,12 @@ class ScanFileReader : public FolderSource {
     std::optional<ScanFileError> Load(const std::string& path, std::function<bool()> stop = {});
     // "<file>: not enough memory for the export": what the caller says when the walk of the
     // loaded tree, or the tree the walk fills, runs out of memory (std::bad_alloc).
-    ScanFileError MemoryError() const;
+    ScanFileError MemoryError() const { return NoMemory(path_); }
+    // The same error for file: readers of the export item by item say it too.
+    static ScanFileError NoMemory(const std::string& file);
+    // The name MemoryError gives from now on, in place of the path Load was given (a graft
+    // loaded from a pipe is named by its files).
+    void NameFile(std::string name) { path_ = std::move(name); }
     // The top folder's name (its full path on the machine it was scanned on).
     const std::string& TopPath() const { return topPath_; }
     const ExportMetadata& Metadata() const { return metadata_; }

@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr std::size_t kBlockSize = 256 * 1024;
-
 bool EndsWith(std::string_view text, std::string_view end) {
     return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
 }
@@ -43,7 +41,7 @@ std::uint64_t CountLineFeeds(const char* bytes, std::size_t size) {
 
 }  // namespace
 
-ScanFileInput::ScanFileInput() {
+ScanFileInput::ScanFileInput(std::size_t blockSize) : blockSize_(blockSize) {
     static const char kNothing = '\0';
     data_ = last_ = &kNothing;
 }
@@ -71,10 +69,11 @@ bool ScanFileInput::Open(const std::string& path) {
         failure_ = std::strerror(EISDIR);
         return false;
     }
-    source_ = std::make_unique<FileBytes>(fd);
+    source_ = std::make_unique<FileBytes>(fd, blockSize_);
     for (Block& block : blocks_)
-        block.bytes = std::make_unique<char[]>(kBlockSize + 1);
-    string_ = std::make_unique<char[]>(kStringBuffer);
+        block.bytes = std::make_unique<char[]>(blockSize_ + 1);
+    // Not cleared: a page of it costs memory only once a string reaches it.
+    string_ = std::make_unique_for_overwrite<char[]>(kStringBuffer);
     try {
         reader_ = std::thread([this] { Read(); });
     } catch (const std::system_error& error) {  // no room for another thread's stack
@@ -93,7 +92,7 @@ void ScanFileInput::Fill(Block& block) {
         block.stopped = true;
         return;
     }
-    long got = source_->Read(block.bytes.get(), kBlockSize);
+    long got = source_->Read(block.bytes.get(), blockSize_);
     if (got < 0)
         block.failure = source_->Failure();
     else

@@ -22,7 +22,8 @@ class FileBytes;
 // failure, the cursor reads '\0'.
 class ScanFileInput {
   public:
-    ScanFileInput();
+    // blockSize: the bytes read (and decompressed) at a time; the input holds four such blocks.
+    explicit ScanFileInput(std::size_t blockSize = kDefaultBlockSize);
     // Stops the reading thread and waits for it (at most the read it is in).
     ~ScanFileInput();
     ScanFileInput(const ScanFileInput&) = delete;
@@ -101,6 +102,8 @@ class ScanFileInput {
     // before it (a parser reports errors at most a few bytes behind where it reads).
     Place Where(std::size_t offset) const;
 
+    static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
+
   private:
     static constexpr std::uint64_t kBlocks = 4;  // the parser's two, and two read ahead
 
@@ -125,6 +128,7 @@ class ScanFileInput {
     }
 
     std::unique_ptr<FileBytes> source_;
+    std::size_t blockSize_;
     std::function<bool()> stop_;
     Block blocks_[kBlocks];           // block n of the file is blocks_[n % kBlocks]
     std::unique_ptr<char[]> string_;  // where the cursor puts the string being read

@@ -2,64 +2,18 @@
 // enter, in listing order between the sub-folders it enters, each at its place.
 #include "scanfile/ScanFileWriter.h"
 
-#include <charconv>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
+
+#include "scanfile/JsonText.h"
 
 namespace {
 
 constexpr std::size_t kFlushAt = 64 * 1024;
 
-void AppendNumber(std::string& text, std::uint64_t value) {
-    char digits[24];
-    auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-    text.append(digits, end);
-}
-
-// A name as a JSON string. Bytes from 0x80 up are written as they are, valid UTF-8 or not,
-// as ncdu writes them: no escape could give the bytes of a name that is not UTF-8 back.
-void AppendString(std::string& text, std::string_view bytes) {
-    static const char kHex[] = "0123456789abcdef";
-    text.push_back('"');
-    std::size_t run = 0;  // the start of the bytes that need no escape
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        auto byte = static_cast<unsigned char>(bytes[i]);
-        if (byte >= 0x20 && byte != '"' && byte != '\\')
-            continue;
-        text.append(bytes.substr(run, i - run));
-        run = i + 1;
-        switch (byte) {
-            case '"':
-                text.append("\\\"");
-                break;
-            case '\\':
-                text.append("\\\\");
-                break;
-            case '\n':
-                text.append("\\n");
-                break;
-            case '\t':
-                text.append("\\t");
-                break;
-            case '\r':
-                text.append("\\r");
-                break;
-            case '\b':
-                text.append("\\b");
-                break;
-            case '\f':
-                text.append("\\f");
-                break;
-            default:
-                text.append("\\u00");
-                text.push_back(kHex[byte >> 4]);
-                text.push_back(kHex[byte & 15]);
-        }
-    }
-    text.append(bytes.substr(run));
-    text.push_back('"');
-}
+using json_text::AppendNumber;
+using json_text::AppendString;
 
 // The folder's full path, as ncdu names the top folder; the path as given when it has none.
 std::string FullPath(const std::string& path) {
@@ -73,9 +27,25 @@ std::string FullPath(const std::string& path) {
 
 }  // namespace
 
-ScanFileWriter::ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program,
-                               ScanRules options)
-    : inner_(inner), out_(out), program_(std::move(program)), options_(std::move(options)) {}
+std::string ScanFileWriter::OptionsMetadata(const ScanRules& rules) {
+    std::string text = ",\"brimwell\":{\"hidden\":";
+    text.append(rules.includeHidden ? "true" : "false");
+    text.append(",\"onefs\":");
+    text.append(rules.oneFileSystem ? "true" : "false");
+    text.append(",\"everylink\":");
+    text.append(rules.countEveryLink ? "true" : "false");
+    text.append(",\"exclude\":[");
+    for (std::size_t i = 0; i < rules.excludes.size(); ++i) {
+        if (i > 0)
+            text.push_back(',');
+        AppendString(text, rules.excludes[i]);
+    }
+    text.append("]}");
+    return text;
+}
+
+ScanFileWriter::ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program)
+    : inner_(inner), out_(out), program_(std::move(program)) {}
 
 void ScanFileWriter::Flush() {
     out_.Write(text_);
@@ -109,20 +79,8 @@ void ScanFileWriter::Open(Level& level, ListOutcome outcome, std::uint64_t devic
         AppendString(text_, program_.version);
         text_.append(",\"timestamp\":");
         AppendNumber(text_, static_cast<std::uint64_t>(std::time(nullptr)));
-        // ncdu and gdu pass over keys they do not know.
-        text_.append(",\"brimwell\":{\"hidden\":");
-        text_.append(options_.includeHidden ? "true" : "false");
-        text_.append(",\"onefs\":");
-        text_.append(options_.oneFileSystem ? "true" : "false");
-        text_.append(",\"everylink\":");
-        text_.append(options_.countEveryLink ? "true" : "false");
-        text_.append(",\"exclude\":[");
-        for (std::size_t i = 0; i < options_.excludes.size(); ++i) {
-            if (i > 0)
-                text_.push_back(',');
-            AppendString(text_, options_.excludes[i]);
-        }
-        text_.append("]}},\n[{\"name\":");
+        text_.append(program_.metadata);
+        text_.append("},\n[{\"name\":");
     } else {
         text_.append(",\n[{\"name\":");
     }

@@ -86,7 +86,7 @@ void FolderTreeView::OpenScanFile(const std::string& file) {
     if (file.empty())
         return;
     queue_->Flush();
-    emit StatusText(QString::fromStdString("Scanning " + file));
+    emit StatusText(QString::fromStdString("Scanning " + ScanFileRoots::Title(file)));
     scans_->Start(file, [this](ScanTarget& target, std::uint64_t id, const std::string& path,
                                const ScanControl& control) {
         return scanFiles_.Run(target, id, path, control);
@@ -143,7 +143,7 @@ void FolderTreeView::OnScanEnded(quint64 id) {
     }
     if (!folder)
         return;
-    QString text = QString::fromStdString(*folder);
+    QString text = QString::fromStdString(ScanFileRoots::Title(*folder));
     emit StatusText(QStringLiteral("Scanning ") + text + QStringLiteral(" Complete"));
     emit ScanCompleted(text);
 }

@@ -1,4 +1,5 @@
-// A scan file read on a scan thread and walked by the scan like a folder of the disk.
+// A scan file (or the graft of several) read on a scan thread and walked by the scan like a
+// folder of the disk.
 #include "ui/ScanFileRoots.h"
 
 #include <new>
@@ -7,6 +8,33 @@
 #include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
 #include "scanfile/ScanFileReader.h"
+#include "shard/Graft.h"
+#include "shard/GraftLoad.h"
+
+std::string ScanFileRoots::JoinFiles(const std::vector<std::string>& files) {
+    std::string joined;
+    for (const std::string& file : files) {
+        if (&file != &files.front())
+            joined.push_back('\0');
+        joined += file;
+    }
+    return joined;
+}
+
+std::vector<std::string> ScanFileRoots::SplitFiles(const std::string& files) {
+    std::vector<std::string> split;
+    for (std::size_t at = 0;;) {
+        std::size_t end = files.find('\0', at);
+        split.push_back(files.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        if (end == std::string::npos)
+            return split;
+        at = end + 1;
+    }
+}
+
+std::string ScanFileRoots::Title(const std::string& files) {
+    return GraftName(SplitFiles(files));
+}
 
 int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& file,
                        const ScanControl& control) {
@@ -14,10 +42,16 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
     // Reading the file is part of the scan: Stop ends it as it would end a scan.
     auto stopping = [&control] { return control.cancelled.load(std::memory_order_relaxed); };
     auto reader = std::make_unique<ScanFileReader>(control.rules);
-    if (std::optional<ScanFileError> error = reader->Load(file, stopping)) {
+    const std::vector<std::string> files = SplitFiles(file);
+    std::optional<std::string> problem;
+    if (files.size() > 1)
+        problem = LoadGraft(*reader, files, stopping);
+    else if (std::optional<ScanFileError> error = reader->Load(file, stopping))
+        problem = error->Text();
+    if (problem) {
         if (!stopping()) {
             std::lock_guard lock(mutex_);
-            failures_[id] = error->Text();
+            failures_[id] = *problem;
         }
         target.ScanEnded(id);
         return 0;

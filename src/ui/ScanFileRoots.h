@@ -11,17 +11,26 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "scan/ScanThread.h"
 
 class ScanFileRoots {
   public:
-    // The body of a scan thread (ScanThreads::Body) that reads scan file `file` into target's
-    // tree: loads it with the scan's rules, then scans the loaded tree as the root
-    // named by the export's top path. A file that cannot be read changes nothing in the
-    // tree; the reason is kept for TakeFailure. Running out of memory while the loaded tree
-    // is scanned ends the scan as a stop would, with that reason. Reports the end of scan
-    // id last.
+    // Several scan files opened together are one root, the graft of them: a scan names them
+    // as one text, their paths joined by zero bytes, which no path holds. One file is its
+    // path.
+    static std::string JoinFiles(const std::vector<std::string>& files);
+    static std::vector<std::string> SplitFiles(const std::string& files);
+    // The files as the status bar names them: "a + b + c", or "a + b + 62 more".
+    static std::string Title(const std::string& files);
+
+    // The body of a scan thread (ScanThreads::Body) that reads scan file `file` (or the graft
+    // of the files JoinFiles joined) into target's tree: loads it with the scan's rules,
+    // then scans the loaded tree as the root named by the export's top path. A file that
+    // cannot be read changes nothing in the tree; the reason is kept for TakeFailure. Running
+    // out of memory while the loaded tree is scanned ends the scan as a stop would, with that
+    // reason. Reports the end of scan id last.
     int Run(ScanTarget& target, std::uint64_t id, const std::string& file,
             const ScanControl& control);
     // The text the status bar shows at the end of scan id instead of "Scanning ... Complete":

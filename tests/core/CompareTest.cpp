@@ -119,6 +119,24 @@ TEST(Compare, WarnsWhenTheEarlierScanWasMadeWithOtherOptions) {
     EXPECT_EQ(same.err, "");
     EXPECT_EQ(Lines(same.out).size(), kHeaderLines) << same.out;
 
+    // Shards scanned with -a, grafted into one file, keep saying so.
+    for (const char* shard : {"0", "1"}) {
+        ASSERT_EQ(RunTool(std::string("-a --shard ") + shard + "/2 -o " +
+                          Quote(dir / ("shard-" + std::string(shard) + ".json")) + " " +
+                          Quote(dir / "tree"))
+                      .status,
+                  0);
+    }
+    ASSERT_EQ(RunTool("-f " + Quote(dir / "shard-0.json") + " " + Quote(dir / "shard-1.json") +
+                      " -o " + Quote(dir / "graft.json"))
+                  .status,
+              0);
+    ToolRun graft = RunTool("--compare " + Quote(dir / "graft.json") + " " + Quote(dir / "tree"));
+    EXPECT_NE(graft.err.find("made with -a, this one with no options"), std::string::npos)
+        << graft.err;
+    ASSERT_GE(Lines(graft.out).size(), 2u);
+    EXPECT_EQ(Lines(graft.out)[1].find("an unknown time"), std::string::npos) << graft.out;
+
     // Bad input is refused as -f refuses it.
     WriteText(dir / "broken.json", "[1,2,{}");
     ToolRun broken = RunTool("--compare " + Quote(dir / "broken.json") + " " + Quote(dir / "tree"));

@@ -116,7 +116,14 @@ class StartupTest : public QObject {
              7,
              {"defaults", "window [] file [long:/srv/a b.json]"},
              WithDefaults({})},
-            {"-f", true, 7, {"defaults", "window [long:-f]"}, WithDefaults({"-f"})}};
+            {"-f", true, 7, {"defaults", "window [long:-f]"}, WithDefaults({"-f"})},
+            // Files given together are one root, the graft of them.
+            {"-f /srv/a.json -f \"/srv/b c.json\"",
+             true,
+             7,
+             {"defaults",
+              "window [] file [long:/srv/a.json" + std::string(1, '\0') + "long:/srv/b c.json]"},
+             WithDefaults({})}};
         for (const Mode& mode : modes) {
             RecordingActions actions;
             actions.answerYes = mode.answerYes;
