@@ -85,9 +85,8 @@ TEST(ReportTool, RefusesWhatIsNotAFolderAndWrongUsage) {
          {std::string(), "-q" + folder, "-j 0" + folder, "-j 257" + folder,
           "--exclude" + std::string(), "--exclude-from " + dir / "absent" + folder,
           "--exclude-from " + dir.Path() + folder, "-f" + std::string(), "-o" + folder.substr(0, 0),
-          "--shard 2/2" + folder, "--shard 1" + folder,
-          std::string("--shard auto -f x.json"), "--plan x.json" + folder,
-          std::string("-a -f x.json -f y.json -o z.json")}) {
+          "--shard 2/2" + folder, "--shard 1" + folder, std::string("--shard auto -f x.json"),
+          "--plan x.json" + folder, std::string("-a -f x.json -f y.json -o z.json")}) {
         ToolRun run = RunTool(wrong);
         EXPECT_EQ(run.status, 2) << wrong;
         EXPECT_EQ(run.out, "") << wrong;
