@@ -194,20 +194,10 @@ void ComparisonView::SetSortByChange(bool on) {
 }
 
 void ComparisonView::StartOrdering() {
+    // The walk over the root's folders is itself done in slices: a root of a million items
+    // takes longer to walk than a slice may last.
     toOrder_.clear();
-    std::vector<const ItemNode*> pending;
-    if (const ItemNode* root = store_.Node(root_))
-        pending.push_back(root);
-    while (!pending.empty()) {
-        const ItemNode* folder = pending.back();
-        pending.pop_back();
-        if (folder->Children().Size() > 1)
-            toOrder_.push_back(folder->Id());
-        for (const ItemNode& child : folder->Children()) {
-            if (!child.Children().Empty())
-                pending.push_back(&child);
-        }
-    }
+    toOrder_.push_back(root_);
     ordering_ = true;
     work_.start();
 }
@@ -215,8 +205,15 @@ void ComparisonView::StartOrdering() {
 bool ComparisonView::OrderSome(const QElapsedTimer& clock) {
     const bool byChange = sortByChange_ && state_ == State::Shown;
     while (!toOrder_.empty() && TimeLeft(clock)) {
-        TreeItem folder = toOrder_.back();
+        const TreeItem folder = toOrder_.back();
         toOrder_.pop_back();
+        const ItemNode* node = store_.Node(folder);
+        if (!node)
+            continue;  // removed meanwhile
+        for (const ItemNode& child : node->Children()) {
+            if (!child.Children().Empty())
+                toOrder_.push_back(child.Id());
+        }
         if (byChange) {
             store_.OrderChildren(folder, [this](const ItemNode& a, const ItemNode& b) {
                 return Magnitude(ChangeOf(a)) > Magnitude(ChangeOf(b));

@@ -84,7 +84,7 @@ class ComparisonView : public QObject, public ItemChanges {
     std::unique_ptr<TreeComparison> comparison_;
     std::size_t goneInserted_ = 0;    // of the comparison's gone folders
     std::vector<TreeItem> goneRows_;  // the rows inserted for them
-    std::vector<TreeItem> toOrder_;   // folders whose children are still to be ordered
+    std::vector<TreeItem> toOrder_;   // folders still to be ordered, and walked below
     bool sortByChange_ = false;
     bool ordering_ = false;
     QTimer work_;  // runs the next slice
