@@ -23,6 +23,9 @@ constexpr const char* kUsage =
     "  -o FILE            write the scan to FILE in ncdu's JSON format instead of printing\n"
     "                     the report; \"-\" is standard output, a name ending in .gz is\n"
     "                     compressed\n"
+    "  --compare OLD      compare the scan with OLD, an earlier scan file, instead of\n"
+    "                     printing the report: the totals of both, then the folders that\n"
+    "                     changed most, deepest first where one folder carries the change\n"
     "  -k                 sizes in kilobytes (default: megabytes)\n"
     "  -j N               read folders on N threads (default: one per processor, or 1 on\n"
     "                     a rotating disk); -j 1 reads them one after the other\n"
@@ -104,12 +107,16 @@ bool ReadPatterns(const std::string& file, ScanRules& rules) {
     return !in.bad();
 }
 
-// What the shard and graft options cannot be given with.
+// What the shard, graft and comparison options cannot be given with.
 std::optional<std::string> CombinationProblem(const ReportOptions& options, bool haveFolder) {
     if (!options.shard.empty() && !haveFolder)
         return "--shard needs a FOLDER";
     if (!options.plan.empty() && options.shard.empty())
         return "--plan needs --shard";
+    if (!options.compare.empty() && !options.output.empty())
+        return "either --compare or -o";
+    if (!options.compare.empty() && !options.shard.empty())
+        return "either --compare or --shard: a shard holds only part of the folder";
     const ScanRules& rules = options.rules;
     if (!options.moreScanFiles.empty() && !options.output.empty() &&
         (rules.includeHidden || rules.oneFileSystem || !rules.excludes.empty()))
@@ -161,6 +168,13 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                 options.moreScanFiles.push_back(*file);
             else
                 (input ? options.scanFile : options.output) = *file;
+        } else if (Takes(argument, "--compare")) {
+            std::optional<std::string> file = arguments.Value(argument, "--compare");
+            if (!file || file->empty()) {
+                exitStatus = UsageError("--compare needs a FILE");
+                return std::nullopt;
+            }
+            options.compare = *file;
         } else if (Takes(argument, "-j")) {
             options.threads = ParseThreads(arguments.Value(argument, "-j").value_or(""));
             if (options.threads == 0) {

@@ -14,6 +14,7 @@ struct ReportOptions {
     std::string folder;    // empty when a scan file is read instead
     std::string scanFile;  // -f: the scan file read instead of a folder ("-": standard input)
     std::string output;    // -o: the scan file written instead of the report ("-": standard output)
+    std::string compare;   // --compare: the earlier scan file the scan is compared with
     std::vector<std::string> moreScanFiles;  // further -f files, grafted with scanFile into one
     std::string shard;                       // --shard: "K/N", or "auto" for the launcher's numbers
     std::string plan;  // --plan: an earlier scan file that the shards are cut by

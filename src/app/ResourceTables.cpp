@@ -21,6 +21,8 @@ const std::vector<Popup>& MainMenu() {
              {Command::PrintSelected, "Print Selected Info\tCtrl+P", false},
              {0, nullptr, false},
              {Command::Exit, "E&xit", false},
+             {0, nullptr, false},
+             {Command::CompareWithScanFile, "Compare With Scan File...", false, true},
          }},
         {"View",
          {
@@ -29,6 +31,8 @@ const std::vector<Popup>& MainMenu() {
              {0, nullptr, false},
              {Command::StayOnOneFileSystem, "Stay On One File System", false, true},
              {Command::IncludeHidden, "Include Hidden Entries", false, true},
+             {0, nullptr, false},
+             {Command::SortByChange, "Sort By Change", false, true},
          }},
         {"&Help", {{Command::About, "&About ...", false}}},
     };
@@ -103,6 +107,8 @@ const char* LoadString(int id) {
         {143, "Open a Scan File Written by brimwell-report, ncdu or gdu"},
         {144, "Do Not Enter Folders on Other File Systems in the Next Scans"},
         {145, "Count Entries Whose Names Begin With a Dot in the Next Scans"},
+        {146, "Compare the Selected Root With an Earlier Scan File"},
+        {147, "Order Folders by Their Change While a Comparison Is Shown"},
     };
     for (const auto& [key, text] : table) {
         if (key == id)

@@ -24,6 +24,8 @@ constexpr int ExportInfo = 142;
 constexpr int OpenScanFile = 143;
 constexpr int StayOnOneFileSystem = 144;
 constexpr int IncludeHidden = 145;
+constexpr int CompareWithScanFile = 146;
+constexpr int SortByChange = 147;
 constexpr int FirstStartingFolder = 1000;  // Desktop menu entry k is 1000 + k
 }  // namespace Command
 

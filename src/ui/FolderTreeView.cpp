@@ -37,6 +37,8 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setModel(model_.get());
     view_->OnLayout([this](std::chrono::nanoseconds cost) { queue_->SetViewCost(cost); });
+    // A scan of the disk never fills a root read from a scan file, whatever its path.
+    scans_->SetRootFilter([this](TreeItem root) { return !scanFiles_.IsFileRoot(root); });
 
     connect(queue_.get(), &ScanQueue::ScanEnded, this, &FolderTreeView::OnScanEnded);
     connect(queue_.get(), &ScanQueue::RootScanBegan, this,
@@ -77,7 +79,6 @@ void FolderTreeView::StartScan() {
         return;
     queue_->Flush();  // texts of scans that ended before come before this one's
     emit StatusText(QString::fromStdString("Scanning " + folder));
-    scanFiles_.ScanningFolder(folder);
     scans_->Start(folder);
 }
 
@@ -92,13 +93,20 @@ void FolderTreeView::OpenScanFile(const std::string& file) {
     });
 }
 
-bool FolderTreeView::IsImported(TreeItem item) {
-    queue_->Flush();
+TreeItem FolderTreeView::RootOf(TreeItem item) {
     TreeItem root = item;
     for (TreeItem parent = item; parent != TreeItem::None; parent = store_.GetParent(parent))
         root = parent;
-    std::optional<FolderRecord> record = store_.Record(root);
-    return record && scanFiles_.IsImported(record->path);
+    return root;
+}
+
+bool FolderTreeView::IsImported(TreeItem item) {
+    queue_->Flush();
+    return scanFiles_.IsFileRoot(RootOf(item));
+}
+
+std::optional<ScanFileRoots::Source> FolderTreeView::ScanFileOf(TreeItem item) {
+    return scanFiles_.SourceOf(RootOf(item));
 }
 
 void FolderTreeView::SupersedeRemovedScans() {

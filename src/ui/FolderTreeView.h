@@ -51,6 +51,10 @@ class FolderTreeView : public QObject, public ScanTarget {
     void OpenScanFile(const std::string& file);
     // Whether item lies below a root that was read from a scan file.
     bool IsImported(TreeItem item);
+    // The scan file the root of item was read from, and when that scan was made.
+    std::optional<ScanFileRoots::Source> ScanFileOf(TreeItem item);
+    // The root item above item (item itself for a root).
+    TreeItem RootOf(TreeItem item);
     // Running scans whose root items were deleted are cancelled and forgotten, so that
     // their folders can be scanned afresh at once.
     void SupersedeRemovedScans();

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "compare/Baseline.h"
 #include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
 #include "scanfile/ScanFileReader.h"
@@ -56,10 +57,7 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
         return 0;
     }
     const std::string root = reader->TopPath();
-    {
-        std::lock_guard lock(mutex_);
-        imported_.insert(root);
-    }
+    const std::string time = ScanTimeText(reader->Metadata());
     const std::string noMemory = reader->MemoryError().Text();
     CancellableSource source(std::move(reader), control.cancelled);
     try {
@@ -67,6 +65,15 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
         ScanContext context{source};
         context.stop = &control.cancelled;
         context.rules = &control.rules;
+        context.ownsRoot = [this, &file](TreeItem item) {
+            std::lock_guard lock(mutex_);
+            auto found = roots_.find(item);
+            return found != roots_.end() && found->second.file == file;
+        };
+        context.rootPlaced = [this, &file, &time](TreeItem item) {
+            std::lock_guard lock(mutex_);
+            roots_[item] = Source{file, time};
+        };
         FolderTree::ScanRoot(*tree, root, context);
     } catch (const std::bad_alloc&) {
         // A folder of the file with more entries than memory holds: the scan ends where it
@@ -89,12 +96,10 @@ std::optional<std::string> ScanFileRoots::TakeFailure(std::uint64_t id) {
     return text;
 }
 
-bool ScanFileRoots::IsImported(const std::string& rootPath) const {
+std::optional<ScanFileRoots::Source> ScanFileRoots::SourceOf(TreeItem root) const {
     std::lock_guard lock(mutex_);
-    return imported_.count(rootPath) != 0;
-}
-
-void ScanFileRoots::ScanningFolder(const std::string& rootPath) {
-    std::lock_guard lock(mutex_);
-    imported_.erase(rootPath);
+    auto found = roots_.find(root);
+    if (found == roots_.end())
+        return std::nullopt;
+    return found->second;
 }

@@ -202,6 +202,14 @@ TEST(ReportTool, NamesOnATerminalShowControlCharactersAsQuestionMarksInTheirColu
     EXPECT_NE(shown.err.find("cannot read /srv?]0;owned?/locked?[2J:"), std::string::npos)
         << shown.err;
     EXPECT_EQ(shown.err.find("\x1b]"), std::string::npos);
+
+    // A comparison names the same folders, in its header and in its lines.
+    WriteText(dir / "empty.json", "[1,2,{},\n[{\"name\":\"/srv\\u001b]0;owned\\u0007\"}]]\n");
+    ToolRun compared = RunOnTerminals({"--compare", dir / "empty.json", "-f", file});
+    EXPECT_EQ(compared.status, 0);
+    EXPECT_EQ(compared.out.rfind("/srv?]0;owned?   ( 3.00 M", 0), 0u) << compared.out;
+    EXPECT_NE(compared.out.find("\nclear?[2J "), std::string::npos) << compared.out;
+    EXPECT_EQ(compared.out.find_first_of("\x1b\x07"), std::string::npos);
 }
 
 // ASan and TSan reserve address space of their own: a limit on it means nothing there.

@@ -136,12 +136,16 @@ class MainWindowTest : public QObject {
                                      "Print Selected Info\tCtrl+P",
                                      "-",
                                      "E&xit",
+                                     "-",
+                                     "Compare With Scan File...",
                                      "[View]",
                                      "Show In Meg\tCtrl+T",
                                      "Explore Selected\tCtrl+I",
                                      "-",
                                      "Stay On One File System",
                                      "Include Hidden Entries",
+                                     "-",
+                                     "Sort By Change",
                                      "[&Help]",
                                      "&About ..."}));
 
@@ -463,7 +467,10 @@ class MainWindowTest : public QObject {
         QTRY_COMPARE(window.StatusText(),
                      QStringLiteral("/nonexistent/srv/data is not on this machine"));
         QCOMPARE(f.explored.size(), std::size_t{1});
-        store.Select(remoteRoot);  // the text was about the other item
+        store.Select(remoteRoot);  // the text was about the other item; this one is a file's
+        QCOMPARE(window.StatusText(),
+                 QString::fromStdString("Read from " + remote + ", scanned an unknown time"));
+        store.Select(store.GetNextItem(store.GetChild(TreeItem::None)));  // "local", scanned
         QCOMPARE(window.StatusText(), QStringLiteral("Ready"));
 
         writeRemote("3145728");  // Refresh reads the start file again
