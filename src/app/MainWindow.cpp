@@ -76,6 +76,11 @@ void MainWindow::BuildCommands() {
     commands_.Add(Command::IncludeHidden,
                   [this] { ToggleScanRule(scanRules_.includeHidden, kHiddenEntriesKey); });
     commands_.Add(Command::ExploreSelected, [this] { ExploreSelected(); });
+    commands_.Add(Command::CompareWithScanFile, [this] { CompareWithScanFile(); });
+    commands_.Add(Command::SortByChange, [this] {
+        sortByChange_ = !sortByChange_;
+        comparison_->SetSortByChange(sortByChange_);
+    });
     commands_.Add(Command::PrintSelected, [this] { PrintReport(); });
     commands_.Add(Command::ExportInfo, [this] {
         tree_->StopRunningScans();
@@ -126,8 +131,29 @@ void MainWindow::CreateViews() {
     content_ = new ContentArea;
     content_->SetSplitterPos(splitterPos_);
     content_->SetTree(&tree_->View());
-    content_->SetPanel(new DetailPanel(tree_->Store()));
+    panel_ = new DetailPanel(tree_->Store());
+    content_->SetPanel(panel_);
     client_->SetContent(content_);
+    comparison_ = std::make_unique<ComparisonView>(tree_->Store(), tree_->Model());
+    panel_->SetChanges(comparison_.get());
+    connect(comparison_.get(), &ComparisonView::StatusText, this, &MainWindow::SetStatusText);
+    connect(comparison_.get(), &ComparisonView::Changed, this, [this] {
+        UpdateCommandStates();
+        RefreshPanel();
+    });
+    connect(tree_.get(), &FolderTreeView::SelectionChanged, this,
+            &MainWindow::ShowSourceOfSelection);
+    connect(tree_.get(), &FolderTreeView::ScanCompleted, this, [this](const QString& folder) {
+        // Refresh keeps the comparison: the fresh scan of its root is compared again.
+        if (!comparison_->Active())
+            return;
+        const TreeItem root = comparison_->Root();
+        std::optional<ScanFileRoots::Source> file = tree_->ScanFileOf(root);
+        std::optional<FolderRecord> record = tree_->Store().Record(root);
+        const std::string source = file ? file->file : record ? record->path : std::string();
+        if (ScanThreads::FolderKey(source) == ScanThreads::FolderKey(folder.toStdString()))
+            comparison_->RootRescanned();
+    });
 
     connect(content_, &ContentArea::LaidOut, this, &MainWindow::RefreshPanel);
     connect(tree_.get(), &FolderTreeView::StatusText, this, &MainWindow::SetStatusText);
@@ -281,6 +307,10 @@ void MainWindow::UpdateCommandStates() {
     // A checkable item or button flips itself when chosen; it shows the state, not the clicks.
     ShowUnit();
     ShowScanRules();
+    if (QAction* item = MenuAction(Command::CompareWithScanFile))
+        item->setChecked(comparison_ && comparison_->Active());
+    if (QAction* item = MenuAction(Command::SortByChange))
+        item->setChecked(sortByChange_);
     if (QAction* item = MenuAction(Command::ShowSizeOnDisk))
         item->setChecked(SizeMeasure::OnDisk());
     if (!tree_ || !trash_)
@@ -298,6 +328,37 @@ void MainWindow::UpdateCommandStates() {
                 item->setEnabled(hasFolder);
         }
     }
+}
+
+void MainWindow::CompareWithScanFile() {
+    if (comparison_->Active()) {
+        comparison_->Stop();
+        return;
+    }
+    ItemStore& store = tree_->Store();
+    if (store.Selection() == TreeItem::None || !services_.chooseScanFiles)
+        return;
+    tree_->Queue().Flush();
+    const TreeItem root = tree_->RootOf(store.Selection());
+    std::vector<std::string> files = services_.chooseScanFiles(this);
+    if (!files.empty() && store.Node(root))
+        comparison_->Start(root, files.front(), scanRules_);
+}
+
+void MainWindow::ShowSourceOfSelection() {
+    const TreeItem selected = tree_->Store().Selection();
+    if (selected == TreeItem::None)
+        return;
+    if (std::optional<ScanFileRoots::Source> file = tree_->ScanFileOf(selected)) {
+        sourceText_ = QString::fromStdString("Read from " + ScanFileRoots::Title(file->file) +
+                                             ", scanned " + file->time);
+        SetStatusText(sourceText_);
+        return;
+    }
+    // An item of a scanned root: the file named for the item before is not its source.
+    if (!sourceText_.isEmpty() && StatusText() == sourceText_)
+        SetStatusText(QString::fromUtf8(Resources::LoadString(104)));
+    sourceText_.clear();
 }
 
 void MainWindow::ShowUnit() {
@@ -323,6 +384,8 @@ void MainWindow::RemoveItem(TreeItem item) {
     store.RemoveChildren(item);
     store.DeleteItem(item);
     tree_->SupersedeRemovedScans();
+    if (comparison_->Active() && !store.Node(comparison_->Root()))
+        comparison_->Stop();
     RefreshPanel();
 }
 
@@ -362,6 +425,8 @@ void MainWindow::ToggleSizeOnDisk() {
     if (services_.settings)
         services_.settings->WriteInt(kSizeOnDiskKey, SizeMeasure::OnDisk() ? 1 : 0);
     tree_->ShowMeasure();
+    if (comparison_)
+        comparison_->MeasureChanged();
     if (largestFiles_)
         largestFiles_->SearchAgain();
     RefreshPanel();

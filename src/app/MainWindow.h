@@ -18,6 +18,7 @@
 #include "app/Commands.h"
 #include "app/WindowSettings.h"
 #include "scan/RootList.h"
+#include "ui/ComparisonView.h"
 #include "ui/FolderTreeView.h"
 #include "ui/Toolbar.h"
 #include "ui/TrashMoves.h"
@@ -25,6 +26,7 @@
 class ClientArea;
 class ContentArea;
 class DesktopMenu;
+class DetailPanel;
 class Dialogs;
 class LargestFilesWindow;
 class TrashCommand;
@@ -83,6 +85,8 @@ class MainWindow : public QMainWindow {
     }
     RootList& Roots() { return *roots_; }
     FolderTreeView& Tree() { return *tree_; }
+    // The comparison of a root with a scan file; null before Create.
+    ComparisonView* Comparison() { return comparison_.get(); }
 
     // The detail panel right of the splitter, the area that holds it, the tree and the
     // splitter, the area that holds that and the toolbar, the toolbar and the Desktop
@@ -142,6 +146,9 @@ class MainWindow : public QMainWindow {
     void ReadScanRules();
     void ToggleScanRule(bool& rule, const char* key);
     void ShowScanRules();
+    // Puts the scan file and time of the selected item's root into the status bar when it was
+    // read from a scan file.
+    void ShowSourceOfSelection();
     // Writes the report of the selected folder to a file chosen in the save dialog; a
     // failure is shown in the status bar.
     void ExportReport();
@@ -153,6 +160,9 @@ class MainWindow : public QMainWindow {
     void ShowItemMenu(const QPoint& globalPos);
     // Repaints the detail panel (coalesced).
     void RefreshPanel();
+    // Compares the root of the selected item with a scan file chosen in the file chooser;
+    // when a comparison is shown, leaves it.
+    void CompareWithScanFile();
 
   protected:
     // Closing the window (Exit included) saves the placement, closes the scan queue, stops
@@ -197,6 +207,9 @@ class MainWindow : public QMainWindow {
     static constexpr const char* kHiddenEntriesKey = "HIDDENENTRIES";
     static constexpr const char* kSizeOnDiskKey = "SIZEONDISK";
     std::unique_ptr<FolderTreeView> tree_;
+    std::unique_ptr<ComparisonView> comparison_;  // goes before the tree it reads
+    bool sortByChange_ = false;
+    DetailPanel* panel_ = nullptr;    // owned by content_
     ClientArea* client_ = nullptr;    // the central widget: toolbar and content area
     ContentArea* content_ = nullptr;  // owned by client_
     QLabel* statusText_ = nullptr;
@@ -209,6 +222,7 @@ class MainWindow : public QMainWindow {
     std::optional<QRect> restoredOuter_;  // re-applied once the frame is known
     QString outputFailure_;               // the last export or print failure shown
     QString itemFailure_;                 // the last Explore failure shown
+    QString sourceText_;                  // the last "Read from FILE" shown for a selection
     // Whether a folder exists, asked on a thread of its own and polled by the timer.
     struct FolderCheck;
     std::shared_ptr<FolderCheck> folderCheck_;

@@ -23,6 +23,9 @@ constexpr const char* kUsage =
     "  -o FILE            write the scan to FILE in ncdu's JSON format instead of printing\n"
     "                     the report; \"-\" is standard output, a name ending in .gz is\n"
     "                     compressed\n"
+    "  --compare OLD      compare the scan with OLD, an earlier scan file, instead of\n"
+    "                     printing the report: the totals of both, then the folders that\n"
+    "                     changed most, deepest first where one folder carries the change\n"
     "  -k                 sizes in kilobytes (default: megabytes)\n"
     "  --disk-usage       sizes as the space files take on disk (their allocated blocks, as\n"
     "                     du counts them; folders' own blocks too) instead of their apparent\n"
@@ -119,7 +122,7 @@ bool ReadPatterns(const std::string& file, ScanRules& rules) {
     return !in.bad();
 }
 
-// What the shard and graft options cannot be given with.
+// What the shard, graft and comparison options cannot be given with.
 std::optional<std::string> CombinationProblem(const ReportOptions& options, bool haveFolder) {
     if (!options.shard.empty() && !haveFolder)
         return "--shard needs a FOLDER";
@@ -131,6 +134,12 @@ std::optional<std::string> CombinationProblem(const ReportOptions& options, bool
         return "either --largest or -o";
     if (options.largest != 0 && !options.shard.empty())
         return "either --largest or --shard";
+    if (!options.compare.empty() && !options.output.empty())
+        return "either --compare or -o";
+    if (!options.compare.empty() && options.largest != 0)
+        return "either --compare or --largest";
+    if (!options.compare.empty() && !options.shard.empty())
+        return "either --compare or --shard: a shard holds only part of the folder";
     const ScanRules& rules = options.rules;
     if (!options.moreScanFiles.empty() && !options.output.empty() &&
         (rules.includeHidden || rules.oneFileSystem || !rules.excludes.empty()))
@@ -182,6 +191,13 @@ std::optional<ReportOptions> ParseReportOptions(int argc, char** argv, int& exit
                 options.moreScanFiles.push_back(*file);
             else
                 (input ? options.scanFile : options.output) = *file;
+        } else if (Takes(argument, "--compare")) {
+            std::optional<std::string> file = arguments.Value(argument, "--compare");
+            if (!file || file->empty()) {
+                exitStatus = UsageError("--compare needs a FILE");
+                return std::nullopt;
+            }
+            options.compare = *file;
         } else if (Takes(argument, "-j")) {
             options.threads = ParseThreads(arguments.Value(argument, "-j").value_or(""));
             if (options.threads == 0) {

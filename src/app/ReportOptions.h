@@ -17,6 +17,7 @@ struct ReportOptions {
     std::string output;    // -o: the scan file written instead of the report ("-": standard output)
     bool diskUsage = false;   // --disk-usage: sizes as space on disk instead of apparent sizes
     std::size_t largest = 0;  // --largest N: the N largest files instead of the report; 0: no
+    std::string compare;      // --compare: the earlier scan file the scan is compared with
     std::vector<std::string> moreScanFiles;  // further -f files, grafted with scanFile into one
     std::string shard;                       // --shard: "K/N", or "auto" for the launcher's numbers
     std::string plan;  // --plan: an earlier scan file that the shards are cut by

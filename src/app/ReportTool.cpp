@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "ReportCompare.h"
 #include "ReportOptions.h"
 #include "fs/FileSystem.h"
 #include "fs/ReadAheadReader.h"
@@ -149,7 +150,7 @@ int WriteGraft(const ReportOptions& options) {
     Graft graft(ScanFiles(options));
     std::optional<std::string> problem = graft.Open();
     if (!problem) {
-        ExportItemWriter out(output, {"brimwell-report", BRIMWELL_VERSION, ""});
+        ExportItemWriter out(output, GraftProgram(graft, "brimwell-report", BRIMWELL_VERSION));
         problem = graft.Write(out);
     }
     if (!problem && !output.Finish())
@@ -214,6 +215,14 @@ int main(int argc, char** argv) {
         options->output = ShardFileName(options->output, shardNumbers->index);
     }
 
+    // With --compare, the earlier scan is read first: a file that cannot be read ends the
+    // program before a long scan.
+    std::optional<Baseline> before;
+    if (!options->compare.empty() &&
+        !(before = ReportCompare::LoadBefore(options->compare, options->rules)))
+        return 1;
+    std::string scanTime = "now";
+
     // With -o the scan is written as it is read, instead of the report. The output is opened
     // first: a FILE that cannot be written is said before a long read.
     ScanFileOutput output;
@@ -225,7 +234,7 @@ int main(int argc, char** argv) {
     // the tree of the scan file or of the graft of several.
     std::unique_ptr<FolderSource> source;
     std::unique_ptr<ShardScan> shard;
-    std::string metadata;
+    std::string metadata;  // the shard's mark
     ScanFileReader* fileReader = nullptr;
     std::string root = options->folder;
     if (options->scanFile.empty()) {
@@ -261,6 +270,7 @@ int main(int argc, char** argv) {
         if (auto missing = MissingFromExport(*reader, options->rules))
             std::cerr << "brimwell-report: " << GraftName(files) << ": " << *missing << "\n";
         root = reader->TopPath();
+        scanTime = ScanTimeText(reader->Metadata());
         fileReader = reader.get();
         source = std::move(reader);
     }
@@ -269,8 +279,11 @@ int main(int argc, char** argv) {
     FolderSource& read = shard ? shard->Source() : *source;
     std::optional<ScanFileWriter> writer;
     if (!options->output.empty())
-        writer.emplace(read, output,
-                       ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION, metadata});
+        writer.emplace(
+            read, output,
+            ScanFileWriter::Program{"brimwell-report", BRIMWELL_VERSION,
+                                    ScanFileWriter::OptionsMetadata(options->rules) + metadata,
+                                    std::nullopt});
 
     // The tree lives as long as the process: freeing a million items one by one on the way
     // out would only delay the exit.
@@ -305,6 +318,10 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
+    if (before)
+        return ReportCompare::Write(tree, scanTime, *before, std::cout, StandardOutputIsTerminal())
+                   ? 0
+                   : 1;
     ReportText::WriteReport(tree, std::cout, StandardOutputIsTerminal());
     return std::cout.good() ? 0 : 1;
 }

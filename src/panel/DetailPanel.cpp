@@ -8,7 +8,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <optional>
+#include <vector>
 
+#include "compare/ChangeText.h"
 #include "panel/ChildMeasures.h"
 #include "report/ReportText.h"
 #include "tree/ItemStore.h"
@@ -21,6 +24,7 @@ constexpr int kBarInset = 3;  // a bar's edge inside its line, and the fill insi
 const QColor kWhite(255, 255, 255);
 const QColor kBlack(0, 0, 0);
 const QColor kRed(255, 0, 0);
+const QColor kGreen(0, 160, 0);
 
 // The classic colours of a three-dimensional edge.
 const QColor kHighlight(255, 255, 255);
@@ -117,6 +121,72 @@ void DrawChildLines(QPainter& painter, const ItemNode& node, const ChildMeasure&
     }
 }
 
+// A child's line while a comparison is shown: its text with its change after its size.
+QString ChangeLabel(const ItemNode& child, const ItemChange& change) {
+    return QString::fromStdString(ReportText::ChildText(child.RecordName(), child.TotalBytes()) +
+                                  ChangeText::LabelSuffix(change));
+}
+
+std::uint64_t Magnitude(std::int64_t bytes) {
+    return bytes < 0 ? static_cast<std::uint64_t>(-(bytes + 1)) + 1
+                     : static_cast<std::uint64_t>(bytes);
+}
+
+// The child lines of a compared folder: as many as fit, the name column as wide as their
+// texts, and each change as a bar from the middle of the bar frame, red to the right for
+// growth, green to the left for shrinkage, scaled to the largest change of any child.
+void DrawChangeLines(QPainter& painter, const ItemNode& node, const ItemChanges& changes, int width,
+                     int height) {
+    const QFontMetrics metrics = painter.fontMetrics();
+    const int lineHeight = metrics.height();
+    std::uint64_t largest = 0;
+    struct Shown {
+        const ItemNode* child;
+        ItemChange change;
+    };
+    std::vector<Shown> shown;
+    const int fit = lineHeight > 0 ? height / lineHeight - 1 : 0;
+    int nameWidth = 0;
+    for (const ItemNode& child : node.Children()) {
+        if (!child.HasRecord())
+            break;
+        std::optional<ItemChange> change = changes.ChangeOf(child);
+        if (!change)
+            continue;
+        largest = std::max(largest, Magnitude(change->Bytes()));
+        if (static_cast<int>(shown.size()) < fit) {
+            nameWidth = std::max(nameWidth, metrics.horizontalAdvance(ChangeLabel(child, *change)));
+            shown.push_back({&child, *change});
+        }
+    }
+    const int x0 = nameWidth + kMargin;
+    DrawEdge(painter, Span(x0, lineHeight, width - kMargin, height), kBump);
+    const int middle = x0 + (width - nameWidth - 2 * kMargin) / 2;
+    const int half = middle - x0;
+    painter.fillRect(QRect(middle, lineHeight + 2, 1, std::max(0, height - lineHeight - 4)),
+                     kDarkShadow);
+    int top = lineHeight;
+    for (const Shown& line : shown) {
+        DrawTextAt(painter, kMargin, top, ChangeLabel(*line.child, line.change));
+        const std::int64_t bytes = line.change.Bytes();
+        const int length =
+            largest == 0 ? 0
+                         : static_cast<int>(static_cast<double>(Magnitude(bytes)) /
+                                            static_cast<double>(largest) * (half - 2 * kBarInset));
+        if (length > 0) {
+            QRect bar = bytes > 0 ? Span(middle + 1, top + kBarInset, middle + 1 + length,
+                                         top + lineHeight - kBarInset)
+                                  : Span(middle - length, top + kBarInset, middle,
+                                         top + lineHeight - kBarInset);
+            DrawEdge(painter, bar, kSunken);
+            QRect fill = bar.adjusted(2, 2, -2, -2);
+            if (fill.width() > 0 && fill.height() > 0)
+                painter.fillRect(fill, bytes > 0 ? kRed : kGreen);
+        }
+        top += lineHeight;
+    }
+}
+
 // The selected item when it carries a record; null otherwise.
 const ItemNode* SelectedNode(const ItemStore& tree) {
     TreeItem selected = tree.Selection();
@@ -127,7 +197,7 @@ const ItemNode* SelectedNode(const ItemStore& tree) {
 }
 
 void PaintContent(QPainter& painter, int width, int height, const ItemStore& tree,
-                  ChildMeasureCache* cache) {
+                  ChildMeasureCache* cache, const ItemChanges* changes) {
     painter.fillRect(QRect(0, 0, width, height), kWhite);
     const ItemNode* node = SelectedNode(tree);
     if (!node)
@@ -140,6 +210,10 @@ void PaintContent(QPainter& painter, int width, int height, const ItemStore& tre
     // of it and is cut at both sides.
     DrawTextAt(painter, (width - metrics.horizontalAdvance(header)) / 2, 0, header);
 
+    if (changes && changes->ChangeOf(*node)) {
+        DrawChangeLines(painter, *node, *changes, width, height);
+        return;
+    }
     ChildMeasure measure = cache ? cache->Measure(tree, *node, metrics, painter.font())
                                  : MeasureChildren(*node, metrics);
     const int x0 = measure.nameWidth + kMargin;
@@ -161,18 +235,18 @@ void DetailPanel::Paint(QPainter& painter, const QRect& area, const ItemStore& t
 }
 
 void DetailPanel::Paint(QPainter& painter, const QRect& area, const ItemStore& tree,
-                        ChildMeasureCache* cache) {
+                        ChildMeasureCache* cache, const ItemChanges* changes) {
     painter.save();
     painter.setClipRect(area);
     painter.translate(area.topLeft());
-    PaintContent(painter, area.width(), area.height(), tree, cache);
+    PaintContent(painter, area.width(), area.height(), tree, cache, changes);
     painter.restore();
 }
 
 void DetailPanel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
-    Paint(painter, contentsRect(), tree_, &measures_);
+    Paint(painter, contentsRect(), tree_, &measures_, changes_);
     if (measures_.Measuring())  // a folder with many children: go on at the next pass
         QTimer::singleShot(0, this, [this] { update(); });
 }

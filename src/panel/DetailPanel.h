@@ -7,6 +7,7 @@
 
 #include "panel/ChildMeasures.h"
 
+class ItemChanges;
 class ItemStore;
 class QPainter;
 class QRect;
@@ -39,6 +40,15 @@ class DetailPanel : public QFrame {
     // Schedules a repaint, for example after the selection or a record changed.
     void Refresh() { update(); }
 
+    // While changes is set (it must outlive that) and compares the selected folder, each
+    // child line shows the child's change after its size, and its bar grows from a middle
+    // line to the right (growth) or to the left (shrinkage), scaled to the largest change;
+    // the name column fits the lines shown. Null: the plain panel.
+    void SetChanges(const ItemChanges* changes) {
+        changes_ = changes;
+        update();
+    }
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     // Does nothing: the panel has no menu, and the request does not reach the parent.
@@ -46,8 +56,9 @@ class DetailPanel : public QFrame {
 
   private:
     static void Paint(QPainter& painter, const QRect& area, const ItemStore& tree,
-                      ChildMeasureCache* cache);
+                      ChildMeasureCache* cache, const ItemChanges* changes = nullptr);
 
     const ItemStore& tree_;
+    const ItemChanges* changes_ = nullptr;
     ChildMeasureCache measures_;
 };

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "scan/LinkLedger.h"
 #include "scan/SizeUnit.h"
 
 bool ScanContext::Stopping() const {
@@ -43,11 +44,27 @@ std::unique_ptr<FolderRecord> WithDisk(std::unique_ptr<FolderRecord> record,
     return record;
 }
 
-// Records a finished folder's figures on its item and gives it its FILES entry. A root is
-// labelled, named and placed by its path; a sub-folder by its name, its record's path
-// following from its place in the tree.
-void FinishFolder(TreeControl& tree, TreeItem item, int icon, std::string_view name,
-                  const ScanSums& sums, bool isRoot) {
+// Gives a finished sub-folder, and its FILES entry, the folder's figures once more.
+void Refinish(TreeControl& tree, TreeItem item, TreeItem files, std::string_view name,
+              const ScanSums& sums) {
+    tree.SetItemText(item, FolderLabel(std::string(name), sums));
+    tree.SetItemData(
+        item, WithDisk(FolderRecord::Placed(PathOrigin::ItemFolder, std::string(name), sums.total,
+                                            sums.filesOnly, sums.folders, sums.files, false),
+                       sums.diskTotal));
+    tree.SetItemText(files, ItemLabel::FilesEntry(sums.filesOnly, false, SizeUnit::InMegabytes())
+                                .WithDiskBytes(sums.diskFilesOnly));
+    tree.SetItemData(
+        files, WithDisk(FolderRecord::Placed(PathOrigin::ParentFolder, "FILES", sums.filesOnly,
+                                             sums.filesOnly, 0, sums.directFiles, true),
+                        sums.diskFilesOnly));
+}
+
+// Records a finished folder's figures on its item and gives it its FILES entry, whose item
+// it returns. A root is labelled, named and placed by its path; a sub-folder by its name,
+// its record's path following from its place in the tree.
+TreeItem FinishFolder(TreeControl& tree, TreeItem item, int icon, std::string_view name,
+                      const ScanSums& sums, bool isRoot) {
     tree.SetItemText(item, FolderLabel(std::string(name), sums));
     TreeItem files =
         tree.InsertItem(ItemLabel::FilesEntry(sums.filesOnly, isRoot, SizeUnit::InMegabytes())
@@ -68,6 +85,7 @@ void FinishFolder(TreeControl& tree, TreeItem item, int icon, std::string_view n
         files, WithDisk(FolderRecord::Placed(PathOrigin::ParentFolder, "FILES", sums.filesOnly,
                                              sums.filesOnly, 0, sums.directFiles, true),
                         sums.diskFilesOnly));
+    return files;
 }
 
 // Shows the running figures of the folder being scanned on its item.
@@ -131,6 +149,8 @@ class FolderWalk {
             if (!frames_.empty())
                 SubFolderDone(done);
         }
+        if (!ledger_.Empty() && !context_.Stopping())
+            SettleLinks();
     }
 
   private:
@@ -148,6 +168,7 @@ class FolderWalk {
         std::uint32_t next = 0;                    // the next entry to look at
         int icon = 0;
         bool isRoot = false;
+        std::uint32_t ledgerFolder = LinkLedger::kNoFolder;  // set once a link is met below
     };
 
     // The folder's path with one "/" appended unless it ends in one.
@@ -206,17 +227,60 @@ class FolderWalk {
     }
 
     // A file with other hard links counts where the scan meets it first (unless the rules
-    // count every link), and not at all when a folder outside the scan counts it: false
-    // for every later link.
-    bool FirstLink(const FolderListing& listing, const FolderEntry& entry, TreeItem folder) {
+    // count every link): false for every later link, and for every link when a folder outside
+    // the scan counts the file already (a folder scanned again inside its root). The ledger
+    // moves it to its link first in name order when the walk is over.
+    bool FirstLink(const FolderListing& listing, const FolderEntry& entry, std::uint64_t size) {
         if (entry.link == 0 || rules_.countEveryLink)
             return true;
         const LinkIdentity& file = listing.links[entry.link - 1];
         if (context_.countedElsewhere && context_.countedElsewhere->Counts(file))
             return false;
+        const std::string_view name = listing.Name(entry);
+        const std::size_t depth = frames_.size() - 1;
+        std::string path = path_.substr(0, frames_.back().pathLength);
+        path.append("/").append(name);
+        return ledger_.Meet(file, LedgerFolder(depth), path, {size, entry.sizeOnDisk},
+                            rules_.Counts(name));
+    }
+
+    // The ledger's folder of the frame at depth, made (with those above it) when needed.
+    std::uint32_t LedgerFolder(std::size_t depth) {
+        std::size_t known = depth + 1;  // the deepest frame above depth that has one
+        while (known > 0 && frames_[known - 1].ledgerFolder == LinkLedger::kNoFolder)
+            --known;
+        for (std::size_t at = known; at <= depth; ++at) {
+            Frame& frame = frames_[at];
+            std::uint32_t parent = at == 0 ? LinkLedger::kNoFolder : frames_[at - 1].ledgerFolder;
+            const std::size_t nameStart = at == 0 ? 0 : frame.nameStart;
+            frame.ledgerFolder = ledger_.AddFolder(
+                parent, frame.item, path_.substr(nameStart, frame.pathLength - nameStart));
+        }
+        return frames_[depth].ledgerFolder;
+    }
+
+    // Moves files with several links to their links first in name order, and gives the
+    // folders whose figures that changed their figures again. The walk's first folder is
+    // finished by the caller, with the sums it was given.
+    void SettleLinks() {
+        ledger_.At(0).sums = *top_;
+        std::vector<std::uint32_t> changed = ledger_.Settle();
+        *top_ = ledger_.At(0).sums;
+        std::unordered_set<std::uint64_t> parents;
+        for (std::uint32_t index : changed) {
+            LinkLedger::Folder& folder = ledger_.At(index);
+            if (folder.parent == LinkLedger::kNoFolder)
+                continue;
+            Refinish(tree_, folder.item, folder.filesItem, folder.name, folder.sums);
+            parents.insert(static_cast<std::uint64_t>(ledger_.At(folder.parent).item));
+        }
+        for (std::uint64_t parent : parents)
+            tree_.SortChildren(static_cast<TreeItem>(parent), CompareBySize, 0);
         if (context_.counted)
-            return context_.counted->Note(file, folder);
-        return links_.insert(file).second;
+            ledger_.TellCounted([this](const LinkIdentity& file, TreeItem folder) {
+                context_.counted->Note(file, folder);
+            });
+        ledger_.Clear();
     }
 
     // Counts the current folder's entries up to its next sub-folder and enters that one;
@@ -232,9 +296,11 @@ class FolderWalk {
             if (index > 0 && context_.Stopping())
                 return false;
             const FolderEntry& entry = listing.entries[index];
-            if (entry.excluded || !FirstLink(listing, entry, frame.item))
+            if (entry.excluded)
                 continue;
             std::uint64_t size = entry.compressed ? entry.sizeOnDisk : entry.size;
+            if (!FirstLink(listing, entry, size))
+                continue;
             sums.total = SaturatingAdd(sums.total, size);
             sums.diskTotal = SaturatingAdd(sums.diskTotal, entry.sizeOnDisk);
             std::string_view name = listing.Name(entry);
@@ -278,7 +344,11 @@ class FolderWalk {
         if (!context_.Stopping()) {
             path_.resize(child.pathLength);
             std::string_view name = std::string_view(path_).substr(child.nameStart);
-            FinishFolder(tree_, child.item, child.icon, name, child.sums, false);
+            TreeItem files = FinishFolder(tree_, child.item, child.icon, name, child.sums, false);
+            if (child.ledgerFolder != LinkLedger::kNoFolder) {
+                ledger_.At(child.ledgerFolder).sums = child.sums;
+                ledger_.At(child.ledgerFolder).filesItem = files;
+            }
             ScanSums& sums = SumsOf(parent);
             AddChild(sums, child.sums);
             if (parent.isRoot || parent.item == tree_.GetSelection())
@@ -292,7 +362,7 @@ class FolderWalk {
     TreeControl& tree_;
     ScanContext& context_;
     const ScanRules& rules_;
-    std::unordered_set<LinkIdentity, LinkHash> links_;  // files with other links, seen so far
+    LinkLedger ledger_;  // files with other links, seen so far
     std::string path_;
     std::deque<Frame> frames_;  // deque: frames keep their places as the stack grows
     std::vector<std::unique_ptr<FolderListing>> spare_;
@@ -309,12 +379,13 @@ std::string_view WithoutTrailingSlash(std::string_view path) {
 
 // The root item of rootPath, whatever record it holds, or None. A root whose scan was
 // stopped keeps its placeholder or progress record; it is still the root of that folder.
-TreeItem FindRoot(TreeControl& tree, const std::string& rootPath) {
+TreeItem FindRoot(TreeControl& tree, const std::string& rootPath, const ScanContext& context) {
     const std::string_view wanted = WithoutTrailingSlash(rootPath);
     for (TreeItem item = tree.GetChild(TreeItem::None); item != TreeItem::None;
          item = tree.GetNextItem(item)) {
         std::optional<FolderRecord> record = tree.GetItemData(item);
-        if (record && WithoutTrailingSlash(record->path) == wanted)
+        if (record && WithoutTrailingSlash(record->path) == wanted &&
+            (!context.ownsRoot || context.ownsRoot(item)))
             return item;
     }
     return TreeItem::None;
@@ -348,12 +419,14 @@ void ScanFolder(bool isRoot, TreeControl& tree, TreeItem parentItem, const std::
 }
 
 void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& context) {
-    TreeItem root = FindRoot(tree, rootPath);
+    TreeItem root = FindRoot(tree, rootPath, context);
     if (root != TreeItem::None)
         tree.RemoveChildren(root);
     int icon = FileIconIndex(rootPath, true);
     if (root == TreeItem::None)
         root = tree.InsertItem(rootPath, icon, TreeItem::None, InsertAt::Last);
+    if (context.rootPlaced)
+        context.rootPlaced(root);
     tree.SetItemData(root, FolderRecord::Placeholder(rootPath));
 
     ScanSums sums;

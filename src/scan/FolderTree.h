@@ -45,6 +45,11 @@ struct ScanContext {
     // Where the scan notes which folder item counts each file with several hard links. May
     // be null: the scan then keeps that to itself.
     HardLinkLedger* counted = nullptr;
+    // Whether a root item of the starting folder's path is this scan's to fill again; empty:
+    // every one is. Roots read from different sources (a scan file, the disk) stay apart.
+    std::function<bool(TreeItem root)> ownsRoot;
+    // Told the root item the scan fills, once it is found or inserted. May be empty.
+    std::function<void(TreeItem root)> rootPlaced;
 
     bool Stopping() const;
 };
@@ -71,9 +76,9 @@ std::string WorkingPath(const std::string& path);
 
 // Scans one starting folder into tree: finds or inserts its root item, fills it, and at the
 // end selects it (or keeps a selection inside it). A root is found by its record's path,
-// whatever record it holds (placeholder, progress or finished; a trailing "/" aside), and is
-// rescanned at its place: the caller makes sure that two scans never work on one root at
-// once.
+// whatever record it holds (placeholder, progress or finished; a trailing "/" aside), among
+// the roots context.ownsRoot accepts, and is rescanned at its place: the caller makes sure that two
+// scans never work on one root at once.
 void ScanRoot(TreeControl& tree, const std::string& rootPath, ScanContext& context);
 
 // Scans folderPath, the current folder of context.source, whose item is parentItem, and

@@ -16,6 +16,7 @@ int Run(ScanTarget& target, std::uint64_t id, const std::string& folder,
         ScanContext context{*source};
         context.stop = &control.cancelled;
         context.rules = &control.rules;
+        context.ownsRoot = control.ownsRoot;
         HardLinkLedger links;
         context.counted = &links;
         FolderTree::ScanRoot(*tree, folder, context);
@@ -52,6 +53,7 @@ bool ScanThreads::Start(const std::string& folder, const Body& body) {
     scan.folder = folder;
     scan.control = std::make_unique<ScanControl>();
     scan.control->rules = rules_;
+    scan.control->ownsRoot = ownsRoot_;
     try {
         scan.thread = std::thread(
             [this, body, id, folder, control = scan.control.get(), finished = &scan.finished] {

@@ -26,6 +26,9 @@ struct ScanControl {
     std::atomic<bool> cancelled{false};   // stop at the next check and list nothing more
     std::atomic<bool> superseded{false};  // a newer scan of the folder began: drop its changes
     ScanRules rules;                      // which entries the scan counts and enters; fixed
+    // Which roots of its folder's path a scan of the disk may fill again (ScanContext::ownsRoot);
+    // called on the scan thread. Empty: every one.
+    std::function<bool(TreeItem root)> ownsRoot;
 };
 
 // What a scan thread reaches through the tree wrapper. Every operation may be called from
@@ -80,6 +83,8 @@ class ScanThreads {
 
     // The rules of the scans started from now on.
     void SetRules(ScanRules rules) { rules_ = std::move(rules); }
+    // Which roots the scans started from now on may fill again (ScanControl::ownsRoot).
+    void SetRootFilter(std::function<bool(TreeItem)> ownsRoot) { ownsRoot_ = std::move(ownsRoot); }
 
     // The scan of folder works below root (the scan of a root puts its placeholder there).
     void NoteRoot(const std::string& folder, TreeItem root);
@@ -135,6 +140,7 @@ class ScanThreads {
     std::map<std::string, std::uint64_t> active_;  // folder key -> the scan that counts as running
     std::uint64_t nextId_ = 1;
     ScanRules rules_;
+    std::function<bool(TreeItem)> ownsRoot_;
     bool stopped_ = false;  // StopAll was called
     std::mutex finishedMutex_;
     std::condition_variable finishedChanged_;

@@ -179,8 +179,8 @@ bool ExportItemReader::ReadHeader() {
     return true;
 }
 
-// The metadata's members, of which only the shard's mark is kept:
-// "shard":{"index":K,"count":N,"plan":"..."}.
+// The metadata's members, of which the time of the scan, its options and the shard's mark
+// are kept.
 bool ExportItemReader::ReadMetadata() {
     Token token = tokens_->Read();
     if (token == Token::EndObject)
@@ -188,42 +188,19 @@ bool ExportItemReader::ReadMetadata() {
     for (;;) {
         if (token != Token::String)
             return Bad(token);
-        const bool isShard = tokens_->Text() == "shard";
+        const std::string key = tokens_->Text();
         if (!Expect(Token::Colon, "not valid JSON: Missing a colon after a name of object member."))
             return false;
         token = tokens_->Read();
-        if (isShard && token == Token::BeginObject) {
-            ShardMark mark;
-            bool hasIndex = false, hasCount = false, hasPlan = false;
-            for (token = tokens_->Read(); token == Token::String;) {
-                key_ = tokens_->Text();
-                if (!Expect(Token::Colon,
-                            "not valid JSON: Missing a colon after a name of object member."))
-                    return false;
-                token = tokens_->Read();
-                std::string problem;
-                if (token == Token::Number && (key_ == "index" || key_ == "count")) {
-                    std::optional<std::uint64_t> value =
-                        WholeNumber(tokens_->Text(), false, problem);
-                    if (value && *value <= std::numeric_limits<std::uint32_t>::max()) {
-                        (key_ == "index" ? mark.index : mark.count) =
-                            static_cast<std::uint32_t>(*value);
-                        (key_ == "index" ? hasIndex : hasCount) = true;
-                    }
-                } else if (token == Token::String && key_ == "plan") {
-                    mark.plan = tokens_->Text();
-                    hasPlan = true;
-                } else if (!Skip(token)) {
-                    return false;
-                }
-                token = tokens_->Read();
-                if (token == Token::Comma)
-                    token = tokens_->Read();
-            }
-            if (token != Token::EndObject)
-                return Bad(token);
-            if (hasIndex && hasCount && hasPlan && mark.index < mark.count)
-                shard_ = std::move(mark);
+        if (key == "shard" && token == Token::BeginObject) {
+            if (!ReadShardMark())
+                return false;
+        } else if (key == "brimwell" && token == Token::BeginObject) {
+            if (!ReadOptions())
+                return false;
+        } else if (key == "timestamp" && token == Token::Number) {
+            std::string problem;
+            metadata_.timestamp = WholeNumber(tokens_->Text(), false, problem);
         } else if (!Skip(token)) {
             return false;
         }
@@ -234,6 +211,76 @@ bool ExportItemReader::ReadMetadata() {
             return Bad(token);
         token = tokens_->Read();
     }
+}
+
+// "shard":{"index":K,"count":N,"plan":"..."}, after its opening brace.
+bool ExportItemReader::ReadShardMark() {
+    ShardMark mark;
+    bool hasIndex = false, hasCount = false, hasPlan = false;
+    Token token = tokens_->Read();
+    while (token == Token::String) {
+        key_ = tokens_->Text();
+        if (!Expect(Token::Colon, "not valid JSON: Missing a colon after a name of object member."))
+            return false;
+        token = tokens_->Read();
+        std::string problem;
+        if (token == Token::Number && (key_ == "index" || key_ == "count")) {
+            std::optional<std::uint64_t> value = WholeNumber(tokens_->Text(), false, problem);
+            if (value && *value <= std::numeric_limits<std::uint32_t>::max()) {
+                (key_ == "index" ? mark.index : mark.count) = static_cast<std::uint32_t>(*value);
+                (key_ == "index" ? hasIndex : hasCount) = true;
+            }
+        } else if (token == Token::String && key_ == "plan") {
+            mark.plan = tokens_->Text();
+            hasPlan = true;
+        } else if (!Skip(token)) {
+            return false;
+        }
+        token = tokens_->Read();
+        if (token == Token::Comma)
+            token = tokens_->Read();
+    }
+    if (token != Token::EndObject)
+        return Bad(token);
+    if (hasIndex && hasCount && hasPlan && mark.index < mark.count)
+        shard_ = std::move(mark);
+    return true;
+}
+
+// "brimwell":{"hidden":…,"onefs":…,"everylink":…,"exclude":[…]}, after its opening brace: the
+// options the scan was made with, as the scan's writer puts them.
+bool ExportItemReader::ReadOptions() {
+    ScanRules& options = metadata_.options.emplace();
+    Token token = tokens_->Read();
+    while (token == Token::String) {
+        key_ = tokens_->Text();
+        if (!Expect(Token::Colon, "not valid JSON: Missing a colon after a name of object member."))
+            return false;
+        token = tokens_->Read();
+        const bool flag = token == Token::True || token == Token::False;
+        if (flag && key_ == "hidden") {
+            options.includeHidden = token == Token::True;
+        } else if (flag && key_ == "onefs") {
+            options.oneFileSystem = token == Token::True;
+        } else if (flag && key_ == "everylink") {
+            options.countEveryLink = token == Token::True;
+        } else if (token == Token::BeginArray && key_ == "exclude") {
+            for (token = tokens_->Read(); token == Token::String;) {
+                options.excludes.push_back(tokens_->Text());
+                token = tokens_->Read();
+                if (token == Token::Comma)
+                    token = tokens_->Read();
+            }
+            if (token != Token::EndArray)
+                return Bad(token);
+        } else if (!Skip(token)) {
+            return false;
+        }
+        token = tokens_->Read();
+        if (token == Token::Comma)
+            token = tokens_->Read();
+    }
+    return token == Token::EndObject || Bad(token);
 }
 
 bool ExportItemReader::ReadField(std::string_view key, Token value, bool& hasName) {

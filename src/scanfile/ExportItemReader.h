@@ -27,6 +27,8 @@ class ExportItemReader : public ExportItemSource {
     bool Open(const std::string& path, std::function<bool()> stop = {});
     // The shard's mark, when the metadata holds one.
     const std::optional<ShardMark>& Shard() const { return shard_; }
+    // When the scan was made, and with which options, as far as the metadata says.
+    const ExportMetadata& Metadata() const { return metadata_; }
 
     const ExportItem& Current() const override { return item_; }
     bool Next() override;
@@ -44,6 +46,8 @@ class ExportItemReader : public ExportItemSource {
 
     bool ReadHeader();
     bool ReadMetadata();
+    bool ReadShardMark();
+    bool ReadOptions();
     enum class Where { Top, Folder, File };  // whose info object
     bool ReadInfo(Where where);
     bool ReadField(std::string_view key, Token value, bool& hasName);
@@ -58,6 +62,7 @@ class ExportItemReader : public ExportItemSource {
     std::string key_;
     ExportItem item_;
     std::optional<ShardMark> shard_;
+    ExportMetadata metadata_;             // its program is not kept
     std::vector<std::uint64_t> devices_;  // of the folders open on the current path
     bool finished_ = false;
     std::optional<ScanFileError> error_;

@@ -37,7 +37,8 @@ void ExportItemWriter::BeginFolder(std::string_view name, std::string_view field
         text_.append(",\"progver\":");
         json_text::AppendString(text_, program_.version);
         text_.append(",\"timestamp\":");
-        json_text::AppendNumber(text_, static_cast<std::uint64_t>(std::time(nullptr)));
+        json_text::AppendNumber(
+            text_, program_.timestamp.value_or(static_cast<std::uint64_t>(std::time(nullptr))));
         text_.append(program_.metadata);
         text_.append("},\n[");
     } else {

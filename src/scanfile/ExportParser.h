@@ -112,14 +112,20 @@ class ExportParser {
     // Whether some file says it has several hard links.
     bool ClaimsLinks() const { return claimsLinks_; }
 
+    const ExportMetadata& Metadata() const { return metadata_; }
+
     bool StartArray() { return StartContainer(true); }
     bool StartObject() { return StartContainer(false); }
     bool Key(const char* text, rapidjson::SizeType length, bool) {
+        if (metaDepth_ > 0)
+            return MetaKey(std::string_view(text, length));
         if (skip_ == 0)
             info_.field = FieldOf(std::string_view(text, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) {
+        if (metaDepth_ > 0)
+            return MetaEnd();
         if (skip_ > 0) {
             --skip_;
             --depth_;
@@ -130,6 +136,8 @@ class ExportParser {
         return EndInfo();
     }
     bool EndArray(rapidjson::SizeType) {
+        if (metaDepth_ > 0)
+            return MetaEnd();
         --depth_;
         if (skip_ > 0) {
             --skip_;
@@ -155,8 +163,10 @@ class ExportParser {
         return true;
     }
 
-    bool Null() { return Scalar("null"); }
+    bool Null() { return metaDepth_ > 0 || Scalar("null"); }
     bool Bool(bool value) {
+        if (metaDepth_ > 0)
+            return MetaBool(value);
         if (skip_ > 0 || !inInfo_)
             return Scalar("true or false");
         switch (info_.field) {
@@ -175,13 +185,15 @@ class ExportParser {
                 return WrongType();
         }
     }
-    bool Int(int value) { return Signed(value); }
-    bool Int64(std::int64_t value) { return Signed(value); }
-    bool Uint(unsigned value) { return Number(value); }
-    bool Uint64(std::uint64_t value) { return Number(value); }
+    bool Int(int value) { return metaDepth_ > 0 || Signed(value); }
+    bool Int64(std::int64_t value) { return metaDepth_ > 0 || Signed(value); }
+    bool Uint(unsigned value) { return metaDepth_ > 0 ? MetaNumber(value) : Number(value); }
+    bool Uint64(std::uint64_t value) { return metaDepth_ > 0 ? MetaNumber(value) : Number(value); }
     // RapidJSON hands over as a double what has a fraction or an exponent, or does not fit
     // in 64 bits: a whole number below 2^63 (such as 1e3) is taken like any other.
     bool Double(double value) {
+        if (metaDepth_ > 0)
+            return true;
         if (value < 0)
             return NotWhole(" is negative");
         if (value >= 9223372036854775808.0)
@@ -192,6 +204,8 @@ class ExportParser {
     }
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return true; }
     bool String(const char* text, rapidjson::SizeType length, bool) {
+        if (metaDepth_ > 0)
+            return MetaString(std::string_view(text, length));
         if (skip_ > 0 || !inInfo_)
             return Scalar("a string");
         if (info_.field == Field::Name) {
@@ -356,9 +370,58 @@ class ExportParser {
         }
     }
 
+    // The metadata object: the time of the scan, and the options it was made with when a
+    // Brimwell wrote it ("brimwell": {"hidden", "onefs", "everylink": true or false,
+    // "exclude": [patterns]}). Everything else in it is passed over.
+    bool MetaKey(std::string_view key) {
+        if (metaDepth_ == 1)
+            metaKey_ = key;
+        else if (metaDepth_ == 2)
+            optionKey_ = key;
+        return true;
+    }
+    bool InOptions() const { return metaKey_ == kOptionsKey && metadata_.options.has_value(); }
+    bool MetaStart(bool array) {
+        ++metaDepth_;
+        if (metaDepth_ == 2 && !array && metaKey_ == kOptionsKey)
+            metadata_.options.emplace();
+        return true;
+    }
+    bool MetaEnd() {
+        --depth_;
+        if (--metaDepth_ == 1)
+            optionKey_.clear();
+        return true;
+    }
+    bool MetaBool(bool value) {
+        if (metaDepth_ == 2 && InOptions()) {
+            if (optionKey_ == "hidden")
+                metadata_.options->includeHidden = value;
+            else if (optionKey_ == "onefs")
+                metadata_.options->oneFileSystem = value;
+            else if (optionKey_ == "everylink")
+                metadata_.options->countEveryLink = value;
+        }
+        return true;
+    }
+    bool MetaNumber(std::uint64_t value) {
+        if (metaDepth_ == 1 && metaKey_ == "timestamp")
+            metadata_.timestamp = value;
+        return true;
+    }
+    bool MetaString(std::string_view value) {
+        if (metaDepth_ == 1 && metaKey_ == "progname")
+            metadata_.program = value;
+        if (metaDepth_ == 3 && InOptions() && optionKey_ == "exclude")
+            metadata_.options->excludes.emplace_back(value);
+        return true;
+    }
+
     bool StartContainer(bool array) {
         if (!Deeper())
             return false;
+        if (metaDepth_ > 0)
+            return MetaStart(array);
         if (skip_ > 0 || TopExtra() || (inInfo_ && info_.field == Field::Other)) {
             if (TopExtra())
                 StartElement();
@@ -376,7 +439,7 @@ class ExportParser {
         if (folders_.empty()) {
             StartElement();
             if (element_ == 3 && !array) {
-                ++skip_;  // the metadata: nothing in it is needed
+                metaDepth_ = 1;
                 return true;
             }
             if (element_ == 4 && array) {
@@ -504,8 +567,14 @@ class ExportParser {
         return true;
     }
 
+    static constexpr std::string_view kOptionsKey = "brimwell";
+
     const ScanRules& rules_;
     PackedTree& tree_;
+    ExportMetadata metadata_;
+    std::size_t metaDepth_ = 0;  // open arrays and objects of the metadata
+    std::string metaKey_;        // the metadata's key being read
+    std::string optionKey_;      // the key of the options being read
     std::vector<OpenFolder> folders_;
     Info info_;
     bool inInfo_ = false;

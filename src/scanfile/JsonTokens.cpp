@@ -178,8 +178,11 @@ bool JsonTokens::ReadString() {
     }
 }
 
-// After a backslash in a string.
+// After a backslash in a string. An escape that the end of the input cuts short is a file
+// cut short, not a bad escape: the caller says how the input ended.
 bool JsonTokens::ReadEscape() {
+    if (AtEndOfInput())
+        return Fail("");
     std::uint32_t code = 0;
     char escape = cursor_.Take();
     switch (escape) {
@@ -216,6 +219,8 @@ bool JsonTokens::ReadEscape() {
                 return value;
             };
             int high = unit();
+            if (high < 0 && AtEndOfInput())
+                return Fail("");
             if (high < 0)
                 return Fail("not valid JSON: Incorrect hex digit after \\u escape in string.");
             code = static_cast<std::uint32_t>(high);
@@ -228,6 +233,8 @@ bool JsonTokens::ReadEscape() {
                     if (cursor_.Take() == 'u')
                         low = unit();
                 }
+                if (low < 0 && AtEndOfInput())
+                    return Fail("");
                 if (low < 0xDC00 || low > 0xDFFF)
                     return Fail("not valid JSON: The surrogate pair in string is invalid.");
                 code = 0x10000 + ((code - 0xD800) << 10) + static_cast<std::uint32_t>(low - 0xDC00);

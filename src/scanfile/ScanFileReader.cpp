@@ -64,6 +64,7 @@ std::optional<ScanFileError> ScanFileReader::Load(const std::string& path,
                                                   std::function<bool()> stop) {
     tree_ = PackedTree();
     topPath_.clear();
+    metadata_ = ExportMetadata();
     hasDevices_ = false;
     claimsLinks_ = false;
     walked_ = false;
@@ -106,6 +107,7 @@ std::optional<ScanFileError> ScanFileReader::Parse(const std::string& path,
     const bool whole = input.AtEnd();
     if (result && parser.Complete() && whole) {
         topPath_ = parser.TopPath();
+        metadata_ = parser.Metadata();
         hasDevices_ = parser.HasDevices();
         claimsLinks_ = parser.ClaimsLinks();
         return std::nullopt;

@@ -25,6 +25,15 @@ struct ScanFileError {
     std::string Text() const;
 };
 
+// What an export says of itself in its metadata object.
+struct ExportMetadata {
+    std::string program;                     // "progname"
+    std::optional<std::uint64_t> timestamp;  // when the scan was made, in seconds since 1970
+    // The options of the scan, when a Brimwell wrote it (ncdu and gdu write none): which
+    // entries it counted and entered.
+    std::optional<ScanRules> options;
+};
+
 class ScanFileReader : public FolderSource {
   public:
     // Folders nested deeper than this, in any part of the file, are an error: the depth a
@@ -52,6 +61,7 @@ class ScanFileReader : public FolderSource {
     void NameFile(std::string name) { path_ = std::move(name); }
     // The top folder's name (its full path on the machine it was scanned on).
     const std::string& TopPath() const { return topPath_; }
+    const ExportMetadata& Metadata() const { return metadata_; }
     // Whether the export gives its folders' devices (ncdu's and ours do, gdu's do not):
     // without them, other file systems cannot be told apart, and files with several hard
     // links cannot be told from others of the same inode number, so each of their links
@@ -86,6 +96,7 @@ class ScanFileReader : public FolderSource {
     PackedTree tree_;
     std::string path_;
     std::string topPath_;
+    ExportMetadata metadata_;
     bool hasDevices_ = false;
     bool claimsLinks_ = false;
     bool walked_ = false;

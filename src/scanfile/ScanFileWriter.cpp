@@ -27,6 +27,23 @@ std::string FullPath(const std::string& path) {
 
 }  // namespace
 
+std::string ScanFileWriter::OptionsMetadata(const ScanRules& rules) {
+    std::string text = ",\"brimwell\":{\"hidden\":";
+    text.append(rules.includeHidden ? "true" : "false");
+    text.append(",\"onefs\":");
+    text.append(rules.oneFileSystem ? "true" : "false");
+    text.append(",\"everylink\":");
+    text.append(rules.countEveryLink ? "true" : "false");
+    text.append(",\"exclude\":[");
+    for (std::size_t i = 0; i < rules.excludes.size(); ++i) {
+        if (i > 0)
+            text.push_back(',');
+        AppendString(text, rules.excludes[i]);
+    }
+    text.append("]}");
+    return text;
+}
+
 ScanFileWriter::ScanFileWriter(FolderSource& inner, ScanFileOutput& out, Program program)
     : inner_(inner), out_(out), program_(std::move(program)) {}
 

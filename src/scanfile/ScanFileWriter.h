@@ -4,12 +4,15 @@
 // folders on the current path, whatever the size of the file.
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "fs/FolderSource.h"
+#include "fs/ScanRules.h"
 #include "scanfile/ScanFileStreams.h"
 
 class ScanFileWriter : public FolderSource {
@@ -18,9 +21,18 @@ class ScanFileWriter : public FolderSource {
     struct Program {
         std::string name;
         std::string version;
-        // More members of the metadata object, as JSON text beginning with ',' (a shard's mark).
+        // More members of the metadata object, as JSON text beginning with ',' (the scan's
+        // options, a shard's mark).
         std::string metadata;
+        // When the scan was made, for a file written after it (a graft); the time of writing
+        // when not given.
+        std::optional<std::uint64_t> timestamp;
     };
+
+    // The scan's rules as a member of the metadata object, so that a comparison with the file
+    // can tell whether they differ from its own: ,"brimwell":{"hidden":…,"onefs":…,
+    // "everylink":…,"exclude":[…]}. ncdu and gdu pass over keys they do not know.
+    static std::string OptionsMetadata(const ScanRules& rules);
 
     // Lists through inner and writes to out, which must be open and outlive the writer; the
     // caller finishes out after the scan. The top folder is written with its full path.

@@ -53,6 +53,36 @@ std::optional<std::string> Graft::Open() {
     }
 }
 
+ExportMetadata Graft::Metadata() {
+    ExportMetadata graft;
+    for (std::size_t i = 0; i < layout_.Inputs(); ++i) {
+        const ExportMetadata& file =
+            layout_.InputAt(static_cast<std::uint32_t>(i)).reader->Metadata();
+        if (i == 0) {
+            graft.timestamp = file.timestamp;
+            graft.options = file.options;
+            continue;
+        }
+        if (!file.timestamp || !graft.timestamp)
+            graft.timestamp.reset();
+        else
+            graft.timestamp = std::min(*graft.timestamp, *file.timestamp);
+        if (!file.options || !graft.options ||
+            ScanFileWriter::OptionsMetadata(*file.options) !=
+                ScanFileWriter::OptionsMetadata(*graft.options))
+            graft.options.reset();
+    }
+    return graft;
+}
+
+ScanFileWriter::Program GraftProgram(Graft& graft, std::string name, std::string version) {
+    ExportMetadata metadata = graft.Metadata();
+    return ScanFileWriter::Program{
+        std::move(name), std::move(version),
+        metadata.options ? ScanFileWriter::OptionsMetadata(*metadata.options) : std::string(),
+        metadata.timestamp};
+}
+
 // What the graft itself holds is small, but it needs memory all the same; a file's own
 // reader names the file when its items do not fit.
 std::string Graft::NoMemory() const {

@@ -28,6 +28,10 @@ class Graft {
     // Opens the files and works out where each goes. The text of the first problem (running
     // out of memory included), or nothing.
     std::optional<std::string> Open();
+    // What the grafted file's metadata says, once the files are open: the time of the
+    // earliest scan (a graft is as old as its oldest part), and the options when every file
+    // names the same ones; nothing that not all files say.
+    ExportMetadata Metadata();
     // The path the grafted tree's top folder is written with.
     const std::string& TopPath() const { return layout_.TopPath(); }
     // Writes the grafted tree, once. Two files that hold the same entry are a problem that
@@ -61,3 +65,7 @@ class Graft {
     std::vector<Frame> frames_;
     std::optional<std::string> problem_;
 };
+
+// The header of the graft's file written by program name, version: the graft's time and
+// options (Graft::Metadata), once it is open.
+ScanFileWriter::Program GraftProgram(Graft& graft, std::string name, std::string version);

@@ -42,6 +42,7 @@ class GraftLayout {
     const std::string& TopPath() const { return topPath_; }
     const Place& At(std::uint32_t place) const { return places_[place]; }
     Input& InputAt(std::uint32_t input) { return inputs_[input]; }
+    std::size_t Inputs() const { return inputs_.size(); }
     // The child of place named name, or kNoPlace.
     std::uint32_t Child(std::uint32_t place, const std::string& name) const;
     // The first input at or below place, for messages.

@@ -24,7 +24,7 @@ std::optional<std::string> LoadGraft(ScanFileReader& reader, const std::vector<s
             written = "the graft's pipe: " + output.Failure();
             return;
         }
-        ExportItemWriter out(output, {"brimwell", "", ""});
+        ExportItemWriter out(output, GraftProgram(graft, "brimwell", ""));
         written = graft.Write(out);
         if (!written && !output.Finish())
             written = "the graft's pipe: " + output.Failure();

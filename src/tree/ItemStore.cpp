@@ -611,14 +611,32 @@ void ItemStore::SortChildren(TreeItem parentItem, ItemCompare compare, std::intp
     children.reserve(figures.size());
     for (const Figures& f : figures)
         children.push_back(f.node);
-    if (children == parent->children_.Flatten())
+    Reorder(*parent, std::move(children));
+}
+
+void ItemStore::OrderChildren(
+    TreeItem parentItem, const std::function<bool(const ItemNode& a, const ItemNode& b)>& before) {
+    ItemNode* parent = Find(parentItem);
+    if (!parent || parent->children_.Size() < 2)
+        return;
+    std::vector<ItemNode*> children = parent->children_.Flatten();
+    std::stable_sort(children.begin(), children.end(),
+                     [&](const ItemNode* a, const ItemNode* b) { return before(*a, *b); });
+    Reorder(*parent, std::move(children));
+}
+
+void ItemStore::Reorder(ItemNode& parent, std::vector<ItemNode*> children) {
+    if (children == parent.children_.Flatten())
         return;  // in order already (all of a wide folder's empty sub-folders, say)
+    ItemStoreListener* listener = ListenerFor(parent);  // none below a held item
+    if (listener && held_.Holds(parent))
+        held_.Announce(parent, *listener);  // what it reorders is what it was told
     if (listener)
-        listener->BeginReorder(*parent);
-    parent->children_.Assign(children);
-    held_.RowsMoved(*parent);
+        listener->BeginReorder(parent);
+    parent.children_.Assign(children);
+    held_.RowsMoved(parent);
     if (listener)
-        listener->EndReorder(*parent);
+        listener->EndReorder(parent);
 }
 
 void ItemStore::ForgetSubtree(ItemNode& node) {

@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -213,6 +214,10 @@ class ItemStore : public TreeControl {
     TreeItem GetSelection() override { return Selection(); }
     void Select(TreeItem item) override;
     void SortChildren(TreeItem parent, ItemCompare compare, std::intptr_t context) override;
+    // Orders the direct children of parent by the items themselves (stable): for orders that
+    // need more than the records, such as a comparison's.
+    void OrderChildren(TreeItem parent,
+                       const std::function<bool(const ItemNode& a, const ItemNode& b)>& before);
     void DeleteItem(TreeItem item) override;
     bool RemoveChildren(TreeItem item) override;
     void ClearSubtreeData(TreeItem item) override;
@@ -237,6 +242,8 @@ class ItemStore : public TreeControl {
     }
     void ItemChanged(ItemNode& node);
     void NoteChildChange(const ItemNode& child) const;
+    // Puts parent's children in the order given, telling the listener when it changes any.
+    void Reorder(ItemNode& parent, std::vector<ItemNode*> children);
 
     ItemNode top_;
     ItemIndex index_;

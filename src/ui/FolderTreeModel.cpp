@@ -1,8 +1,29 @@
 // The Qt model over the item store.
 #include "ui/FolderTreeModel.h"
 
+#include <QColor>
+
 #include <algorithm>
 #include <unordered_map>
+
+#include "compare/ChangeText.h"
+
+namespace {
+
+// Growth is dark red, shrinkage dark green, a gone folder grey; the sign and the words say
+// the same without colour.
+QVariant ChangeColour(const ItemChange& change) {
+    if (change.kind == ItemChange::Kind::Gone)
+        return QColor(128, 128, 128);
+    const std::int64_t bytes = change.Bytes();
+    if (bytes > 0)
+        return QColor(170, 0, 0);
+    if (bytes < 0)
+        return QColor(0, 120, 0);
+    return {};
+}
+
+}  // namespace
 
 FolderTreeModel::FolderTreeModel(ItemStore& store, std::vector<QIcon> icons, QObject* parent)
     : QAbstractItemModel(parent), store_(store), icons_(std::move(icons)) {
@@ -74,10 +95,19 @@ QVariant FolderTreeModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid())
         return {};
     const ItemNode* node = NodeAt(index);
+    std::optional<ItemChange> change;
+    if (changes_ && (role == Qt::DisplayRole || role == Qt::ForegroundRole))
+        change = changes_->ChangeOf(*node);
     if (role == Qt::DisplayRole) {
-        const std::string text = node->Text();
+        std::string text = change && change->kind == ItemChange::Kind::Gone
+                               ? ChangeText::GoneLabel(node->RecordName(), *change)
+                               : node->Text();
+        if (change)
+            text.append("   ").append(ChangeText::LabelSuffix(*change));
         return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     }
+    if (role == Qt::ForegroundRole)
+        return change ? ChangeColour(*change) : QVariant();
     if (role == Qt::DecorationRole && static_cast<std::size_t>(node->Image()) < icons_.size())
         return icons_[static_cast<std::size_t>(node->Image())];
     if (role == kDepthRole) {
@@ -203,6 +233,10 @@ void FolderTreeModel::RelabelAll(const std::function<void()>& relabel) {
     relabel();
     relabelling_ = false;
     emit layoutChanged();
+}
+
+void FolderTreeModel::SetChanges(const ItemChanges* changes) {
+    RelabelAll([this, changes] { changes_ = changes; });
 }
 
 void FolderTreeModel::ExpandChanged(const ItemNode& item) {

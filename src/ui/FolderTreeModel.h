@@ -12,6 +12,7 @@
 #include <functional>
 #include <vector>
 
+#include "compare/TreeComparison.h"
 #include "tree/ItemStore.h"
 
 class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
@@ -40,6 +41,10 @@ class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
     void RelabelAll(const std::function<void()>& relabel);
     // True while the store is in the middle of inserting, removing or reordering items.
     bool InStoreChange() const { return storeChanges_ > 0; }
+    // While changes is set (it must outlive that), an item it compares shows its change after
+    // its label, in a colour of its kind (growth, shrinkage, gone), and a gone folder shows
+    // its earlier figures. Null: the plain labels. Tells the views in one layout change.
+    void SetChanges(const ItemChanges* changes);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -73,6 +78,7 @@ class FolderTreeModel : public QAbstractItemModel, public ItemStoreListener {
 
     ItemStore& store_;
     std::vector<QIcon> icons_;
+    const ItemChanges* changes_ = nullptr;
     QTimer changeTimer_;
     std::vector<TreeItem> changed_;  // may repeat an item
     bool relabelling_ = false;       // RelabelAll is running: changes are not collected

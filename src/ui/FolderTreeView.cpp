@@ -38,6 +38,8 @@ FolderTreeView::FolderTreeView(const std::string& startFolder, QObject* parent)
     view_->setSelectionMode(QAbstractItemView::SingleSelection);
     view_->setModel(model_.get());
     view_->OnLayout([this](std::chrono::nanoseconds cost) { queue_->SetViewCost(cost); });
+    // A scan of the disk never fills a root read from a scan file, whatever its path.
+    scans_->SetRootFilter([this](TreeItem root) { return !scanFiles_.IsFileRoot(root); });
 
     connect(queue_.get(), &ScanQueue::ScanEnded, this, &FolderTreeView::OnScanEnded);
     connect(queue_.get(), &ScanQueue::RootScanBegan, this,
@@ -77,7 +79,6 @@ void FolderTreeView::StartScanOf(const std::string& folder) {
         return;
     queue_->Flush();  // texts of scans that ended before come before this one's
     emit StatusText(QString::fromStdString("Scanning " + folder));
-    scanFiles_.ScanningFolder(folder);
     scans_->Start(folder);
 }
 
@@ -94,11 +95,11 @@ void FolderTreeView::OpenScanFile(const std::string& file) {
 
 bool FolderTreeView::IsImported(TreeItem item) {
     queue_->Flush();
-    TreeItem root = item;
-    for (TreeItem parent = item; parent != TreeItem::None; parent = store_.GetParent(parent))
-        root = parent;
-    std::optional<FolderRecord> record = store_.Record(root);
-    return record && scanFiles_.IsImported(record->path);
+    return scanFiles_.IsFileRoot(RootOf(item));
+}
+
+std::optional<ScanFileRoots::Source> FolderTreeView::ScanFileOf(TreeItem item) {
+    return scanFiles_.SourceOf(RootOf(item));
 }
 
 void FolderTreeView::SupersedeRemovedScans() {
@@ -144,13 +145,6 @@ TreeItem FolderTreeView::RootOf(TreeItem item) {
     return item;
 }
 
-std::optional<std::string> FolderTreeView::ScanFileOf(TreeItem item) {
-    std::optional<FolderRecord> root = store_.Record(RootOf(item));
-    if (!root)
-        return std::nullopt;
-    return scanFiles_.FileOf(root->path);
-}
-
 TreeItem FolderTreeView::RootNamed(const std::string& folder) {
     const std::string key = ScanThreads::FolderKey(folder);
     for (TreeItem root = store_.GetChild(TreeItem::None); root != TreeItem::None;
@@ -184,8 +178,8 @@ void FolderTreeView::RefreshFolder(TreeItem item) {
     const TreeItem root = RootOf(item);
     if (root == TreeItem::None)
         return;
-    if (std::optional<std::string> file = ScanFileOf(root)) {
-        OpenScanFile(*file);
+    if (std::optional<ScanFileRoots::Source> source = ScanFileOf(root)) {
+        OpenScanFile(source->file);
         return;
     }
     const std::string path = store_.Node(item)->FolderPath();

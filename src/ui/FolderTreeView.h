@@ -56,6 +56,8 @@ class FolderTreeView : public QObject, public ScanTarget {
     void OpenScanFile(const std::string& file);
     // Whether item lies below a root that was read from a scan file.
     bool IsImported(TreeItem item);
+    // The scan file the root of item was read from, and when that scan was made.
+    std::optional<ScanFileRoots::Source> ScanFileOf(TreeItem item);
     // Running scans whose root items were deleted are cancelled and forgotten, so that
     // their folders can be scanned afresh at once.
     void SupersedeRemovedScans();
@@ -79,8 +81,6 @@ class FolderTreeView : public QObject, public ScanTarget {
 
     // The root item above item (item itself for a root); None for None or a deleted item.
     TreeItem RootOf(TreeItem item);
-    // The scan file the root above item was last read from, when it was.
-    std::optional<std::string> ScanFileOf(TreeItem item);
     // Stops every scan working below root for good: nothing it still sends reaches the tree
     // (Move to Trash changes that tree next).
     void StopScansOf(TreeItem root);

@@ -88,7 +88,8 @@ std::optional<LargestFilesWindow::Source> LargestFilesWindow::SourceOf(FolderTre
     source.item = item;
     source.folder = store.Node(item)->FolderPath();
     source.rules = std::move(rules);
-    source.scanFile = tree.ScanFileOf(item);
+    if (std::optional<ScanFileRoots::Source> file = tree.ScanFileOf(item))
+        source.scanFile = file->file;
     if (source.scanFile) {
         // From the top of the file down by the names of the items.
         for (TreeItem at = item; store.GetParent(at) != TreeItem::None; at = store.GetParent(at))

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "compare/Baseline.h"
 #include "fs/ThreadPriority.h"
 #include "scan/FolderTree.h"
 #include "scanfile/ScanFileReader.h"
@@ -60,10 +61,7 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
         return 0;
     }
     const std::string root = reader->TopPath();
-    {
-        std::lock_guard lock(mutex_);
-        imported_[root] = file;
-    }
+    const std::string time = ScanTimeText(reader->Metadata());
     const std::string noMemory = reader->MemoryError().Text();
     CancellableSource source(std::move(reader), control.cancelled);
     try {
@@ -71,6 +69,15 @@ int ScanFileRoots::Run(ScanTarget& target, std::uint64_t id, const std::string& 
         ScanContext context{source};
         context.stop = &control.cancelled;
         context.rules = &control.rules;
+        context.ownsRoot = [this, &file](TreeItem item) {
+            std::lock_guard lock(mutex_);
+            auto found = roots_.find(item);
+            return found != roots_.end() && found->second.file == file;
+        };
+        context.rootPlaced = [this, &file, &time](TreeItem item) {
+            std::lock_guard lock(mutex_);
+            roots_[item] = Source{file, time};
+        };
         FolderTree::ScanRoot(*tree, root, context);
     } catch (const std::bad_alloc&) {
         // A folder of the file with more entries than memory holds: the scan ends where it
@@ -93,20 +100,10 @@ std::optional<std::string> ScanFileRoots::TakeFailure(std::uint64_t id) {
     return text;
 }
 
-bool ScanFileRoots::IsImported(const std::string& rootPath) const {
+std::optional<ScanFileRoots::Source> ScanFileRoots::SourceOf(TreeItem root) const {
     std::lock_guard lock(mutex_);
-    return imported_.count(rootPath) != 0;
-}
-
-std::optional<std::string> ScanFileRoots::FileOf(const std::string& rootPath) const {
-    std::lock_guard lock(mutex_);
-    auto found = imported_.find(rootPath);
-    if (found == imported_.end())
+    auto found = roots_.find(root);
+    if (found == roots_.end())
         return std::nullopt;
     return found->second;
-}
-
-void ScanFileRoots::ScanningFolder(const std::string& rootPath) {
-    std::lock_guard lock(mutex_);
-    imported_.erase(rootPath);
 }

@@ -1,6 +1,8 @@
 // Roots read from scan files in the window: the body of the scan thread that reads one and
 // fills its root as a scan of the disk would, the reason a file could not be read, and which
-// roots came from a file (their folders may not exist on this machine).
+// roots came from which file (their folders may not exist on this machine). Each file read on
+// its own has a root of its own, apart from a scan of the disk at the same path and from
+// another file of the same path; reading the same file again fills its root again.
 #pragma once
 
 #include <atomic>
@@ -41,15 +43,16 @@ class ScanFileRoots {
     // why its file could not be read ("<file>:<line>:<column>: <what>"). Nothing for a scan
     // that read its file or was stopped. Forgets it.
     std::optional<std::string> TakeFailure(std::uint64_t id);
-    // Whether the root named rootPath was last filled from a scan file.
-    bool IsImported(const std::string& rootPath) const;
-    // The scan file the root named rootPath was last read from, if it was.
-    std::optional<std::string> FileOf(const std::string& rootPath) const;
-    // A scan of the disk starts for rootPath: its root is no longer the file's.
-    void ScanningFolder(const std::string& rootPath);
+    // The file a root item was read from, and when its scan was made.
+    struct Source {
+        std::string file;
+        std::string time;
+    };
+    std::optional<Source> SourceOf(TreeItem root) const;
+    bool IsFileRoot(TreeItem root) const { return SourceOf(root).has_value(); }
 
   private:
     mutable std::mutex mutex_;
     std::map<std::uint64_t, std::string> failures_;
-    std::map<std::string, std::string> imported_;  // root path -> the file it was read from
+    std::map<TreeItem, Source> roots_;
 };

@@ -164,6 +164,18 @@ TEST(Graft, NamesPassByteForByteAndAFileCutShortIsNamed) {
         EXPECT_NE(run.err.find(": the file ends before the export does"), std::string::npos)
             << run.err;
     }
+    // Cut anywhere in a name's escapes, the file is still one cut short.
+    const std::string escapes =
+        "[1,2,{},[{\"name\":\"/x\"},{\"name\":\"\\u00e9\\ud83d\\ude00\\n\"}]]";
+    for (std::size_t cut = escapes.find("\\u00e9"); cut < escapes.rfind('"'); ++cut) {
+        WriteText(dir / "esc.json", escapes.substr(0, cut));
+        ExportItemReader reader;
+        if (reader.Open(dir / "esc.json"))
+            while (reader.Next()) {
+            }
+        ASSERT_TRUE(reader.Error());
+        EXPECT_EQ(reader.Error()->what, "the file ends before the export does") << cut;
+    }
 }
 
 // A file takes its device from its folder in its own file; written below a folder of another

@@ -137,6 +137,8 @@ class MainWindowTest : public QObject {
                                      "-",
                                      "E&xit",
                                      "-",
+                                     "Compare With Scan File...",
+                                     "-",
                                      "Move to Trash\tDel",
                                      "Refresh Selected\tF6",
                                      "[View]",
@@ -145,6 +147,8 @@ class MainWindowTest : public QObject {
                                      "-",
                                      "Stay On One File System",
                                      "Include Hidden Entries",
+                                     "-",
+                                     "Sort By Change",
                                      "-",
                                      "Show Size On Disk",
                                      "Largest Files\tCtrl+L",
@@ -469,7 +473,10 @@ class MainWindowTest : public QObject {
         QTRY_COMPARE(window.StatusText(),
                      QStringLiteral("/nonexistent/srv/data is not on this machine"));
         QCOMPARE(f.explored.size(), std::size_t{1});
-        store.Select(remoteRoot);  // the text was about the other item
+        store.Select(remoteRoot);  // the text was about the other item; this one is a file's
+        QCOMPARE(window.StatusText(),
+                 QString::fromStdString("Read from " + remote + ", scanned an unknown time"));
+        store.Select(store.GetNextItem(store.GetChild(TreeItem::None)));  // "local", scanned
         QCOMPARE(window.StatusText(), QStringLiteral("Ready"));
 
         writeRemote("3145728");  // Refresh reads the start file again

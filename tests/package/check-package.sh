@@ -62,6 +62,7 @@ check_files() {
 {
     echo "-rwxr-xr-x root/root ./usr/bin/brimwell-report"
     for file in doc/brimwell-report/changelog.gz doc/brimwell-report/copyright \
+        doc/brimwell-report/examples/slurm/brimwell-{scan,graft}.sbatch \
         man/man1/brimwell-report.1.gz; do
         echo "-rw-r--r-- root/root ./usr/share/$file"
     done
