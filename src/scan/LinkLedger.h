@@ -15,6 +15,7 @@
 
 #include "fs/FolderSource.h"
 #include "scan/FolderTree.h"
+#include "scan/HardLinkLedger.h"
 
 class LinkLedger {
   public:
@@ -73,16 +74,11 @@ class LinkLedger {
         Link first;    // the link first in name order so far
         std::string firstPath;
     };
-    struct IdentityHash {
-        std::size_t operator()(const LinkIdentity& id) const {
-            return std::hash<std::uint64_t>()(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
-        }
-    };
 
     // Adds (sign 1) or takes away (sign -1) one link's file from its folder and every folder
     // above it.
     void Apply(const Link& link, int sign, std::vector<std::uint32_t>& changed);
 
     std::vector<Folder> folders_;
-    std::unordered_map<LinkIdentity, Claim, IdentityHash> claims_;
+    std::unordered_map<LinkIdentity, Claim, LinkHash> claims_;
 };
